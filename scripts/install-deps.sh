@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Tarnhollow needs to build, run and test.
+# Only missing packages are installed; sudo is used only when not root.
+set -euo pipefail
+
+packages=(
+    # build
+    g++ cmake ninja-build pkgconf
+    qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev
+    # runtime: authentication prompt, fonts for the window
+    pkexec fonts-dejavu-core
+    # tests: X server, input events, session bus, namespaces, validators
+    xvfb xauth xdotool x11-utils dbus-daemon util-linux libc-bin
+    desktop-file-utils appstream dpkg-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+    [[ "$status" == "install ok installed" ]] || missing+=("$p")
+done
+
+if ((${#missing[@]} == 0)); then
+    echo "install-deps: everything is already installed"
+    exit 0
+fi
+
+sudo=()
+if ((EUID != 0)); then
+    sudo=(sudo)
+fi
+echo "install-deps: installing ${missing[*]}"
+"${sudo[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+class PrivilegedRunner;
+class DnsCacheFlusher;
+class Workspace;
+
+// The real platform services. One implementation file per OS, chosen in CMake.
+std::unique_ptr<PrivilegedRunner> makeDefaultPrivilegedRunner();
+std::unique_ptr<DnsCacheFlusher> makeDefaultDnsCacheFlusher();
+std::unique_ptr<Workspace> makeDefaultWorkspace();
+// The per-user private directory that holds the hosts file's staging copy.
+QString defaultHostsStagingDirectory();

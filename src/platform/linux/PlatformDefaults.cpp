@@ -1,0 +1,22 @@
+#include "platform/PlatformDefaults.h"
+#include "platform/Workspace.h"
+#include "platform/linux/LinuxDnsCacheFlusher.h"
+#include "platform/linux/LinuxPrivilegedRunner.h"
+
+#include <QStandardPaths>
+
+std::unique_ptr<PrivilegedRunner> makeDefaultPrivilegedRunner() {
+    return std::make_unique<LinuxPrivilegedRunner>();
+}
+
+std::unique_ptr<DnsCacheFlusher> makeDefaultDnsCacheFlusher() {
+    return std::make_unique<LinuxDnsCacheFlusher>();
+}
+
+std::unique_ptr<Workspace> makeDefaultWorkspace() {
+    return nullptr; // placeholder until the Linux workspace exists
+}
+
+QString defaultHostsStagingDirectory() {
+    return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "platform/Workspace.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+#include <QStringList>
+#include <QTimer>
+
+#include <chrono>
+#include <optional>
+
+// Asks listed applications to quit while a focus session runs: at start,
+// on each launch and on every sweep.
+class AppBlocker : public QObject {
+    Q_OBJECT
+public:
+    AppBlocker(const QStringList& bundleIds, Workspace& workspace,
+               std::chrono::milliseconds sweepInterval = std::chrono::milliseconds(2000),
+               QObject* parent = nullptr);
+    ~AppBlocker() override;
+
+    void start();
+    void stop();
+
+    const QSet<QString>& blockedBundleIds() const { return m_blockedBundleIds; }
+    bool isBlocking() const { return m_tickTimer != nullptr; }
+
+private:
+    void applyBlockToRunningApps();
+    void handleLaunchNotification(const RunningApplication& application);
+
+    Workspace& m_workspace;
+    std::chrono::milliseconds m_sweepInterval;
+    std::optional<Workspace::ObserverToken> m_launchObserver;
+    QPointer<QTimer> m_tickTimer;
+    const QSet<QString> m_blockedBundleIds;
+};

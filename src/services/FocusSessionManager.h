@@ -1,0 +1,93 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+
+#include <chrono>
+#include <memory>
+#include <optional>
+
+class AppBlocker;
+class FocusStore;
+class HostBlocker;
+class Workspace;
+
+// The controller behind the window: owns the block lists, the session state
+// and the countdown, and is the only caller of the blockers and the store.
+class FocusSessionManager : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QStringList websites READ websites NOTIFY websitesChanged)
+    Q_PROPERTY(QStringList appBundleIds READ appBundleIds NOTIFY appBundleIdsChanged)
+    Q_PROPERTY(bool isSessionActive READ isSessionActive NOTIFY isSessionActiveChanged)
+    Q_PROPERTY(qint64 remainingSeconds READ remainingSeconds NOTIFY remainingSecondsChanged)
+    Q_PROPERTY(QString statusMessage READ statusMessage NOTIFY statusMessageChanged)
+    // Empty while absent; see hasErrorMessage.
+    Q_PROPERTY(QString errorMessage READ errorMessageText NOTIFY errorMessageChanged)
+    Q_PROPERTY(bool hasErrorMessage READ hasErrorMessage NOTIFY errorMessageChanged)
+
+public:
+    // Null blockers or workspace mean the real system's.
+    explicit FocusSessionManager(
+        std::unique_ptr<FocusStore> store, std::unique_ptr<HostBlocker> hostBlocker = nullptr,
+        std::unique_ptr<Workspace> workspace = nullptr,
+        std::chrono::milliseconds countdownInterval = std::chrono::milliseconds(1000),
+        QObject* parent = nullptr);
+    ~FocusSessionManager() override;
+
+    const QStringList& websites() const { return m_websites; }
+    const QStringList& appBundleIds() const { return m_appBundleIds; }
+    bool isSessionActive() const { return m_isSessionActive; }
+    qint64 remainingSeconds() const { return m_remainingSeconds; }
+    const QString& statusMessage() const { return m_statusMessage; }
+    const std::optional<QString>& errorMessage() const { return m_errorMessage; }
+    QString errorMessageText() const { return m_errorMessage.value_or(QString()); }
+    bool hasErrorMessage() const { return m_errorMessage.has_value(); }
+
+    void start(int minutes);
+    void stop();
+    QString formatDuration() const;
+
+    void addWebsite(const QString& text);
+    void addAppBundleId(const QString& text);
+    void removeWebsite(const QString& entry);
+    void removeAppBundleId(const QString& entry);
+
+signals:
+    void websitesChanged();
+    void appBundleIdsChanged();
+    void isSessionActiveChanged();
+    void remainingSecondsChanged();
+    void statusMessageChanged();
+    void errorMessageChanged();
+
+private:
+    void stop(bool cleanUpHost);
+    void startCountdown();
+    void tick();
+    void persist();
+
+    void setWebsites(QStringList value);
+    void setAppBundleIds(QStringList value);
+    void setSessionActive(bool value);
+    void setRemainingSeconds(qint64 value);
+    void setStatusMessage(QString value);
+    void setErrorMessage(std::optional<QString> value);
+
+    QStringList m_websites;
+    QStringList m_appBundleIds;
+    bool m_isSessionActive = false;
+    qint64 m_remainingSeconds = 0;
+    QString m_statusMessage = QStringLiteral("Ready");
+    std::optional<QString> m_errorMessage;
+
+    std::unique_ptr<FocusStore> m_store;
+    std::unique_ptr<HostBlocker> m_hostBlocker;
+    std::unique_ptr<Workspace> m_workspace;
+    std::chrono::milliseconds m_countdownInterval;
+    // Parented to this object, so neither can outlive the controller.
+    QPointer<AppBlocker> m_appBlocker;
+    QPointer<QTimer> m_countdownTimer;
+};

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "services/BlockError.h"
+#include "services/Result.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class PrivilegedRunner;
+class DnsCacheFlusher;
+
+// What HostBlocker touches; every field defaults to the real system's value.
+struct HostBlockerOptions {
+    QString hostsPath = QStringLiteral("/etc/hosts");
+    // Where the staging copy "tarnhollow-hosts" is written; empty means the
+    // platform's per-user private directory.
+    QString temporaryDirectory;
+    std::function<QDateTime()> clock = [] { return QDateTime::currentDateTimeUtc(); };
+};
+
+// Blocks websites system-wide through a marked section at the end of the
+// hosts file, written with administrator rights.
+class HostBlocker {
+public:
+    using Clock = std::function<QDateTime()>;
+    using VoidResult = Result<void, BlockError>;
+
+    using Options = HostBlockerOptions;
+
+    // Null runner or flusher means the platform's own.
+    explicit HostBlocker(Options options = Options(),
+                         std::unique_ptr<PrivilegedRunner> runner = nullptr,
+                         std::unique_ptr<DnsCacheFlusher> flusher = nullptr);
+    ~HostBlocker();
+    HostBlocker(const HostBlocker&) = delete;
+    HostBlocker& operator=(const HostBlocker&) = delete;
+
+    const QString hostsPath;
+    const QString markerStart = QStringLiteral("# Tarnhollow:BEGIN");
+    const QString markerEnd = QStringLiteral("# Tarnhollow:END");
+
+    // Replaces any block section with one for `domainList`, then flushes DNS.
+    VoidResult apply(const QStringList& domainList);
+    // Removes every block section.
+    VoidResult clear();
+
+    QString temporaryFilePath() const;
+
+private:
+    Result<QStringList, BlockError> readLines() const;
+    VoidResult writeHosts(const QString& text);
+    VoidResult runAsRoot(const QString& command);
+
+    QString m_temporaryDirectory;
+    Clock m_clock;
+    std::unique_ptr<PrivilegedRunner> m_runner;
+    std::unique_ptr<DnsCacheFlusher> m_flusher;
+};
