@@ -1,0 +1,4 @@
+// Keeps the fakes library non-empty whatever fakes exist.
+namespace tarnhollow_test_fakes {
+int anchor = 0;
+}
