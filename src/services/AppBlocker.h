@@ -16,12 +16,16 @@
 class AppBlocker : public QObject {
     Q_OBJECT
 public:
+    // `workspace` must outlive the blocker.
     AppBlocker(const QStringList& bundleIds, Workspace& workspace,
                std::chrono::milliseconds sweepInterval = std::chrono::milliseconds(2000),
                QObject* parent = nullptr);
     ~AppBlocker() override;
 
+    // Sweeps once at once, then on every launch and every sweep interval.
+    // Starting again restarts cleanly.
     void start();
+    // Harmless when not started.
     void stop();
 
     const QSet<QString>& blockedBundleIds() const { return m_blockedBundleIds; }
@@ -30,6 +34,7 @@ public:
 private:
     void applyBlockToRunningApps();
     void handleLaunchNotification(const RunningApplication& application);
+    bool isBlocked(const RunningApplication& application) const;
 
     Workspace& m_workspace;
     std::chrono::milliseconds m_sweepInterval;

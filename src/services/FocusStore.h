@@ -2,6 +2,7 @@
 
 #include "models/FocusConfiguration.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <optional>
@@ -14,13 +15,23 @@ public:
     explicit FocusStore(std::optional<QString> fileURL = std::nullopt);
 
     const QString& fileURL() const { return m_fileURL; }
+    // Where a file that could not be loaded is kept before it is replaced.
+    QString unreadableCopyPath() const;
 
     // Nothing when the file is absent, unreadable or does not decode.
     std::optional<FocusConfiguration> load();
     // Atomic; failures are dropped silently.
     void save(const FocusConfiguration& configuration);
 
+    // The exact bytes save writes: compact JSON, "websites" first.
+    static QByteArray encode(const FocusConfiguration& configuration);
+    static std::optional<FocusConfiguration> decode(const QByteArray& bytes);
+
 private:
+    bool keepUnreadableCopy() const;
+
     QString m_fileURL;
+    // Set when load met a file it could not use; cleared once a copy of it
+    // is kept (or it is gone) so the first save never destroys it.
     bool m_loadFoundDamagedFile = false;
 };
