@@ -65,6 +65,8 @@ signals:
 
 private:
     void stop(bool cleanUpHost);
+    // Ends the countdown timer and the application blocker, if any.
+    void releaseSessionResources();
     void startCountdown();
     void tick();
     void persist();

@@ -1,0 +1,238 @@
+#include "services/FocusSessionManager.h"
+
+#include "platform/DnsCacheFlusher.h"
+#include "platform/PlatformDefaults.h"
+#include "platform/PrivilegedRunner.h"
+#include "platform/Workspace.h"
+#include "services/AppBlocker.h"
+#include "services/FocusStore.h"
+#include "services/HostBlocker.h"
+
+#include <QMetaObject>
+
+namespace {
+
+// Stands in where the platform offers no workspace: nothing runs, nothing
+// launches, so application blocking does nothing.
+class AbsentWorkspace : public Workspace {
+public:
+    QList<RunningApplication> runningApplications() override { return {}; }
+    bool terminate(const RunningApplication&) override { return false; }
+    ObserverToken addLaunchObserver(LaunchHandler) override { return 0; }
+    void removeLaunchObserver(ObserverToken) override {}
+};
+
+std::unique_ptr<Workspace> workspaceOrDefault(std::unique_ptr<Workspace> workspace) {
+    if (!workspace)
+        workspace = makeDefaultWorkspace();
+    if (!workspace)
+        workspace = std::make_unique<AbsentWorkspace>();
+    return workspace;
+}
+
+// Equality of list entries as the user sees them: canonically equivalent
+// strings are the same entry.
+QString canonical(const QString& text) {
+    return text.normalized(QString::NormalizationForm_C);
+}
+
+bool containsCanonically(const QStringList& list, const QString& entry) {
+    const QString wanted = canonical(entry);
+    for (const QString& existing : list)
+        if (canonical(existing) == wanted)
+            return true;
+    return false;
+}
+
+QStringList withoutIgnoringCase(const QStringList& list, const QString& entry) {
+    const QString unwanted = canonical(entry);
+    QStringList kept;
+    for (const QString& existing : list)
+        if (canonical(existing).compare(unwanted, Qt::CaseInsensitive) != 0)
+            kept.append(existing);
+    return kept;
+}
+
+} // namespace
+
+FocusSessionManager::FocusSessionManager(std::unique_ptr<FocusStore> store,
+                                         std::unique_ptr<HostBlocker> hostBlocker,
+                                         std::unique_ptr<Workspace> workspace,
+                                         std::chrono::milliseconds countdownInterval,
+                                         QObject* parent)
+    : QObject(parent), m_store(store ? std::move(store) : std::make_unique<FocusStore>()),
+      m_hostBlocker(hostBlocker ? std::move(hostBlocker) : std::make_unique<HostBlocker>()),
+      m_workspace(workspaceOrDefault(std::move(workspace))),
+      m_countdownInterval(countdownInterval) {
+    // Lists come back exactly as stored; nothing is cleaned up on the way in.
+    if (const std::optional<FocusConfiguration> record = m_store->load()) {
+        setWebsites(record->websites);
+        setAppBundleIds(record->appBundleIds);
+    } else {
+        setWebsites({});
+        setAppBundleIds({});
+    }
+    setStatusMessage(QStringLiteral("Ready"));
+}
+
+// The blocker refers to the workspace, which is destroyed with our members
+// before QObject gets to our children.
+FocusSessionManager::~FocusSessionManager() {
+    delete m_appBlocker.data();
+    delete m_countdownTimer.data();
+}
+
+void FocusSessionManager::start(int minutes) {
+    if (minutes < 1)
+        return;
+    if (m_websites.isEmpty() && m_appBundleIds.isEmpty()) {
+        setStatusMessage(QStringLiteral("Add at least one website or app to block first."));
+        return;
+    }
+    // Starting over a running session replaces it: never two countdowns or
+    // two application blockers.
+    releaseSessionResources();
+
+    setErrorMessage(std::nullopt);
+    setSessionActive(true);
+    setRemainingSeconds(qint64(minutes) * 60);
+
+    // With no websites the hosts file is still rewritten, without a section.
+    const HostBlocker::VoidResult written =
+        m_websites.isEmpty() ? m_hostBlocker->clear() : m_hostBlocker->apply(m_websites);
+    if (!written) {
+        stop(false);
+        setErrorMessage(written.error().errorDescription().value_or(
+            QStringLiteral("Unable to start focus mode.")));
+        return;
+    }
+
+    m_appBlocker =
+        new AppBlocker(m_appBundleIds, *m_workspace, std::chrono::milliseconds(2000), this);
+    m_appBlocker->start();
+    setStatusMessage(QStringLiteral("Focus session active."));
+    startCountdown();
+}
+
+void FocusSessionManager::stop() {
+    stop(true);
+}
+
+void FocusSessionManager::stop(bool cleanUpHost) {
+    releaseSessionResources();
+    setSessionActive(false);
+    if (cleanUpHost) {
+        // A failed clean-up ends the session all the same, without a trace.
+        (void)m_hostBlocker->clear();
+    }
+    setRemainingSeconds(0);
+    setStatusMessage(cleanUpHost ? QStringLiteral("Focus session stopped.")
+                                 : QStringLiteral("Focus session ended."));
+}
+
+void FocusSessionManager::releaseSessionResources() {
+    delete m_countdownTimer.data();
+    m_countdownTimer = nullptr;
+    if (m_appBlocker) {
+        m_appBlocker->stop();
+        delete m_appBlocker.data();
+    }
+    m_appBlocker = nullptr;
+}
+
+void FocusSessionManager::startCountdown() {
+    auto* timer = new QTimer(this);
+    timer->setTimerType(Qt::PreciseTimer);
+    timer->setInterval(m_countdownInterval);
+    const QPointer<FocusSessionManager> self(this);
+    connect(timer, &QTimer::timeout, this, [self] {
+        if (!self)
+            return;
+        // Each firing queues one tick; one queued before a stop finds the
+        // counter at zero and does nothing.
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self] {
+                if (self)
+                    self->tick();
+            },
+            Qt::QueuedConnection);
+    });
+    timer->start();
+    m_countdownTimer = timer;
+}
+
+void FocusSessionManager::tick() {
+    if (m_remainingSeconds < 1)
+        return;
+    setRemainingSeconds(m_remainingSeconds - 1);
+    if (m_remainingSeconds == 0)
+        stop(true);
+}
+
+QString FocusSessionManager::formatDuration() const {
+    return QString::asprintf("%02lld:%02lld", static_cast<long long>(m_remainingSeconds / 60),
+                             static_cast<long long>(m_remainingSeconds % 60));
+}
+
+void FocusSessionManager::addWebsite(const QString& text) {
+    const QString entry = text.trimmed().toLower();
+    if (entry.isEmpty() || containsCanonically(m_websites, entry))
+        return;
+    setWebsites(m_websites + QStringList{entry});
+    persist();
+}
+
+void FocusSessionManager::addAppBundleId(const QString& text) {
+    const QString entry = text.trimmed();
+    if (entry.isEmpty() || containsCanonically(m_appBundleIds, entry))
+        return;
+    setAppBundleIds(m_appBundleIds + QStringList{entry});
+    persist();
+}
+
+void FocusSessionManager::removeWebsite(const QString& entry) {
+    setWebsites(withoutIgnoringCase(m_websites, entry));
+    persist();
+}
+
+void FocusSessionManager::removeAppBundleId(const QString& entry) {
+    setAppBundleIds(withoutIgnoringCase(m_appBundleIds, entry));
+    persist();
+}
+
+void FocusSessionManager::persist() {
+    m_store->save(FocusConfiguration{m_websites, m_appBundleIds});
+}
+
+// Every assignment notifies, also of an equal value: the window redraws from
+// what it reads after each signal.
+void FocusSessionManager::setWebsites(QStringList value) {
+    m_websites = std::move(value);
+    emit websitesChanged();
+}
+
+void FocusSessionManager::setAppBundleIds(QStringList value) {
+    m_appBundleIds = std::move(value);
+    emit appBundleIdsChanged();
+}
+
+void FocusSessionManager::setSessionActive(bool value) {
+    m_isSessionActive = value;
+    emit isSessionActiveChanged();
+}
+
+void FocusSessionManager::setRemainingSeconds(qint64 value) {
+    m_remainingSeconds = value;
+    emit remainingSecondsChanged();
+}
+
+void FocusSessionManager::setStatusMessage(QString value) {
+    m_statusMessage = std::move(value);
+    emit statusMessageChanged();
+}
+
+void FocusSessionManager::setErrorMessage(std::optional<QString> value) {
+    m_errorMessage = std::move(value);
+    emit errorMessageChanged();
+}
