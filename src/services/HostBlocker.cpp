@@ -1,12 +1,155 @@
 #include "services/HostBlocker.h"
 #include "platform/DnsCacheFlusher.h"
+#include "platform/PlatformDefaults.h"
 #include "platform/PrivilegedRunner.h"
-// Placeholder: implemented with the website-blocking work.
+#include "services/HostsText.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <QStringDecoder>
+
+namespace {
+
+const QString kStagingFileName = QStringLiteral("tarnhollow-hosts");
+
+// Decodes strict UTF-8, keeping a byte order mark so the text round-trips.
+std::optional<QString> decodeUtf8(const QByteArray& bytes) {
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom |
+                                                       QStringConverter::Flag::Stateless);
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
+}
+
+bool isShellSafe(const QString& path) {
+    if (path.isEmpty())
+        return false;
+    return std::all_of(path.cbegin(), path.cend(), [](QChar c) {
+        const char16_t u = c.unicode();
+        return (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || (u >= u'0' && u <= u'9') ||
+               QStringView(u"/._-+,:@%=").contains(c);
+    });
+}
+
+QString shellQuoted(QString text) {
+    text.replace(QLatin1Char('\''), QLatin1String("'\\''"));
+    return QLatin1Char('\'') + text + QLatin1Char('\'');
+}
+
+} // namespace
+
 HostBlocker::HostBlocker(Options options, std::unique_ptr<PrivilegedRunner> runner,
                          std::unique_ptr<DnsCacheFlusher> flusher)
     : hostsPath(options.hostsPath), m_temporaryDirectory(options.temporaryDirectory),
-      m_clock(options.clock), m_runner(std::move(runner)), m_flusher(std::move(flusher)) {}
+      m_clock(options.clock), m_runner(std::move(runner)), m_flusher(std::move(flusher)) {
+    if (!m_runner)
+        m_runner = makeDefaultPrivilegedRunner();
+    if (!m_flusher)
+        m_flusher = makeDefaultDnsCacheFlusher();
+    if (!m_clock)
+        m_clock = [] { return QDateTime::currentDateTimeUtc(); };
+}
+
 HostBlocker::~HostBlocker() = default;
-HostBlocker::VoidResult HostBlocker::apply(const QStringList&) { return PlatformError{QStringLiteral("not built yet")}; }
-HostBlocker::VoidResult HostBlocker::clear() { return PlatformError{QStringLiteral("not built yet")}; }
-QString HostBlocker::temporaryFilePath() const { return m_temporaryDirectory + QStringLiteral("/tarnhollow-hosts"); }
+
+HostBlocker::VoidResult HostBlocker::apply(const QStringList& domainList) {
+    auto text = buildAppliedText(domainList);
+    if (!text)
+        return text.error();
+    if (auto written = writeHosts(text.value()); !written)
+        return written;
+    // Best effort: the hosts file is already written.
+    m_flusher->flush(*m_runner);
+    return VoidResult::success();
+}
+
+HostBlocker::VoidResult HostBlocker::clear() {
+    auto text = buildClearedText();
+    if (!text)
+        return text.error();
+    return writeHosts(text.value());
+}
+
+Result<QString, BlockError> HostBlocker::buildAppliedText(const QStringList& domainList) const {
+    QStringList names;
+    names.reserve(domainList.size());
+    for (const QString& entry : domainList) {
+        if (auto name = HostsText::normalizeDomain(entry))
+            names.append(*name);
+    }
+
+    auto text = readText();
+    if (!text)
+        return text.error();
+    const HostsText::Lines kept = HostsText::stripExistingBlockSection(
+        HostsText::splitLines(text.value()), markerStart, markerEnd);
+    const QStringList section =
+        HostsText::blockSection(std::move(names), m_clock(), markerStart, markerEnd);
+    return HostsText::joinLines(kept, section);
+}
+
+Result<QString, BlockError> HostBlocker::buildClearedText() const {
+    auto text = readText();
+    if (!text)
+        return text.error();
+    return HostsText::joinLines(HostsText::stripExistingBlockSection(
+        HostsText::splitLines(text.value()), markerStart, markerEnd));
+}
+
+QString HostBlocker::temporaryFilePath() const {
+    const QString directory =
+        m_temporaryDirectory.isEmpty() ? defaultHostsStagingDirectory() : m_temporaryDirectory;
+    if (directory.isEmpty())
+        return QString();
+    return QDir(directory).filePath(kStagingFileName);
+}
+
+Result<QString, BlockError> HostBlocker::readText() const {
+    QFile file(hostsPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return PlatformError{file.errorString()};
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return PlatformError{file.errorString()};
+    auto text = decodeUtf8(bytes);
+    if (!text)
+        return PlatformError{
+            QStringLiteral("The file %1 could not be read because it is not valid UTF-8 text.")
+                .arg(hostsPath)};
+    return std::move(*text);
+}
+
+QString HostBlocker::copyCommand(const QString& stagingPath) const {
+    const QString destination = isShellSafe(hostsPath) ? hostsPath : shellQuoted(hostsPath);
+    return QStringLiteral("/bin/cp ") + shellQuoted(stagingPath) + QLatin1Char(' ') + destination +
+           QStringLiteral(" && /bin/chmod 644 ") + destination;
+}
+
+HostBlocker::VoidResult HostBlocker::writeHosts(const QString& text) {
+    const QString stagingPath = temporaryFilePath();
+    if (stagingPath.isEmpty())
+        return PlatformError{
+            QStringLiteral("No private temporary directory is available for the new hosts file.")};
+
+    QSaveFile staging(stagingPath);
+    if (!staging.open(QIODevice::WriteOnly))
+        return PlatformError{staging.errorString()};
+    const QByteArray bytes = text.toUtf8();
+    if (staging.write(bytes) != bytes.size() || !staging.commit())
+        return PlatformError{staging.errorString()};
+
+    return runAsRoot(copyCommand(stagingPath));
+}
+
+HostBlocker::VoidResult HostBlocker::runAsRoot(const QString& command) {
+    auto outcome = m_runner->run(command);
+    if (!outcome)
+        return outcome.error();
+    if (outcome.value().exitStatus == 0)
+        return VoidResult::success();
+    if (outcome.value().authorizationRefused)
+        return HostBlockerError::notAuthorized();
+    return HostBlockerError::commandFailed(decodeUtf8(outcome.value().output).value_or(QString()));
+}

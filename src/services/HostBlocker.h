@@ -49,10 +49,19 @@ public:
     // Removes every block section.
     VoidResult clear();
 
+    // The texts apply() and clear() hand to the privileged writer, built
+    // from the hosts file as it is now. Nothing is written or run.
+    Result<QString, BlockError> buildAppliedText(const QStringList& domainList) const;
+    Result<QString, BlockError> buildClearedText() const;
+
+    // Where the staging copy goes; empty when no private directory exists.
     QString temporaryFilePath() const;
 
 private:
-    Result<QStringList, BlockError> readLines() const;
+    // The privileged command that copies the staging file over the hosts file.
+    QString copyCommand(const QString& stagingPath) const;
+    // The whole hosts file as strict UTF-8 text.
+    Result<QString, BlockError> readText() const;
     VoidResult writeHosts(const QString& text);
     VoidResult runAsRoot(const QString& command);
 

@@ -1,7 +1,16 @@
 #pragma once
+
 #include "platform/DnsCacheFlusher.h"
+
 // Asks systemd-resolved to drop its cache, without any authentication prompt.
+// glibc and nscd see hosts changes at the next lookup by themselves, so this
+// is best effort: no resolver, no bus or a refusal are all fine.
 class LinuxDnsCacheFlusher : public DnsCacheFlusher {
 public:
+    // How long each bus call may take before it is given up.
+    explicit LinuxDnsCacheFlusher(int timeoutMs = 1000);
     void flush(PrivilegedRunner& runner) override;
+
+private:
+    int m_timeoutMs;
 };
