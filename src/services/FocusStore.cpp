@@ -131,7 +131,12 @@ std::optional<QByteArray> readRegularFile(const QString& path) {
     return bytes;
 }
 
+// The save follows symbolic links; it never replaces a directory, FIFO or
+// device (running as root, that could be a system's /dev node).
 bool writeAtomically(const QString& path, const QByteArray& bytes) {
+    const QFileInfo target(path);
+    if (target.exists() && !target.isFile())
+        return false;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
