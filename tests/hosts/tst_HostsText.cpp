@@ -1,0 +1,170 @@
+#include "services/HostsText.h"
+
+#include <QtTest>
+
+namespace {
+
+const QString kBegin = QStringLiteral("# Tarnhollow:BEGIN");
+const QString kEnd = QStringLiteral("# Tarnhollow:END");
+
+QString stripped(const QString& text) {
+    return HostsText::joinLines(
+        HostsText::stripExistingBlockSection(HostsText::splitLines(text), kBegin, kEnd));
+}
+
+} // namespace
+
+class HostsTextTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void normalizeDomain_data() {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("expected"); // empty: no name
+
+        QTest::newRow("blanks and case") << " Mail.Test "
+                                         << "mail.test";
+        QTest::newRow("scheme, path, query") << "HTTPS://www.news.test/today?x=1"
+                                             << "www.news.test";
+        QTest::newRow("port after scheme") << "http://a.test:8080/x"
+                                           << "a.test";
+        QTest::newRow("inner blank") << "a. test"
+                                     << "a.test";
+        QTest::newRow("outer dots") << "..a.test.."
+                                    << "a.test";
+        QTest::newRow("other scheme") << "ftp://a.test/x"
+                                      << "";
+        QTest::newRow("query without slash") << "a.test?x=1"
+                                             << "a.test";
+        QTest::newRow("fragment") << "a.test#top"
+                                  << "a.test";
+        QTest::newRow("dot before port") << "a.test.:443"
+                                         << "a.test";
+        QTest::newRow("empty port") << "a.test:"
+                                    << "";
+        QTest::newRow("blanks only") << "   "
+                                     << "";
+        QTest::newRow("unicode blanks")
+            << QString::fromUtf8("\u00a0News.Test\u2029\u0085") << "news.test";
+        QTest::newRow("scheme only") << "https://"
+                                     << "";
+        QTest::newRow("slashes only") << "///"
+                                      << "";
+        QTest::newRow("dots and blanks") << ". . ."
+                                         << "";
+        QTest::newRow("unicode name")
+            << QString::fromUtf8("B\u00fccher.test") << "xn--bcher-kva.test";
+        QTest::newRow("underscore") << "my_host.test"
+                                    << "my_host.test";
+        QTest::newRow("line injection") << "evil.test\n127.0.0.1 bank.test"
+                                        << "";
+        QTest::newRow("inner tab") << "a\tb.test"
+                                   << "";
+        QTest::newRow("user info") << "http://user@a.test/"
+                                   << "";
+        QTest::newRow("scheme not at start") << "x https://a.test"
+                                             << "";
+    }
+    void normalizeDomain() {
+        QFETCH(QString, entry);
+        QFETCH(QString, expected);
+        QCOMPARE(HostsText::normalizeDomain(entry).value_or(QString()), expected);
+    }
+
+    void blockSection_data() {
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QDateTime>("when");
+        QTest::addColumn<QStringList>("expected");
+
+        const QDateTime utc(QDate(2026, 12, 6), QTime(1, 8, 26), Qt::UTC);
+        const QString dateLine =
+            QStringLiteral("# Added by Tarnhollow on 2026-12-06 01:08:26 +0000");
+        QTest::newRow("one name")
+            << QStringList{"n.test"} << utc
+            << QStringList{"", kBegin, dateLine, "127.0.0.1 n.test", "127.0.0.1 www.n.test", kEnd};
+        QTest::newRow("sorted, unique, www once")
+            << QStringList{"www.c.test", "b.test", "a.test", "b.test"} << utc
+            << QStringList{"",
+                           kBegin,
+                           dateLine,
+                           "127.0.0.1 a.test",
+                           "127.0.0.1 www.a.test",
+                           "127.0.0.1 b.test",
+                           "127.0.0.1 www.b.test",
+                           "127.0.0.1 www.c.test",
+                           kEnd};
+        QTest::newRow("no names") << QStringList{} << utc
+                                  << QStringList{"", kBegin, dateLine, kEnd};
+        QTest::newRow("local time shown in UTC")
+            << QStringList{}
+            << QDateTime(QDate(2027, 1, 1), QTime(1, 2, 3), Qt::OffsetFromUTC, 7200)
+            << QStringList{"", kBegin, "# Added by Tarnhollow on 2026-12-31 23:02:03 +0000", kEnd};
+    }
+    void blockSection() {
+        QFETCH(QStringList, names);
+        QFETCH(QDateTime, when);
+        QFETCH(QStringList, expected);
+        QCOMPARE(HostsText::blockSection(names, when, kBegin, kEnd), expected);
+    }
+
+    void strip_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+
+        QTest::newRow("no section") << "127.0.0.1 localhost\n\n"
+                                    << "127.0.0.1 localhost\n\n";
+        QTest::newRow("empty file") << ""
+                                    << "";
+        QTest::newRow("one section")
+            << "a\n\n# Tarnhollow:BEGIN\n# Added\n127.0.0.1 x\n# Tarnhollow:END"
+            << "a";
+        QTest::newRow("two sections, lines between")
+            << "a\n\n# Tarnhollow:BEGIN\n127.0.0.1 x\n# Tarnhollow:END\nb\n\n"
+               "# Tarnhollow:BEGIN\n127.0.0.1 y\n# Tarnhollow:END\nc\n"
+            << "a\nb\nc\n";
+        QTest::newRow("begin without end") << "a\n# Tarnhollow:BEGIN\nb\n\nc\n"
+                                           << "a";
+        QTest::newRow("end without begin") << "a\n# Tarnhollow:END\nb"
+                                           << "a\nb";
+        QTest::newRow("blanks and tabs around markers")
+            << "a\n \t# Tarnhollow:BEGIN  \nx\n\t# Tarnhollow:END\t\nb"
+            << "a\nb";
+        QTest::newRow("CRLF lines")
+            << "a\r\n\r\n# Tarnhollow:BEGIN\r\n127.0.0.1 x\r\n# Tarnhollow:END\r\nb\r\n"
+            << "a\r\n\r\nb\r\n";
+        QTest::newRow("only one empty line goes") << "a\n\n\n# Tarnhollow:BEGIN\n# Tarnhollow:END"
+                                                  << "a\n";
+        QTest::newRow("empty line not adjacent stays")
+            << "a\n\nb\n# Tarnhollow:BEGIN\n# Tarnhollow:END"
+            << "a\n\nb";
+        QTest::newRow("other case is not a marker") << "a\n# tarnhollow:begin\nb"
+                                                    << "a\n# tarnhollow:begin\nb";
+        QTest::newRow("marker as part of a line") << "a # Tarnhollow:BEGIN\nb"
+                                                  << "a # Tarnhollow:BEGIN\nb";
+    }
+    void strip() {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        QCOMPARE(stripped(text), expected);
+    }
+
+    void splitLines_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("count");
+        QTest::newRow("empty") << "" << 1;
+        QTest::newRow("one line feed") << "\n" << 2;
+        QTest::newRow("no final line feed") << "a\nb" << 2;
+        QTest::newRow("CRLF does not split twice") << "a\r\nb\r\n" << 3;
+        QTest::newRow("lone CR does not split") << "a\rb" << 1;
+    }
+    void splitLines() {
+        QFETCH(QString, text);
+        QFETCH(int, count);
+        const HostsText::Lines lines = HostsText::splitLines(text);
+        QCOMPARE(lines.size(), count);
+        QCOMPARE(HostsText::joinLines(lines), text);
+    }
+};
+
+QTEST_GUILESS_MAIN(HostsTextTest)
+#include "tst_HostsText.moc"
