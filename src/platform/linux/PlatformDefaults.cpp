@@ -2,6 +2,7 @@
 #include "platform/Workspace.h"
 #include "platform/linux/LinuxDnsCacheFlusher.h"
 #include "platform/linux/LinuxPrivilegedRunner.h"
+#include "platform/linux/LinuxWorkspace.h"
 
 #include <QStandardPaths>
 
@@ -14,7 +15,7 @@ std::unique_ptr<DnsCacheFlusher> makeDefaultDnsCacheFlusher() {
 }
 
 std::unique_ptr<Workspace> makeDefaultWorkspace() {
-    return nullptr; // placeholder until the Linux workspace exists
+    return std::make_unique<LinuxWorkspace>();
 }
 
 QString defaultHostsStagingDirectory() {

@@ -1,0 +1,77 @@
+#include "platform/linux/LinuxWorkspace.h"
+
+#include "platform/linux/DesktopEntryIndex.h"
+#include "platform/linux/LaunchMonitor.h"
+#include "platform/linux/ProcScanner.h"
+#include "platform/linux/QuitRequester.h"
+
+#include <QFile>
+
+LinuxWorkspace::LinuxWorkspace() : LinuxWorkspace(Options{}, QDBusConnection::sessionBus()) {}
+
+LinuxWorkspace::LinuxWorkspace(Options options, QDBusConnection bus)
+    : m_index(std::make_unique<DesktopEntryIndex>(options.environment)),
+      m_scanner(std::make_unique<ProcScanner>(*m_index, options.procRoot)),
+      m_quitRequester(std::make_unique<QuitRequester>(
+          bus, QFile::encodeName(options.environment.value(QStringLiteral("DISPLAY"))))),
+      m_monitor(std::make_unique<LaunchMonitor>(bus, options.scanInterval,
+                                                [this] { scanForLaunches(); })) {}
+
+LinuxWorkspace::~LinuxWorkspace() = default;
+
+QList<RunningApplication> LinuxWorkspace::scan() {
+    if (m_index->refreshIfChanged())
+        m_scanner->forgetIdentities();
+    return m_scanner->scan();
+}
+
+QList<RunningApplication> LinuxWorkspace::runningApplications() {
+    const QList<RunningApplication> launched = scan();
+    // Launches this scan happened to find first still reach the observers,
+    // from the event loop rather than from inside the caller's sweep.
+    if (!launched.isEmpty() && !m_observers.isEmpty()) {
+        QMetaObject::invokeMethod(
+            m_monitor.get(), [this, launched] { deliver(launched); }, Qt::QueuedConnection);
+    }
+    return m_scanner->applications();
+}
+
+void LinuxWorkspace::scanForLaunches() {
+    deliver(scan());
+}
+
+void LinuxWorkspace::deliver(const QList<RunningApplication>& launched) {
+    for (const RunningApplication& application : launched) {
+        // Handlers may remove observers, their own included.
+        const QList<ObserverToken> tokens = m_observers.keys();
+        for (const ObserverToken token : tokens) {
+            const auto it = m_observers.constFind(token);
+            if (it != m_observers.cend())
+                it.value()(application);
+        }
+    }
+}
+
+bool LinuxWorkspace::terminate(const RunningApplication& application) {
+    if (!application.identifier || !m_scanner->isCurrent(application))
+        return false;
+    const QList<qint64> processes = m_scanner->processesOf(application);
+    return m_quitRequester->requestQuit(*application.identifier, application.pid, processes) !=
+           QuitRequester::Channel::None;
+}
+
+Workspace::ObserverToken LinuxWorkspace::addLaunchObserver(LaunchHandler handler) {
+    if (m_observers.isEmpty()) {
+        // What runs now is not a launch: take stock before listening.
+        scan();
+        m_monitor->start();
+    }
+    const ObserverToken token = m_nextToken++;
+    m_observers.insert(token, std::move(handler));
+    return token;
+}
+
+void LinuxWorkspace::removeLaunchObserver(ObserverToken token) {
+    if (m_observers.remove(token) > 0 && m_observers.isEmpty())
+        m_monitor->stop();
+}

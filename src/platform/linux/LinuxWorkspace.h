@@ -1,0 +1,49 @@
+#pragma once
+
+#include "platform/Workspace.h"
+
+#include <QDBusConnection>
+#include <QMap>
+#include <QProcessEnvironment>
+
+#include <chrono>
+#include <memory>
+
+class DesktopEntryIndex;
+class LaunchMonitor;
+class ProcScanner;
+class QuitRequester;
+
+// The user's running applications on a Linux desktop, read from /proc and
+// identified by their desktop entries; launches noticed by scanning while
+// anyone listens; quit requests through the application's own channels.
+class LinuxWorkspace : public Workspace {
+public:
+    struct Options {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        QString procRoot = QStringLiteral("/proc");
+        // Between scans for launches while an observer is registered.
+        std::chrono::milliseconds scanInterval{100};
+    };
+
+    LinuxWorkspace();
+    LinuxWorkspace(Options options, QDBusConnection bus);
+    ~LinuxWorkspace() override;
+
+    QList<RunningApplication> runningApplications() override;
+    bool terminate(const RunningApplication& application) override;
+    ObserverToken addLaunchObserver(LaunchHandler handler) override;
+    void removeLaunchObserver(ObserverToken token) override;
+
+private:
+    QList<RunningApplication> scan();
+    void scanForLaunches();
+    void deliver(const QList<RunningApplication>& launched);
+
+    std::unique_ptr<DesktopEntryIndex> m_index;
+    std::unique_ptr<ProcScanner> m_scanner;
+    std::unique_ptr<QuitRequester> m_quitRequester;
+    std::unique_ptr<LaunchMonitor> m_monitor;
+    QMap<ObserverToken, LaunchHandler> m_observers;
+    ObserverToken m_nextToken = 1;
+};

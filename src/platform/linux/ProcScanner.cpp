@@ -1,0 +1,311 @@
+#include "platform/linux/ProcScanner.h"
+
+#include "platform/linux/CgroupIdentity.h"
+#include "platform/linux/DesktopEntryIndex.h"
+
+#include <QFile>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+namespace {
+
+// A process this young may still be on its way from a launcher to the
+// program it starts (fork, move into its unit, exec).
+constexpr quint64 youngSeconds = 2;
+
+bool parsePid(const char* name, qint64& pid) {
+    pid = 0;
+    if (*name == '\0')
+        return false;
+    for (const char* c = name; *c; ++c) {
+        if (*c < '0' || *c > '9')
+            return false;
+        pid = pid * 10 + (*c - '0');
+    }
+    return pid > 0;
+}
+
+std::optional<QString> gioIdentifier(const QByteArray& environ, qint64 pid,
+                                     const DesktopEntryIndex& index) {
+    static const QByteArray fileKey = "GIO_LAUNCHED_DESKTOP_FILE=";
+    static const QByteArray pidKey = "GIO_LAUNCHED_DESKTOP_FILE_PID=";
+    QByteArray file;
+    bool pidMatches = false;
+    for (const QByteArray& var : environ.split('\0')) {
+        if (var.startsWith(fileKey))
+            file = var.mid(fileKey.size());
+        else if (var.startsWith(pidKey))
+            pidMatches = var.mid(pidKey.size()) == QByteArray::number(pid);
+    }
+    // Children inherit the variable; only the launched process itself counts.
+    if (file.isEmpty() || !pidMatches)
+        return std::nullopt;
+    return index.identifierForFile(QFile::decodeName(file));
+}
+
+} // namespace
+
+ProcScanner::ProcScanner(const DesktopEntryIndex& index, const QString& procRoot, uid_t uid)
+    : m_index(index), m_uid(uid), m_ticksPerSecond(quint64(::sysconf(_SC_CLK_TCK))) {
+    m_procFd = ::open(QFile::encodeName(procRoot).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (m_procFd >= 0) {
+        const int listFd = ::dup(m_procFd);
+        m_dir = listFd >= 0 ? ::fdopendir(listFd) : nullptr;
+        if (m_dir == nullptr && listFd >= 0)
+            ::close(listFd);
+    }
+}
+
+ProcScanner::~ProcScanner() {
+    if (m_dir != nullptr)
+        ::closedir(m_dir);
+    if (m_procFd >= 0)
+        ::close(m_procFd);
+}
+
+quint64 ProcScanner::nowTicks() const {
+    timespec now{};
+    ::clock_gettime(CLOCK_BOOTTIME, &now);
+    return quint64(now.tv_sec) * m_ticksPerSecond +
+           quint64(now.tv_nsec) * m_ticksPerSecond / 1000000000ULL;
+}
+
+bool ProcScanner::readFile(qint64 pid, const char* name, QByteArray& out, qsizetype limit) const {
+    char path[64];
+    std::snprintf(path, sizeof path, "%lld/%s", static_cast<long long>(pid), name);
+    const int fd = ::openat(m_procFd, path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    out.resize(4096);
+    qsizetype used = 0;
+    for (;;) {
+        if (used == out.size()) {
+            if (out.size() >= limit)
+                break;
+            out.resize(std::min(out.size() * 4, limit));
+        }
+        const ssize_t n = ::read(fd, out.data() + used, size_t(out.size() - used));
+        if (n < 0) {
+            ::close(fd);
+            return false;
+        }
+        if (n == 0)
+            break;
+        used += n;
+    }
+    ::close(fd);
+    out.truncate(used);
+    return true;
+}
+
+bool ProcScanner::readStat(qint64 pid, qint64& ppid, quint64& startTime) const {
+    QByteArray stat;
+    if (!readFile(pid, "stat", stat, 4096))
+        return false;
+    // The command name may hold spaces and parentheses: fields follow the last ')'.
+    const qsizetype close = stat.lastIndexOf(')');
+    if (close < 0)
+        return false;
+    const QList<QByteArray> fields = stat.mid(close + 2).split(' ');
+    if (fields.size() < 20)
+        return false;
+    bool ok1 = false;
+    bool ok2 = false;
+    ppid = fields[1].toLongLong(&ok1);
+    startTime = fields[19].toULongLong(&ok2);
+    return ok1 && ok2;
+}
+
+QByteArray ProcScanner::readExe(qint64 pid) const {
+    char path[64];
+    std::snprintf(path, sizeof path, "%lld/exe", static_cast<long long>(pid));
+    char target[4096];
+    const ssize_t n = ::readlinkat(m_procFd, path, target, sizeof target);
+    if (n <= 0)
+        return {};
+    QByteArray exe(target, n);
+    if (exe.endsWith(" (deleted)"))
+        exe.chop(10);
+    return exe;
+}
+
+void ProcScanner::identify(qint64 pid, Process& process) const {
+    process.id.reset();
+    if (auto id = CgroupIdentity::fromFile(process.cgroup)) {
+        process.id = std::move(id);
+        return;
+    }
+    QByteArray environ;
+    if (readFile(pid, "environ", environ, 4 * 1024 * 1024)) {
+        if (auto id = gioIdentifier(environ, pid, m_index)) {
+            process.id = std::move(id);
+            return;
+        }
+    }
+    if (!process.exe.isEmpty())
+        process.id = m_index.identifierForExecutable(process.exe);
+}
+
+void ProcScanner::recheckYoung(qint64 pid, Process& process, quint64 now) {
+    if (!process.ours || now >= process.startTime + youngSeconds * m_ticksPerSecond)
+        return;
+    QByteArray cgroup;
+    if (!readFile(pid, "cgroup", cgroup, 64 * 1024))
+        return;
+    QByteArray exe = readExe(pid);
+    if (cgroup == process.cgroup && exe == process.exe)
+        return;
+    process.cgroup = std::move(cgroup);
+    process.exe = std::move(exe);
+    identify(pid, process);
+}
+
+bool ProcScanner::isTop(const Process& process) const {
+    const auto parent = m_processes.constFind(process.ppid);
+    return parent == m_processes.constEnd() || !parent->ours || parent->id != process.id;
+}
+
+QList<RunningApplication> ProcScanner::scan() {
+    QList<RunningApplication> launched;
+    if (m_dir == nullptr)
+        return launched;
+    const quint64 generation = ++m_generation;
+    const quint64 now = nowTicks();
+    const bool reidentify = std::exchange(m_reidentifyAll, false);
+
+    ::rewinddir(m_dir);
+    while (const dirent* item = ::readdir(m_dir)) {
+        qint64 pid = 0;
+        if (!parsePid(item->d_name, pid))
+            continue;
+        auto known = m_processes.find(pid);
+        // The same directory inode means the same process; a new one is
+        // checked against the start time before anything is read again.
+        if (known != m_processes.end() && known->inode == item->d_ino && !reidentify) {
+            known->generation = generation;
+            recheckYoung(pid, *known, now);
+            continue;
+        }
+        qint64 ppid = 0;
+        quint64 startTime = 0;
+        if (!readStat(pid, ppid, startTime))
+            continue; // gone meanwhile
+        if (known != m_processes.end() && known->startTime == startTime) {
+            known->inode = item->d_ino;
+            known->generation = generation;
+            if (reidentify && known->ours)
+                identify(pid, *known);
+            recheckYoung(pid, *known, now);
+            continue;
+        }
+        Process process;
+        process.ppid = ppid;
+        process.startTime = startTime;
+        process.inode = item->d_ino;
+        process.generation = generation;
+        struct stat info {};
+        char name[32];
+        std::snprintf(name, sizeof name, "%lld", static_cast<long long>(pid));
+        if (::fstatat(m_procFd, name, &info, 0) != 0)
+            continue;
+        process.ours = info.st_uid == m_uid;
+        if (process.ours) {
+            if (!readFile(pid, "cgroup", process.cgroup, 64 * 1024))
+                continue;
+            process.exe = readExe(pid);
+            identify(pid, process);
+        }
+        m_processes.insert(pid, std::move(process));
+    }
+
+    m_processes.removeIf(
+        [generation](const auto& it) { return it.value().generation != generation; });
+
+    m_topPids.clear();
+    for (auto it = m_processes.begin(); it != m_processes.end(); ++it) {
+        Process& process = it.value();
+        if (!process.ours || !process.id)
+            continue;
+        // An orphan is adopted by another process: learn its new parent.
+        if (!m_processes.contains(process.ppid)) {
+            qint64 ppid = 0;
+            quint64 startTime = 0;
+            if (readStat(it.key(), ppid, startTime))
+                process.ppid = ppid;
+        }
+    }
+    for (auto it = m_processes.begin(); it != m_processes.end(); ++it) {
+        Process& process = it.value();
+        if (!process.ours || !process.id)
+            continue;
+        const bool top = isTop(process);
+        if (top)
+            m_topPids << it.key();
+        if (process.announcedId != process.id) {
+            process.announcedId = process.id;
+            if (top)
+                launched << RunningApplication{process.id, ActivationPolicy::Regular, it.key()};
+        }
+    }
+    for (RunningApplication& application : launched) {
+        if (m_index.isBackgroundOnly(*application.identifier))
+            application.activationPolicy = ActivationPolicy::Prohibited;
+    }
+    return launched;
+}
+
+QList<RunningApplication> ProcScanner::applications() const {
+    QList<RunningApplication> out;
+    out.reserve(m_topPids.size());
+    for (const qint64 pid : m_topPids) {
+        const Process& process = m_processes[pid];
+        out << RunningApplication{process.id,
+                                  m_index.isBackgroundOnly(*process.id)
+                                      ? ActivationPolicy::Prohibited
+                                      : ActivationPolicy::Regular,
+                                  pid};
+    }
+    return out;
+}
+
+QList<qint64> ProcScanner::processesOf(const RunningApplication& top) const {
+    QList<qint64> out;
+    if (!top.identifier)
+        return out;
+    for (auto it = m_processes.cbegin(); it != m_processes.cend(); ++it) {
+        if (!it->ours || it->id != top.identifier)
+            continue;
+        // Walk up through the application's own processes to its top.
+        qint64 pid = it.key();
+        for (int depth = 0; depth < 64; ++depth) {
+            if (pid == top.pid) {
+                out << it.key();
+                break;
+            }
+            const auto parent = m_processes.constFind(m_processes[pid].ppid);
+            if (parent == m_processes.cend() || !parent->ours || parent->id != top.identifier)
+                break;
+            pid = parent.key();
+        }
+    }
+    return out;
+}
+
+bool ProcScanner::isCurrent(const RunningApplication& application) const {
+    const auto known = m_processes.constFind(application.pid);
+    if (known == m_processes.cend() || !known->ours || known->id != application.identifier)
+        return false;
+    qint64 ppid = 0;
+    quint64 startTime = 0;
+    if (!readStat(application.pid, ppid, startTime) || startTime != known->startTime)
+        return false;
+    struct stat info {};
+    char name[32];
+    std::snprintf(name, sizeof name, "%lld", static_cast<long long>(application.pid));
+    return ::fstatat(m_procFd, name, &info, 0) == 0 && info.st_uid == m_uid;
+}

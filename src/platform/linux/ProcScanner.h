@@ -1,0 +1,73 @@
+#pragma once
+
+#include "platform/Workspace.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QString>
+
+#include <dirent.h>
+#include <sys/types.h>
+
+#include <optional>
+
+class DesktopEntryIndex;
+
+// The current user's application processes, read from /proc. What cannot
+// change for a living process is kept between scans (keyed by PID and start
+// time), so a scan of an unchanged system only lists /proc.
+class ProcScanner {
+public:
+    explicit ProcScanner(const DesktopEntryIndex& index,
+                         const QString& procRoot = QStringLiteral("/proc"), uid_t uid = ::getuid());
+    ~ProcScanner();
+    ProcScanner(const ProcScanner&) = delete;
+    ProcScanner& operator=(const ProcScanner&) = delete;
+
+    // Brings the process table up to date. Returns the applications that
+    // appeared since the previous scan (or got their identifier since).
+    QList<RunningApplication> scan();
+    // The applications as of the last scan, each as its top process.
+    QList<RunningApplication> applications() const;
+    // Every process of the application whose top process is top.pid.
+    QList<qint64> processesOf(const RunningApplication& top) const;
+    // Whether the application's top process still is the one scanned and
+    // still belongs to the user.
+    bool isCurrent(const RunningApplication& application) const;
+    // Identifies every process afresh at the next scan, say after the
+    // desktop entries changed.
+    void forgetIdentities() { m_reidentifyAll = true; }
+    qsizetype processCount() const { return m_processes.size(); }
+
+private:
+    struct Process {
+        qint64 ppid = 0;
+        quint64 startTime = 0;
+        ino_t inode = 0;
+        bool ours = false;
+        std::optional<QString> id;
+        std::optional<QString> announcedId;
+        QByteArray exe;
+        QByteArray cgroup;
+        quint64 generation = 0;
+    };
+
+    bool readStat(qint64 pid, qint64& ppid, quint64& startTime) const;
+    bool readFile(qint64 pid, const char* name, QByteArray& out, qsizetype limit) const;
+    QByteArray readExe(qint64 pid) const;
+    void identify(qint64 pid, Process& process) const;
+    void recheckYoung(qint64 pid, Process& process, quint64 nowTicks);
+    bool isTop(const Process& process) const;
+    quint64 nowTicks() const;
+
+    const DesktopEntryIndex& m_index;
+    int m_procFd = -1;
+    DIR* m_dir = nullptr;
+    uid_t m_uid;
+    quint64 m_ticksPerSecond;
+    quint64 m_generation = 0;
+    bool m_reidentifyAll = false;
+    QHash<qint64, Process> m_processes;
+    QList<qint64> m_topPids;
+};

@@ -1,0 +1,140 @@
+#include "platform/linux/X11WindowCloser.h"
+
+#include <xcb/xcb.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// A display that failed is tried again only after this long, so a missing X
+// server costs nothing on every sweep.
+constexpr qint64 retryAfterMs = 5000;
+
+template <typename Reply> struct Freed {
+    Reply* reply;
+    ~Freed() { std::free(reply); }
+    Reply* operator->() const { return reply; }
+    explicit operator bool() const { return reply != nullptr; }
+};
+
+} // namespace
+
+X11WindowCloser::X11WindowCloser(QByteArray displayName) : m_displayName(std::move(displayName)) {}
+
+X11WindowCloser::~X11WindowCloser() {
+    disconnect();
+}
+
+void X11WindowCloser::disconnect() {
+    if (m_connection != nullptr)
+        xcb_disconnect(m_connection);
+    m_connection = nullptr;
+}
+
+std::uint32_t X11WindowCloser::atom(const char* name) {
+    const auto cookie = xcb_intern_atom(m_connection, 0, std::uint16_t(std::strlen(name)), name);
+    Freed<xcb_intern_atom_reply_t> reply{xcb_intern_atom_reply(m_connection, cookie, nullptr)};
+    return reply ? reply->atom : std::uint32_t(XCB_ATOM_NONE);
+}
+
+bool X11WindowCloser::connect() {
+    if (m_connection != nullptr && xcb_connection_has_error(m_connection) == 0)
+        return true;
+    disconnect();
+    if (m_displayName.isEmpty())
+        return false;
+    if (m_sinceFailure.isValid() && m_sinceFailure.elapsed() < retryAfterMs)
+        return false;
+    m_connection = xcb_connect(m_displayName.constData(), nullptr);
+    if (xcb_connection_has_error(m_connection) != 0) {
+        disconnect();
+        m_sinceFailure.start();
+        return false;
+    }
+    m_sinceFailure.invalidate();
+    m_clientList = atom("_NET_CLIENT_LIST");
+    m_wmPid = atom("_NET_WM_PID");
+    m_wmProtocols = atom("WM_PROTOCOLS");
+    m_wmDeleteWindow = atom("WM_DELETE_WINDOW");
+    return true;
+}
+
+QList<std::uint32_t> X11WindowCloser::topLevelWindows(std::uint32_t root) {
+    QList<std::uint32_t> windows;
+    // A window manager lists its clients; without one, the root's children
+    // are the top-level windows themselves.
+    if (m_clientList != XCB_ATOM_NONE) {
+        const auto cookie =
+            xcb_get_property(m_connection, 0, root, m_clientList, XCB_ATOM_WINDOW, 0, 1 << 16);
+        Freed<xcb_get_property_reply_t> reply{
+            xcb_get_property_reply(m_connection, cookie, nullptr)};
+        if (reply && reply->format == 32 && reply->value_len > 0) {
+            const auto* ids = static_cast<const xcb_window_t*>(xcb_get_property_value(reply.reply));
+            windows = QList<std::uint32_t>(ids, ids + reply->value_len);
+            return windows;
+        }
+    }
+    Freed<xcb_query_tree_reply_t> tree{
+        xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, root), nullptr)};
+    if (tree) {
+        const xcb_window_t* children = xcb_query_tree_children(tree.reply);
+        windows =
+            QList<std::uint32_t>(children, children + xcb_query_tree_children_length(tree.reply));
+    }
+    return windows;
+}
+
+int X11WindowCloser::requestClose(const QList<qint64>& pids) {
+    if (pids.isEmpty() || !connect() || m_wmPid == XCB_ATOM_NONE ||
+        m_wmDeleteWindow == XCB_ATOM_NONE)
+        return 0;
+    int sent = 0;
+    for (auto screens = xcb_setup_roots_iterator(xcb_get_setup(m_connection)); screens.rem;
+         xcb_screen_next(&screens)) {
+        const QList<std::uint32_t> windows = topLevelWindows(screens.data->root);
+        // Ask for every window's PID at once, then read the answers.
+        QList<xcb_get_property_cookie_t> pidCookies;
+        pidCookies.reserve(windows.size());
+        for (const std::uint32_t window : windows)
+            pidCookies << xcb_get_property(m_connection, 0, window, m_wmPid, XCB_ATOM_CARDINAL, 0,
+                                           1);
+        QList<std::uint32_t> owned;
+        for (qsizetype i = 0; i < windows.size(); ++i) {
+            Freed<xcb_get_property_reply_t> reply{
+                xcb_get_property_reply(m_connection, pidCookies[i], nullptr)};
+            if (!reply || reply->format != 32 || reply->value_len != 1)
+                continue;
+            const auto pid =
+                *static_cast<const std::uint32_t*>(xcb_get_property_value(reply.reply));
+            if (pids.contains(qint64(pid)))
+                owned << windows[i];
+        }
+        for (const std::uint32_t window : owned) {
+            const auto cookie =
+                xcb_get_property(m_connection, 0, window, m_wmProtocols, XCB_ATOM_ATOM, 0, 64);
+            Freed<xcb_get_property_reply_t> reply{
+                xcb_get_property_reply(m_connection, cookie, nullptr)};
+            if (!reply || reply->format != 32)
+                continue;
+            const auto* protocols =
+                static_cast<const xcb_atom_t*>(xcb_get_property_value(reply.reply));
+            const int count = xcb_get_property_value_length(reply.reply) / 4;
+            if (std::find(protocols, protocols + count, m_wmDeleteWindow) == protocols + count)
+                continue;
+            xcb_client_message_event_t event{};
+            event.response_type = XCB_CLIENT_MESSAGE;
+            event.format = 32;
+            event.window = window;
+            event.type = m_wmProtocols;
+            event.data.data32[0] = m_wmDeleteWindow;
+            event.data.data32[1] = XCB_CURRENT_TIME;
+            xcb_send_event(m_connection, 0, window, XCB_EVENT_MASK_NO_EVENT,
+                           reinterpret_cast<const char*>(&event));
+            ++sent;
+        }
+    }
+    xcb_flush(m_connection);
+    return sent;
+}

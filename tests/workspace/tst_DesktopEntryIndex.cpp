@@ -1,0 +1,181 @@
+#include "platform/linux/DesktopEntryIndex.h"
+
+#include <QtTest>
+
+namespace {
+
+void writeFile(const QString& path, const QByteArray& contents, bool executable = false) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(contents);
+    file.close();
+    if (executable)
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+QByteArray entry(const QByteArray& keys) {
+    return "[Desktop Entry]\nType=Application\nName=Test\n" + keys + "\n";
+}
+
+} // namespace
+
+class DesktopEntryIndexTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void visibility_data() {
+        QTest::addColumn<QByteArray>("user");   // entry in the first folder, if any
+        QTest::addColumn<QByteArray>("system"); // entry in the second folder, if any
+        QTest::addColumn<QString>("desktops");
+        QTest::addColumn<bool>("backgroundOnly");
+
+        const QByteArray none;
+        QTest::newRow("plain") << entry("Exec=x") << none << "GNOME" << false;
+        QTest::newRow("missing") << none << none << "GNOME" << true;
+        QTest::newRow("NoDisplay") << entry("NoDisplay=true") << none << "GNOME" << true;
+        QTest::newRow("NoDisplay false") << entry("NoDisplay=false") << none << "GNOME" << false;
+        QTest::newRow("Hidden") << entry("Hidden=true") << none << "GNOME" << true;
+        QTest::newRow("OnlyShowIn this desktop")
+            << entry("OnlyShowIn=KDE;GNOME;") << none << "GNOME" << false;
+        QTest::newRow("OnlyShowIn, desktop list")
+            << entry("OnlyShowIn=GNOME;") << none << "ubuntu:GNOME" << false;
+        QTest::newRow("OnlyShowIn another") << entry("OnlyShowIn=KDE;") << none << "GNOME" << true;
+        QTest::newRow("OnlyShowIn, no desktop") << entry("OnlyShowIn=KDE;") << none << "" << true;
+        QTest::newRow("NotShowIn this desktop")
+            << entry("NotShowIn=GNOME;") << none << "GNOME" << true;
+        QTest::newRow("NotShowIn, one of the list")
+            << entry("NotShowIn=Unity;") << none << "Unity:GNOME" << true;
+        QTest::newRow("NotShowIn another") << entry("NotShowIn=KDE;") << none << "GNOME" << false;
+        QTest::newRow("NotShowIn, no desktop") << entry("NotShowIn=GNOME;") << none << "" << false;
+        QTest::newRow("localised key ignored")
+            << entry("NoDisplay[de]=true") << none << "GNOME" << false;
+        QTest::newRow("action group ignored")
+            << entry("Exec=x\n[Desktop Action new]\nNoDisplay=true") << none << "GNOME" << false;
+        QTest::newRow("not an application")
+            << QByteArray("[Desktop Entry]\nType=Link\nURL=https://example.org\n") << none
+            << "GNOME" << true;
+        QTest::newRow("user copy hides system entry")
+            << entry("Hidden=true") << entry("Exec=x") << "GNOME" << true;
+        QTest::newRow("user copy shows system entry")
+            << entry("Exec=x") << entry("NoDisplay=true") << "GNOME" << false;
+        QTest::newRow("system entry only") << none << entry("Exec=x") << "GNOME" << false;
+    }
+    void visibility() {
+        QFETCH(QByteArray, user);
+        QFETCH(QByteArray, system);
+        QFETCH(QString, desktops);
+        QFETCH(bool, backgroundOnly);
+        QTemporaryDir dir;
+        if (!user.isEmpty())
+            writeFile(dir.filePath("user/org.example.App.desktop"), user);
+        if (!system.isEmpty())
+            writeFile(dir.filePath("system/org.example.App.desktop"), system);
+        const DesktopEntryIndex index({dir.filePath("user"), dir.filePath("system")}, {},
+                                      desktops.split(u':', Qt::SkipEmptyParts));
+        QCOMPARE(index.isBackgroundOnly(QStringLiteral("org.example.App")), backgroundOnly);
+    }
+
+    void executable_data() {
+        QTest::addColumn<QStringList>("files"); // "<folder>/<file>=<contents>"
+        QTest::addColumn<QString>("program");   // looked up under bin/
+        QTest::addColumn<QString>("expected");  // empty: no identifier
+
+        QTest::newRow("absolute Exec")
+            << QStringList{"apps/org.a.Editor.desktop=Exec=@BIN@/editor %F"} << "editor"
+            << "org.a.Editor";
+        QTest::newRow("Exec through PATH")
+            << QStringList{"apps/org.a.Editor.desktop=Exec=editor"} << "editor"
+            << "org.a.Editor";
+        QTest::newRow("quoted path with space")
+            << QStringList{"apps/org.a.Editor.desktop=Exec=\"@BIN@/my editor\" --new %U"}
+            << "my editor"
+            << "org.a.Editor";
+        QTest::newRow("space written as \\s")
+            << QStringList{"apps/org.a.Editor.desktop=Exec=\"@BIN@/my\\seditor\""} << "my editor"
+            << "org.a.Editor";
+        QTest::newRow("env prefix")
+            << QStringList{"apps/org.a.Editor.desktop=Exec=env GDK_BACKEND=x11 editor %f"}
+            << "editor"
+            << "org.a.Editor";
+        QTest::newRow("TryExec")
+            << QStringList{"apps/org.a.Editor.desktop=Exec=sh -c editor\nTryExec=editor"}
+            << "editor"
+            << "org.a.Editor";
+        QTest::newRow("shell is no application")
+            << QStringList{"apps/org.a.Script.desktop=Exec=sh -c 'editor --x'"} << "sh"
+            << "";
+        QTest::newRow("symlinked program")
+            << QStringList{"apps/org.a.Editor.desktop=Exec=@BIN@/editor-link"} << "editor"
+            << "org.a.Editor";
+        QTest::newRow("subfolder id")
+            << QStringList{"apps/vendor/tools/editor.desktop=Exec=editor"} << "editor"
+            << "vendor-tools-editor";
+        QTest::newRow("two entries: ambiguous")
+            << QStringList{"apps/org.a.Editor.desktop=Exec=editor",
+                           "apps/org.b.Viewer.desktop=Exec=editor --view"}
+            << "editor"
+            << "";
+        QTest::newRow("same id in two folders")
+            << QStringList{"apps/org.a.Editor.desktop=Exec=editor",
+                           "more/org.a.Editor.desktop=Exec=editor"}
+            << "editor"
+            << "org.a.Editor";
+        QTest::newRow("shadowing entry starts another program")
+            << QStringList{"apps/org.a.Editor.desktop=Exec=viewer",
+                           "more/org.a.Editor.desktop=Exec=editor"}
+            << "editor"
+            << "";
+        QTest::newRow("other program")
+            << QStringList{"apps/org.a.Editor.desktop=Exec=viewer"} << "editor"
+            << "";
+        QTest::newRow("missing program")
+            << QStringList{"apps/org.a.Editor.desktop=Exec=absent"} << "absent"
+            << "";
+    }
+    void executable() {
+        QFETCH(QStringList, files);
+        QFETCH(QString, program);
+        QFETCH(QString, expected);
+        QTemporaryDir dir;
+        const QString bin = dir.filePath("bin");
+        for (const QString& name : QStringList{"editor", "viewer", "my editor", "sh"})
+            writeFile(bin + u'/' + name, "#!/bin/true\n", true);
+        QVERIFY(QFile::link(bin + "/editor", bin + "/editor-link"));
+        for (const QString& file : files) {
+            const qsizetype eq = file.indexOf(u'=');
+            QString keys = file.mid(eq + 1);
+            keys.replace(QStringLiteral("@BIN@"), bin);
+            writeFile(dir.filePath(file.left(eq)), entry(keys.toUtf8()));
+        }
+        const DesktopEntryIndex index({dir.filePath("apps"), dir.filePath("more")}, {bin}, {});
+        const QByteArray canonical = QFileInfo(bin + u'/' + program).canonicalFilePath().toUtf8();
+        QCOMPARE(index.identifierForExecutable(canonical).value_or(QString()), expected);
+    }
+
+    void identifierForFile() {
+        QTemporaryDir dir;
+        writeFile(dir.filePath("apps/vendor/editor.desktop"), entry("Exec=x"));
+        const DesktopEntryIndex index({dir.filePath("apps")}, {}, {});
+        QCOMPARE(index.identifierForFile(dir.filePath("apps/vendor/./editor.desktop")).value_or(""),
+                 QStringLiteral("vendor-editor"));
+        QCOMPARE(index.identifierForFile("/elsewhere/org.x.Y.desktop").value_or(""),
+                 QStringLiteral("org.x.Y"));
+        QVERIFY(!index.identifierForFile("/elsewhere/notes.txt"));
+    }
+
+    void refreshesWhenEntriesChange() {
+        QTemporaryDir dir;
+        QDir().mkpath(dir.filePath("apps"));
+        DesktopEntryIndex index({dir.filePath("apps"), dir.filePath("later")}, {}, {});
+        QVERIFY(!index.refreshIfChanged());
+        QTest::qWait(20); // folder times have millisecond resolution here
+        writeFile(dir.filePath("later/sub/org.x.New.desktop"), entry("Exec=x"));
+        QVERIFY(index.refreshIfChanged());
+        QVERIFY(!index.isBackgroundOnly("sub-org.x.New"));
+        QVERIFY(!index.refreshIfChanged());
+    }
+};
+
+QTEST_GUILESS_MAIN(DesktopEntryIndexTest)
+#include "tst_DesktopEntryIndex.moc"
