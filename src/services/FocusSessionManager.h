@@ -1,5 +1,9 @@
 #pragma once
 
+#include "platform/Workspace.h"
+#include "services/FocusStore.h"
+#include "services/HostBlocker.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -11,9 +15,6 @@
 #include <optional>
 
 class AppBlocker;
-class FocusStore;
-class HostBlocker;
-class Workspace;
 
 // The controller behind the window: owns the block lists, the session state
 // and the countdown, and is the only caller of the blockers and the store.

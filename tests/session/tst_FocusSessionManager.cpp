@@ -1,0 +1,548 @@
+#include "fakes/DirectShellRunner.h"
+#include "fakes/FakeWorkspace.h"
+#include "fakes/NullDnsCacheFlusher.h"
+#include "services/AppBlocker.h"
+#include "services/FocusSessionManager.h"
+#include "services/FocusStore.h"
+#include "services/HostBlocker.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const QByteArray kHostsWithOldSection = "127.0.0.1 localhost\n\n# Tarnhollow:BEGIN\n"
+                                        "# Blocked sites - 2020-01-01\n127.0.0.1 old.com\n"
+                                        "127.0.0.1 www.old.com\n# Tarnhollow:END\n";
+const QString kNone = QStringLiteral("<none>");
+const QString kActive = QStringLiteral("Focus session active.");
+const QString kStopped = QStringLiteral("Focus session stopped.");
+const QString kEnded = QStringLiteral("Focus session ended.");
+const QString kAddFirst = QStringLiteral("Add at least one website or app to block first.");
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeAll(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// One controller on temporary files: a real hosts blocker with a shell runner
+// that is not privileged, a scripted workspace, and a log of every published
+// assignment with the value read back when it was announced.
+struct Rig {
+    explicit Rig(std::optional<QByteArray> config = std::nullopt,
+                 std::chrono::milliseconds interval = 1h, QString configPath = {}) {
+        QVERIFY(dir.isValid());
+        QVERIFY(writeAll(hostsPath(), kHostsWithOldSection));
+        this->configPath = configPath.isEmpty() ? dir.filePath("focus-config.json") : configPath;
+        if (config)
+            QVERIFY(writeAll(this->configPath, *config));
+        auto shell = std::make_unique<DirectShellRunner>();
+        runner = shell.get();
+        HostBlockerOptions options;
+        options.hostsPath = hostsPath();
+        options.temporaryDirectory = dir.path();
+        options.clock = [] { return QDateTime(QDate(2026, 1, 2), QTime(3, 4), Qt::UTC); };
+        auto hostBlocker = std::make_unique<HostBlocker>(options, std::move(shell),
+                                                         std::make_unique<NullDnsCacheFlusher>());
+        auto fake = std::make_unique<FakeWorkspace>();
+        workspace = fake.get();
+        manager = std::make_unique<FocusSessionManager>(
+            std::make_unique<FocusStore>(this->configPath), std::move(hostBlocker), std::move(fake),
+            interval);
+        auto* m = manager.get();
+        QObject::connect(m, &FocusSessionManager::websitesChanged, m,
+                         [this, m] { log << "websites=" + m->websites().join(','); });
+        QObject::connect(m, &FocusSessionManager::appBundleIdsChanged, m,
+                         [this, m] { log << "apps=" + m->appBundleIds().join(','); });
+        QObject::connect(m, &FocusSessionManager::isSessionActiveChanged, m,
+                         [this, m] { log << QString("active=%1").arg(m->isSessionActive()); });
+        QObject::connect(m, &FocusSessionManager::remainingSecondsChanged, m,
+                         [this, m] { log << QString("remaining=%1").arg(m->remainingSeconds()); });
+        QObject::connect(m, &FocusSessionManager::statusMessageChanged, m,
+                         [this, m] { log << "status=" + m->statusMessage(); });
+        QObject::connect(m, &FocusSessionManager::errorMessageChanged, m,
+                         [this, m] { log << "error=" + m->errorMessage().value_or(kNone); });
+    }
+
+    QString hostsPath() const { return dir.filePath("hosts"); }
+    QByteArray hosts() const { return readAll(hostsPath()); }
+    QString error() const { return manager->errorMessage().value_or(kNone); }
+    int timers() const {
+        return int(manager->findChildren<QTimer*>(Qt::FindDirectChildrenOnly).size());
+    }
+    int blockers() const { return int(manager->findChildren<AppBlocker*>().size()); }
+
+    // One firing of the countdown timer, then its queued tick.
+    void fire() {
+        const auto timers = manager->findChildren<QTimer*>(Qt::FindDirectChildrenOnly);
+        QCOMPARE(timers.size(), 1);
+        QVERIFY(QMetaObject::invokeMethod(timers.first(), "timeout"));
+        QCoreApplication::sendPostedEvents();
+    }
+
+    QTemporaryDir dir;
+    QString configPath;
+    DirectShellRunner* runner = nullptr;
+    FakeWorkspace* workspace = nullptr;
+    std::unique_ptr<FocusSessionManager> manager;
+    QStringList log;
+};
+
+QByteArray configBytes(const QStringList& websites, const QStringList& apps) {
+    return FocusStore::encode(FocusConfiguration{websites, apps});
+}
+
+} // namespace
+
+class TestFocusSessionManager : public QObject {
+    Q_OBJECT
+
+private slots:
+    void construction_data();
+    void construction();
+    void start_data();
+    void start();
+    void errorLineLastsUntilNextStart();
+    void stop_data();
+    void stop();
+    void countdown_data();
+    void countdown();
+    void fullSessionToZero();
+    void tickQueuedBeforeStopDoesNothing();
+    void startWhileActive();
+    void listEditing_data();
+    void listEditing();
+    void editingDuringSession();
+    void unwritableLocation();
+};
+
+void TestFocusSessionManager::construction_data() {
+    QTest::addColumn<std::optional<QByteArray>>("config");
+    QTest::addColumn<QStringList>("websites");
+    QTest::addColumn<QStringList>("apps");
+
+    QTest::newRow("no file") << std::optional<QByteArray>() << QStringList() << QStringList();
+    QTest::newRow("taken as stored")
+        << std::optional(configBytes({" News.COM ", "a.com", "a.com"}, {"Com.X\n"}))
+        << QStringList{" News.COM ", "a.com", "a.com"} << QStringList{"Com.X\n"};
+    QTest::newRow("damaged") << std::optional(QByteArray(R"({"websites":null,"appBundleIds":[]})"))
+                             << QStringList() << QStringList();
+}
+
+// Coming up: lists as stored, idle, "Ready"; neither the hosts file nor
+// the configuration file is touched.
+void TestFocusSessionManager::construction() {
+    QFETCH(std::optional<QByteArray>, config);
+    QFETCH(QStringList, websites);
+    QFETCH(QStringList, apps);
+    Rig rig(config);
+    const auto& m = *rig.manager;
+    QCOMPARE(m.websites(), websites);
+    QCOMPARE(m.appBundleIds(), apps);
+    QCOMPARE(m.statusMessage(), QString("Ready"));
+    QVERIFY(!m.errorMessage());
+    QVERIFY(!m.isSessionActive());
+    QCOMPARE(m.remainingSeconds(), 0);
+    QCOMPARE(m.formatDuration(), QString("00:00"));
+    QVERIFY(rig.runner->commands().isEmpty());
+    QCOMPARE(rig.hosts(), kHostsWithOldSection);
+    QCOMPARE(QFileInfo::exists(rig.configPath), config.has_value());
+    if (config)
+        QCOMPARE(readAll(rig.configPath), *config);
+}
+
+void TestFocusSessionManager::start_data() {
+    QTest::addColumn<QStringList>("websites");
+    QTest::addColumn<QStringList>("apps");
+    QTest::addColumn<int>("minutes");
+    QTest::addColumn<QString>("failure");
+    QTest::addColumn<QStringList>("log");
+    QTest::addColumn<QString>("hostsAfter"); // unchanged, blocks, cleared
+    QTest::addColumn<int>("asked");          // quit requests to the running com.x
+
+    const QStringList startOk{"error=" + kNone, "active=1", "remaining=1500", "status=" + kActive};
+    auto failed = [](const QString& error) {
+        return QStringList{"error=" + kNone, "active=1",         "remaining=1500", "active=0",
+                           "remaining=0",    "status=" + kEnded, "error=" + error};
+    };
+    const QStringList web{"a.com"}, apps{"com.x"}, none;
+
+    QTest::newRow("zero minutes") << web << apps << 0 << "" << none << "unchanged" << 0;
+    QTest::newRow("negative minutes") << web << apps << -5 << "" << none << "unchanged" << 0;
+    QTest::newRow("both lists empty")
+        << none << none << 25 << "" << QStringList{"status=" + kAddFirst} << "unchanged" << 0;
+    QTest::newRow("websites only") << web << none << 25 << "" << startOk << "blocks" << 0;
+    QTest::newRow("apps only rewrites hosts without a section")
+        << none << apps << 25 << "" << startOk << "cleared" << 1;
+    QTest::newRow("both") << web << apps << 25 << "" << startOk << "blocks" << 1;
+    QTest::newRow("command fails")
+        << web << apps << 25 << "command"
+        << failed("Failed to write /etc/hosts: cp: cannot create regular file") << "unchanged" << 0;
+    QTest::newRow("prompt refused")
+        << none << apps << 25 << "refused"
+        << failed("Website blocking requires administrator permission to write /etc/hosts.")
+        << "unchanged" << 0;
+    QTest::newRow("runner cannot start, with text")
+        << web << none << 25 << "start:pkexec is missing" << failed("pkexec is missing")
+        << "unchanged" << 0;
+    QTest::newRow("error without description")
+        << web << apps << 25 << "start:" << failed("Unable to start focus mode.") << "unchanged"
+        << 0;
+}
+
+void TestFocusSessionManager::start() {
+    QFETCH(QStringList, websites);
+    QFETCH(QStringList, apps);
+    QFETCH(int, minutes);
+    QFETCH(QString, failure);
+    QFETCH(QStringList, log);
+    QFETCH(QString, hostsAfter);
+    QFETCH(int, asked);
+
+    Rig rig(configBytes(websites, apps));
+    rig.workspace->setRunningApplications({FakeWorkspace::app(1, "com.x")});
+    if (failure == "command")
+        rig.runner->failWith(1, "cp: cannot create regular file");
+    else if (failure == "refused")
+        rig.runner->failWith(126, "", true);
+    else if (failure.startsWith("start:"))
+        rig.runner->failToStartWith(failure.mid(6));
+
+    rig.manager->start(minutes);
+    QCOMPARE(rig.log, log);
+    QCOMPARE(rig.workspace->terminateCount(1), asked);
+    if (hostsAfter == "unchanged") {
+        QCOMPARE(rig.hosts(), kHostsWithOldSection);
+    } else {
+        QCOMPARE(rig.hosts().contains("old.com"), false);
+        QCOMPARE(rig.hosts().contains("# Tarnhollow:BEGIN"), hostsAfter == "blocks");
+        QCOMPARE(rig.hosts().contains("127.0.0.1 a.com"), hostsAfter == "blocks");
+    }
+    // Active exactly when the countdown and the application blocker exist.
+    const bool active = rig.manager->isSessionActive();
+    QCOMPARE(active, log.endsWith("status=" + kActive));
+    QCOMPARE(rig.timers(), active ? 1 : 0);
+    QCOMPARE(rig.blockers(), active ? 1 : 0);
+    QCOMPARE(rig.workspace->observerCount(), active ? 1 : 0);
+    QCOMPARE(rig.manager->remainingSeconds(), active ? 1500 : 0);
+    // A start never saves.
+    QCOMPARE(readAll(rig.configPath), configBytes(websites, apps));
+}
+
+void TestFocusSessionManager::errorLineLastsUntilNextStart() {
+    Rig rig(configBytes({"a.com"}, {}));
+    rig.runner->failToStartWith("first failure");
+    rig.manager->start(5);
+    QCOMPARE(rig.error(), QString("first failure"));
+    rig.runner->succeed();
+
+    rig.manager->removeWebsite("a.com");
+    rig.manager->start(5);
+    rig.manager->start(0);
+    rig.manager->stop();
+    QCOMPARE(rig.manager->statusMessage(), kStopped);
+    QCOMPARE(rig.error(), QString("first failure"));
+
+    rig.manager->addWebsite("b.com");
+    rig.manager->start(5);
+    QCOMPARE(rig.error(), kNone);
+    QCOMPARE(rig.manager->statusMessage(), kActive);
+    rig.manager->stop();
+}
+
+void TestFocusSessionManager::stop_data() {
+    QTest::addColumn<bool>("startFirst");
+    QTest::addColumn<QString>("clearFailure");
+    QTest::addColumn<bool>("sectionRemoved");
+
+    QTest::newRow("active") << true << "" << true;
+    QTest::newRow("active, clean-up fails") << true << "command" << false;
+    QTest::newRow("active, runner cannot start") << true << "start" << false;
+    QTest::newRow("idle: the steps run all the same") << false << "" << true;
+}
+
+// Stopping always ends idle with "Focus session stopped."; a failed clean-up
+// leaves no trace beyond the block section staying in place.
+void TestFocusSessionManager::stop() {
+    QFETCH(bool, startFirst);
+    QFETCH(QString, clearFailure);
+    QFETCH(bool, sectionRemoved);
+
+    Rig rig(configBytes({"a.com"}, {"com.x"}));
+    if (startFirst)
+        rig.manager->start(5);
+    const QByteArray hostsBefore = rig.hosts();
+    if (clearFailure == "command")
+        rig.runner->failWith(1, "denied");
+    else if (clearFailure == "start")
+        rig.runner->failToStartWith("no runner");
+    rig.log.clear();
+
+    rig.manager->stop();
+    QCOMPARE(rig.log, (QStringList{"active=0", "remaining=0", "status=" + kStopped}));
+    QCOMPARE(rig.error(), kNone);
+    QCOMPARE(rig.timers(), 0);
+    QCOMPARE(rig.blockers(), 0);
+    QCOMPARE(rig.workspace->observerCount(), 0);
+    QCOMPARE(rig.hosts().contains("# Tarnhollow:BEGIN"), !sectionRemoved);
+    if (!sectionRemoved)
+        QCOMPARE(rig.hosts(), hostsBefore);
+
+    // Stopped means stopped: a listed launch is no longer acted on.
+    rig.workspace->launch(FakeWorkspace::app(9, "com.x"));
+    QCOMPARE(rig.workspace->terminateCount(9), 0);
+}
+
+void TestFocusSessionManager::countdown_data() {
+    QTest::addColumn<int>("minutes");
+    QTest::addColumn<int>("firings");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<bool>("active");
+
+    QTest::newRow("1 min") << 1 << 0 << "01:00" << true;
+    QTest::newRow("59 s") << 1 << 1 << "00:59" << true;
+    QTest::newRow("1 s") << 1 << 59 << "00:01" << true;
+    QTest::newRow("last tick ends") << 1 << 60 << "00:00" << false;
+    QTest::newRow("65 s") << 2 << 55 << "01:05" << true;
+    QTest::newRow("60 min has no hours") << 60 << 0 << "60:00" << true;
+    QTest::newRow("3599 s") << 60 << 1 << "59:59" << true;
+}
+
+void TestFocusSessionManager::countdown() {
+    QFETCH(int, minutes);
+    QFETCH(int, firings);
+    QFETCH(QString, shown);
+    QFETCH(bool, active);
+
+    Rig rig(configBytes({}, {"com.x"}));
+    rig.manager->start(minutes);
+    for (int i = 0; i < firings; ++i)
+        rig.fire();
+    QCOMPARE(rig.manager->formatDuration(), shown);
+    QCOMPARE(rig.manager->isSessionActive(), active);
+    QCOMPARE(rig.manager->statusMessage(), active ? kActive : kStopped);
+    QCOMPARE(rig.timers(), active ? 1 : 0);
+}
+
+// A real timer, a short interval: every second is counted once, in order,
+// and the end cleans up like a stop.
+void TestFocusSessionManager::fullSessionToZero() {
+    Rig rig(configBytes({"a.com"}, {"com.x"}), 2ms);
+    rig.manager->start(1);
+    QVERIFY(rig.hosts().contains("127.0.0.1 a.com"));
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.manager->isSessionActive(), 10000);
+
+    QStringList expected{"error=" + kNone, "active=1", "remaining=60", "status=" + kActive};
+    for (int s = 59; s >= 1; --s)
+        expected << QString("remaining=%1").arg(s);
+    expected << "remaining=0"
+             << "active=0"
+             << "remaining=0"
+             << "status=" + kStopped;
+    QCOMPARE(rig.log, expected);
+    QVERIFY(!rig.hosts().contains("# Tarnhollow:BEGIN"));
+    QCOMPARE(rig.timers(), 0);
+    QCOMPARE(rig.blockers(), 0);
+    QCOMPARE(rig.workspace->observerCount(), 0);
+
+    // Nothing keeps ticking afterwards.
+    rig.log.clear();
+    QTest::qWait(20);
+    QVERIFY(rig.log.isEmpty());
+}
+
+void TestFocusSessionManager::tickQueuedBeforeStopDoesNothing() {
+    Rig rig(configBytes({"a.com"}, {}));
+    rig.manager->start(1);
+    auto* timer = rig.manager->findChild<QTimer*>(QString(), Qt::FindDirectChildrenOnly);
+    QVERIFY(timer);
+    QCOMPARE(timer->timerType(), Qt::PreciseTimer);
+    QVERIFY(QMetaObject::invokeMethod(timer, "timeout"));
+    rig.manager->stop();
+    rig.log.clear();
+    QCoreApplication::sendPostedEvents();
+    QVERIFY(rig.log.isEmpty());
+    QCOMPARE(rig.manager->remainingSeconds(), 0);
+}
+
+// Starting over a running session replaces it; never two countdowns or two
+// application blockers. A failing restart ends it.
+void TestFocusSessionManager::startWhileActive() {
+    Rig rig(configBytes({"a.com"}, {"com.x"}));
+    rig.manager->start(1);
+    rig.manager->start(2);
+    QCOMPARE(rig.timers(), 1);
+    QCOMPARE(rig.blockers(), 1);
+    QCOMPARE(rig.workspace->observerCount(), 1);
+    QCOMPARE(rig.manager->remainingSeconds(), 120);
+    rig.fire();
+    QCOMPARE(rig.manager->remainingSeconds(), 119);
+
+    rig.runner->failWith(1, "nope");
+    rig.manager->start(3);
+    QVERIFY(!rig.manager->isSessionActive());
+    QCOMPARE(rig.manager->statusMessage(), kEnded);
+    QCOMPARE(rig.timers(), 0);
+    QCOMPARE(rig.blockers(), 0);
+    QCOMPARE(rig.workspace->observerCount(), 0);
+}
+
+void TestFocusSessionManager::listEditing_data() {
+    QTest::addColumn<QStringList>("storedWebsites");
+    QTest::addColumn<QStringList>("storedApps");
+    QTest::addColumn<QStringList>("edits"); // "+w text", "+a text", "-w entry", "-a entry"
+    QTest::addColumn<QStringList>("websites");
+    QTest::addColumn<QStringList>("apps");
+    QTest::addColumn<bool>("saved");
+    QTest::addColumn<int>("listSignals");
+
+    const QString cafe = QString::fromUtf8("caf\u00e9.fr");
+    const QString cafeDecomposed = QString::fromUtf8("cafe\u0301.fr");
+
+    QTest::newRow("website trimmed, lower-cased, appended")
+        << QStringList{"z.com"} << QStringList{} << QStringList{"+w  \tNews.EXAMPLE.com\n"}
+        << QStringList{"z.com", "news.example.com"} << QStringList{} << true << 1;
+    QTest::newRow("unicode white space and line breaks")
+        << QStringList{} << QStringList{}
+        << QStringList{QString::fromUtf8("+w\u3000\u00a0\u2003Bücher.DE\u2028\u0085\r\n")}
+        << QStringList{QString::fromUtf8("bücher.de")} << QStringList{} << true << 1;
+    QTest::newRow("zero-width space is not white space")
+        << QStringList{} << QStringList{} << QStringList{QString::fromUtf8("+w\u200bx.com")}
+        << QStringList{QString::fromUtf8("\u200bx.com")} << QStringList{} << true << 1;
+    QTest::newRow("full lower-casing")
+        << QStringList{} << QStringList{} << QStringList{QString::fromUtf8("+wİSTANBUL.TR")}
+        << QStringList{QString::fromUtf8("i\u0307stanbul.tr")} << QStringList{} << true << 1;
+    QTest::newRow("website in other case is a duplicate")
+        << QStringList{"a.com"} << QStringList{} << QStringList{"+w A.COM "} << QStringList{"a.com"}
+        << QStringList{} << false << 0;
+    QTest::newRow("canonically equivalent is a duplicate")
+        << QStringList{cafe} << QStringList{cafeDecomposed}
+        << QStringList{"+w" + cafeDecomposed, "+a" + cafe} << QStringList{cafe}
+        << QStringList{cafeDecomposed} << false << 0;
+    QTest::newRow("white space only")
+        << QStringList{} << QStringList{}
+        << QStringList{QString::fromUtf8("+w \t\u2003\n"), "+a  ", "+w"} << QStringList{}
+        << QStringList{} << false << 0;
+    QTest::newRow("bundle id trimmed, case kept, other case added")
+        << QStringList{} << QStringList{"com.Apple.Safari"}
+        << QStringList{"+a com.apple.safari\n", "+a com.Apple.Safari"} << QStringList{}
+        << QStringList{"com.Apple.Safari", "com.apple.safari"} << true << 1;
+    QTest::newRow("removal ignores case, keeps order")
+        << QStringList{"a.com", "B.com", "c.com", "b.COM"} << QStringList{}
+        << QStringList{"-wb.com"} << QStringList{"a.com", "c.com"} << QStringList{} << true << 1;
+    QTest::newRow("removal of bundle ids differing in case")
+        << QStringList{} << QStringList{"com.X", "com.y", "COM.x"} << QStringList{"-acom.x"}
+        << QStringList{} << QStringList{"com.y"} << true << 1;
+    QTest::newRow("removing what is not there still saves")
+        << QStringList{"a.com"} << QStringList{"com.x"} << QStringList{"-wnothing.com", "-anothing"}
+        << QStringList{"a.com"} << QStringList{"com.x"} << true << 2;
+    QTest::newRow("loaded upper-case entry: lower form added, then both removed")
+        << QStringList{"News.COM"} << QStringList{} << QStringList{"+wnews.com"}
+        << QStringList{"News.COM", "news.com"} << QStringList{} << true << 1;
+    QTest::newRow("removing either removes both")
+        << QStringList{"News.COM", "news.com"} << QStringList{} << QStringList{"-wnews.com"}
+        << QStringList{} << QStringList{} << true << 1;
+    QTest::newRow("loaded untrimmed and duplicate entries are kept")
+        << QStringList{" a.com ", "a.com", "a.com"} << QStringList{}
+        << QStringList{"+w a.com", "+w A.com "} << QStringList{" a.com ", "a.com", "a.com"}
+        << QStringList{} << false << 0;
+    QTest::newRow("removal compares the untrimmed entry")
+        << QStringList{" a.com ", "a.com", "a.com"} << QStringList{} << QStringList{"-w A.COM "}
+        << QStringList{"a.com", "a.com"} << QStringList{} << true << 1;
+    QTest::newRow("entries kept verbatim: scheme, path, inner spaces")
+        << QStringList{} << QStringList{} << QStringList{"+w HTTPS://X.com/Path?q=A B"}
+        << QStringList{"https://x.com/path?q=a b"} << QStringList{} << true << 1;
+}
+
+// Saved means both lists written in full right after the change; nothing
+// else writes the file.
+void TestFocusSessionManager::listEditing() {
+    QFETCH(QStringList, storedWebsites);
+    QFETCH(QStringList, storedApps);
+    QFETCH(QStringList, edits);
+    QFETCH(QStringList, websites);
+    QFETCH(QStringList, apps);
+    QFETCH(bool, saved);
+    QFETCH(int, listSignals);
+
+    Rig rig(configBytes(storedWebsites, storedApps));
+    QVERIFY(QFile::remove(rig.configPath));
+    rig.log.clear();
+    for (const QString& edit : edits) {
+        const QString op = edit.left(2);
+        const QString text = edit.mid(2);
+        if (op == "+w")
+            rig.manager->addWebsite(text);
+        else if (op == "+a")
+            rig.manager->addAppBundleId(text);
+        else if (op == "-w")
+            rig.manager->removeWebsite(text);
+        else
+            rig.manager->removeAppBundleId(text);
+    }
+    QCOMPARE(rig.manager->websites(), websites);
+    QCOMPARE(rig.manager->appBundleIds(), apps);
+    QCOMPARE(rig.log.size(), listSignals);
+    QCOMPARE(QFileInfo::exists(rig.configPath), saved);
+    if (saved)
+        QCOMPARE(readAll(rig.configPath), configBytes(websites, apps));
+}
+
+// Edits are saved but do not reach the running session.
+void TestFocusSessionManager::editingDuringSession() {
+    Rig rig(configBytes({"a.com"}, {"com.x"}));
+    rig.manager->start(5);
+    rig.fire();
+    const QByteArray hosts = rig.hosts();
+    rig.log.clear();
+
+    rig.manager->addAppBundleId("com.y");
+    rig.manager->removeAppBundleId("com.x");
+    rig.manager->removeWebsite("a.com");
+    rig.manager->addWebsite("b.com");
+    QCOMPARE(rig.log,
+             (QStringList{"apps=com.x,com.y", "apps=com.y", "websites=", "websites=b.com"}));
+    QCOMPARE(readAll(rig.configPath), configBytes({"b.com"}, {"com.y"}));
+
+    rig.workspace->launch(FakeWorkspace::app(1, "com.y"));
+    rig.workspace->launch(FakeWorkspace::app(2, "com.x"));
+    QCOMPARE(rig.workspace->terminatedPids(), QList<qint64>{2});
+    QCOMPARE(rig.hosts(), hosts);
+    QVERIFY(rig.manager->isSessionActive());
+    QCOMPARE(rig.manager->remainingSeconds(), 299);
+
+    // Emptying both lists does not end the session.
+    rig.manager->removeWebsite("b.com");
+    rig.manager->removeAppBundleId("com.y");
+    QVERIFY(rig.manager->isSessionActive());
+    rig.manager->stop();
+}
+
+// A location that cannot be written: the lists still change, silently.
+void TestFocusSessionManager::unwritableLocation() {
+    QTemporaryDir dir;
+    QVERIFY(writeAll(dir.filePath("file"), "x"));
+    Rig rig(std::nullopt, 1h, dir.filePath("file/focus-config.json"));
+    rig.manager->addWebsite("a.com");
+    rig.manager->addAppBundleId("com.x");
+    QCOMPARE(rig.manager->websites(), QStringList{"a.com"});
+    QCOMPARE(rig.manager->appBundleIds(), QStringList{"com.x"});
+    QCOMPARE(rig.manager->statusMessage(), QString("Ready"));
+    QVERIFY(!rig.manager->errorMessage());
+    QVERIFY(!QFileInfo::exists(rig.configPath));
+}
+
+QTEST_GUILESS_MAIN(TestFocusSessionManager)
+#include "tst_FocusSessionManager.moc"
