@@ -1,10 +1,5 @@
-#include "ui/ContentView.h"
-
-#include <QApplication>
+#include "app/TarnhollowApp.h"
 
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
-    ContentView view;
-    view.show();
-    return app.exec();
+    return TarnhollowApp().run(argc, argv);
 }

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <memory>
+
+class QWidget;
+
+// The application: one kind of window, each showing a fresh ContentView.
+class TarnhollowApp {
+public:
+    // A new top-level window with its own view and controller. Its minimum
+    // size follows the content; it has no maximum.
+    std::unique_ptr<QWidget> makeWindow() const;
+
+    // Opens the first window and runs until the user quits. Qt's own
+    // arguments aside, the command line is not read.
+    int run(int& argc, char** argv) const;
+};

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QList>
+#include <QWidget>
+
+class ProminentButton;
+class QLabel;
+class SegmentedControl;
+
+// Session length choice, remaining time and the start/stop button. It shows
+// what it is told and keeps no session state.
+class SessionCard : public QWidget {
+    Q_OBJECT
+public:
+    static const QList<int> minuteOptions;
+    static constexpr int initialMinutes = 30;
+
+    explicit SessionCard(QWidget* parent = nullptr);
+
+    // The selected session length in minutes.
+    int focusMinutes() const;
+    void setSessionActive(bool active);
+    // `formatted` as minutes and seconds, e.g. "25:00".
+    void setRemainingTime(const QString& formatted);
+
+    SegmentedControl* durationControl() const { return m_duration; }
+    ProminentButton* startStopButton() const { return m_startStop; }
+    QLabel* remainingLabel() const { return m_remaining; }
+    // Focusable controls, left to right and top to bottom; of the segments
+    // only the selected one takes Tab focus.
+    QList<QWidget*> focusOrder() const;
+
+    void applyColors();
+
+signals:
+    void startStopClicked();
+
+private:
+    QLabel* m_durationLabel;
+    SegmentedControl* m_duration;
+    QLabel* m_remaining;
+    ProminentButton* m_startStop;
+    QLabel* m_tip;
+};

@@ -1,0 +1,513 @@
+#include "fakes/DirectShellRunner.h"
+#include "fakes/FakeWorkspace.h"
+#include "fakes/NullDnsCacheFlusher.h"
+#include "services/FocusSessionManager.h"
+#include "services/FocusStore.h"
+#include "services/HostBlocker.h"
+#include "ui/ContentView.h"
+#include "ui/FormCard.h"
+#include "ui/ProminentButton.h"
+#include "ui/SegmentButton.h"
+#include "ui/SegmentedControl.h"
+#include "ui/SessionCard.h"
+#include "ui/TrashButton.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTranslator>
+#include <QtTest>
+
+#include <memory>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const QByteArray originalHosts = "127.0.0.1 localhost\n::1 localhost\n";
+
+// A view on a controller that touches only a temporary directory.
+struct Harness {
+    explicit Harness(std::chrono::milliseconds countdown = 1h) {
+        QFile hosts(dir.filePath(QStringLiteral("hosts")));
+        if (hosts.open(QIODevice::WriteOnly)) {
+            hosts.write(originalHosts);
+        }
+        HostBlockerOptions options;
+        options.hostsPath = hosts.fileName();
+        options.temporaryDirectory = dir.path();
+        auto shell = std::make_unique<DirectShellRunner>();
+        runner = shell.get();
+        auto manager = std::make_unique<FocusSessionManager>(
+            std::make_unique<FocusStore>(configPath()),
+            std::make_unique<HostBlocker>(options, std::move(shell),
+                                          std::make_unique<NullDnsCacheFlusher>()),
+            std::make_unique<FakeWorkspace>(), countdown);
+        view = std::make_unique<ContentView>(std::move(manager));
+    }
+
+    QString configPath() const { return dir.filePath(QStringLiteral("focus-config.json")); }
+    FocusSessionManager& manager() const { return view->manager(); }
+    FormCard* card(const QString& which) const {
+        return which == QLatin1String("websites") ? view->websitesCard() : view->appsCard();
+    }
+
+    QTemporaryDir dir;
+    DirectShellRunner* runner = nullptr;
+    std::unique_ptr<ContentView> view;
+};
+
+// The entries a card shows, in order, read from its rows.
+QStringList shownEntries(const FormCard* card) {
+    QStringList entries;
+    for (const TrashButton* button : card->findChildren<TrashButton*>()) {
+        if (button->isVisibleTo(card)) {
+            entries.append(button->entry());
+        }
+    }
+    return entries;
+}
+
+bool showsNoEntriesText(const FormCard* card) {
+    for (const QLabel* label : card->findChildren<QLabel*>()) {
+        if (label->text() == QLatin1String("No entries yet.")) {
+            return label->isVisibleTo(card);
+        }
+    }
+    return false;
+}
+
+void clickSegment(const SessionCard* card, int minutes) {
+    for (SegmentButton* segment : card->durationControl()->segments()) {
+        if (segment->text() == QStringLiteral("%1 min").arg(minutes)) {
+            QTest::mouseClick(segment, Qt::LeftButton);
+        }
+    }
+}
+
+// Prefixes every caption it is asked for, so untranslated text stands out.
+class MarkingTranslator : public QTranslator {
+public:
+    QString translate(const char*, const char* source, const char*, int) const override {
+        return QStringLiteral("~") + QString::fromUtf8(source);
+    }
+    bool isEmpty() const override { return false; }
+};
+
+} // namespace
+
+class ContentViewTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void addsThroughTheController_data();
+    void addsThroughTheController();
+    void keysOnTheAddButton_data();
+    void keysOnTheAddButton();
+    void returnInAFieldAddsNothing();
+    void removesWithoutAsking_data();
+    void removesWithoutAsking();
+    void errorLineTakesSpaceOnlyWhilePresent();
+    void startStopButtonFollowsTheSession_data();
+    void startStopButtonFollowsTheSession();
+    void countdownEndRestoresTheStartLook();
+    void selectedSegmentReachesStart_data();
+    void selectedSegmentReachesStart();
+    void durationStaysEnabledAndApartFromTheRunningSession();
+    void remainingTimeKeepsItsWidth();
+    void minimumSizeHoldsAndGrowsWithContent_data();
+    void minimumSizeHoldsAndGrowsWithContent();
+    void tabOrderRunsTopToBottom();
+    void everyControlIsNamed();
+    void onlyFixedCaptionsAreTranslated();
+    void coloursFollowThePalette_data();
+    void coloursFollowThePalette();
+};
+
+void ContentViewTest::addsThroughTheController_data() {
+    QTest::addColumn<QString>("which");
+    QTest::addColumn<QStringList>("before");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QStringList>("after");
+    QTest::addColumn<bool>("saved");
+
+    QTest::newRow("empty field") << "websites" << QStringList() << "" << QStringList() << false;
+    QTest::newRow("spaces only") << "websites" << QStringList() << "   " << QStringList() << false;
+    QTest::newRow("website trimmed, lower-cased")
+        << "websites" << QStringList() << "  Mail.Test " << QStringList{"mail.test"} << true;
+    QTest::newRow("refused duplicate") << "websites" << QStringList{"mail.test"} << "MAIL.test"
+                                       << QStringList{"mail.test"} << true;
+    QTest::newRow("markup shown verbatim")
+        << "websites" << QStringList() << "<b>x</b>.test" << QStringList{"<b>x</b>.test"} << true;
+    QTest::newRow("app keeps its case")
+        << "apps" << QStringList{"com.example.Editor"} << "com.example.editor"
+        << QStringList{"com.example.Editor", "com.example.editor"} << true;
+}
+
+void ContentViewTest::addsThroughTheController() {
+    QFETCH(QString, which);
+    QFETCH(QStringList, before);
+    QFETCH(QString, typed);
+    QFETCH(QStringList, after);
+    QFETCH(bool, saved);
+
+    Harness harness;
+    FormCard* card = harness.card(which);
+    for (const QString& entry : before) {
+        card->inputField()->setText(entry);
+        QTest::mouseClick(card->addButton(), Qt::LeftButton);
+    }
+    QFile::remove(harness.configPath());
+
+    card->inputField()->setText(typed);
+    QTest::mouseClick(card->addButton(), Qt::LeftButton);
+
+    QCOMPARE(card->inputField()->text(), QString());
+    QCOMPARE(shownEntries(card), after);
+    QCOMPARE(showsNoEntriesText(card), after.isEmpty());
+    QCOMPARE(QFile::exists(harness.configPath()), saved && before != after);
+}
+
+void ContentViewTest::keysOnTheAddButton_data() {
+    QTest::addColumn<int>("key");
+    QTest::newRow("space") << int(Qt::Key_Space);
+    QTest::newRow("return") << int(Qt::Key_Return);
+    QTest::newRow("enter") << int(Qt::Key_Enter);
+}
+
+void ContentViewTest::keysOnTheAddButton() {
+    QFETCH(int, key);
+    Harness harness;
+    harness.view->show();
+    QVERIFY(QTest::qWaitForWindowActive(harness.view.get()));
+    FormCard* card = harness.view->appsCard();
+    card->inputField()->setText(QStringLiteral("org.example.Chat"));
+    card->addButton()->setFocus();
+    QTest::keyClick(card->addButton(), Qt::Key(key));
+    QCOMPARE(harness.manager().appBundleIds(), QStringList{"org.example.Chat"});
+    QCOMPARE(card->inputField()->text(), QString());
+}
+
+void ContentViewTest::returnInAFieldAddsNothing() {
+    Harness harness;
+    harness.view->show();
+    QVERIFY(QTest::qWaitForWindowActive(harness.view.get()));
+    QLineEdit* field = harness.view->websitesCard()->inputField();
+    field->setFocus();
+    QTest::keyClicks(field, QStringLiteral("news.test"));
+    QTest::keyClick(field, Qt::Key_Return);
+    QTest::keyClick(field, Qt::Key_Enter);
+    QCOMPARE(harness.manager().websites(), QStringList());
+    QCOMPARE(field->text(), QStringLiteral("news.test"));
+}
+
+void ContentViewTest::removesWithoutAsking_data() {
+    QTest::addColumn<QStringList>("before");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QStringList>("after");
+
+    QTest::newRow("middle of three")
+        << QStringList{"a.test", "b.test", "c.test"} << 1 << QStringList{"a.test", "c.test"};
+    QTest::newRow("first of two") << QStringList{"a.test", "b.test"} << 0 << QStringList{"b.test"};
+    QTest::newRow("the last one") << QStringList{"a.test"} << 0 << QStringList();
+}
+
+void ContentViewTest::removesWithoutAsking() {
+    QFETCH(QStringList, before);
+    QFETCH(int, row);
+    QFETCH(QStringList, after);
+
+    Harness harness;
+    harness.view->show();
+    for (const QString& entry : before) {
+        harness.manager().addWebsite(entry);
+    }
+    FormCard* card = harness.view->websitesCard();
+    QCOMPARE(showsNoEntriesText(card), false);
+    const QList<TrashButton*> buttons = card->findChildren<TrashButton*>();
+    QCOMPARE(buttons[row]->accessibleName(), QStringLiteral("Remove ") + before[row]);
+    QTest::mouseClick(buttons[row], Qt::LeftButton);
+
+    QCOMPARE(shownEntries(card), after);
+    QCOMPARE(showsNoEntriesText(card), after.isEmpty());
+    QCOMPARE(QApplication::activeModalWidget(), nullptr);
+    FocusStore store(harness.configPath());
+    QCOMPARE(store.load().value_or(FocusConfiguration{}).websites, after);
+}
+
+void ContentViewTest::errorLineTakesSpaceOnlyWhilePresent() {
+    Harness harness;
+    harness.view->show();
+    harness.manager().addWebsite(QStringLiteral("mail.test"));
+    QLabel* error = harness.view->errorLine();
+    const int heightWithout = harness.view->sizeHint().height();
+    QVERIFY(!error->isVisibleTo(harness.view.get()));
+
+    harness.runner->failWith(1, "cp: permission denied");
+    QTest::mouseClick(harness.view->sessionCard()->startStopButton(), Qt::LeftButton);
+    QVERIFY(harness.manager().hasErrorMessage());
+    QVERIFY(error->isVisibleTo(harness.view.get()));
+    QCOMPARE(error->text(), harness.manager().errorMessageText());
+    QVERIFY(harness.view->sizeHint().height() > heightWithout);
+
+    harness.runner->succeed();
+    QTest::mouseClick(harness.view->sessionCard()->startStopButton(), Qt::LeftButton);
+    QVERIFY(!harness.manager().hasErrorMessage());
+    QVERIFY(!error->isVisibleTo(harness.view.get()));
+    QCOMPARE(harness.view->sizeHint().height(), heightWithout);
+}
+
+void ContentViewTest::startStopButtonFollowsTheSession_data() {
+    QTest::addColumn<QStringList>("websites");
+    QTest::addColumn<int>("clicks");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<int>("tint");
+    QTest::addColumn<QString>("status");
+
+    const int blue = int(ProminentButton::Tint::Blue);
+    const int red = int(ProminentButton::Tint::Red);
+    QTest::newRow("new window") << QStringList{"mail.test"} << 0 << "Start Focus Session" << blue
+                                << "Ready";
+    QTest::newRow("refused: lists empty") << QStringList() << 1 << "Start Focus Session" << blue
+                                          << "Add at least one website or app to block first.";
+    QTest::newRow("running") << QStringList{"mail.test"} << 1 << "Stop Session" << red
+                             << "Focus session active.";
+    QTest::newRow("stopped") << QStringList{"mail.test"} << 2 << "Start Focus Session" << blue
+                             << "Focus session stopped.";
+}
+
+void ContentViewTest::startStopButtonFollowsTheSession() {
+    QFETCH(QStringList, websites);
+    QFETCH(int, clicks);
+    QFETCH(QString, caption);
+    QFETCH(int, tint);
+    QFETCH(QString, status);
+
+    Harness harness;
+    for (const QString& entry : websites) {
+        harness.manager().addWebsite(entry);
+    }
+    ProminentButton* button = harness.view->sessionCard()->startStopButton();
+    for (int i = 0; i < clicks; ++i) {
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+    QCOMPARE(button->text(), caption);
+    QCOMPARE(int(button->tint()), tint);
+    QCOMPARE(harness.view->statusLine()->text(), status);
+    QVERIFY(button->isEnabled());
+}
+
+void ContentViewTest::countdownEndRestoresTheStartLook() {
+    Harness harness(1ms);
+    harness.manager().addAppBundleId(QStringLiteral("org.example.Chat"));
+    clickSegment(harness.view->sessionCard(), 5);
+    ProminentButton* button = harness.view->sessionCard()->startStopButton();
+    QTest::mouseClick(button, Qt::LeftButton);
+    QCOMPARE(button->text(), QStringLiteral("Stop Session"));
+    QTRY_COMPARE_WITH_TIMEOUT(button->text(), QStringLiteral("Start Focus Session"), 20000);
+    QCOMPARE(button->tint(), ProminentButton::Tint::Blue);
+    QCOMPARE(harness.view->sessionCard()->remainingLabel()->text(),
+             QStringLiteral("remaining: 00:00"));
+}
+
+void ContentViewTest::selectedSegmentReachesStart_data() {
+    QTest::addColumn<int>("minutes");
+    QTest::addColumn<QString>("remaining");
+    QTest::newRow("untouched: 30") << 0 << "remaining: 30:00";
+    QTest::newRow("5") << 5 << "remaining: 05:00";
+    QTest::newRow("10") << 10 << "remaining: 10:00";
+    QTest::newRow("15") << 15 << "remaining: 15:00";
+    QTest::newRow("25") << 25 << "remaining: 25:00";
+    QTest::newRow("45") << 45 << "remaining: 45:00";
+    QTest::newRow("60") << 60 << "remaining: 60:00";
+}
+
+void ContentViewTest::selectedSegmentReachesStart() {
+    QFETCH(int, minutes);
+    QFETCH(QString, remaining);
+
+    Harness harness;
+    harness.manager().addWebsite(QStringLiteral("mail.test"));
+    SessionCard* card = harness.view->sessionCard();
+    QCOMPARE(card->focusMinutes(), 30);
+    QCOMPARE(card->remainingLabel()->text(), QStringLiteral("remaining: 00:00"));
+    if (minutes != 0) {
+        clickSegment(card, minutes);
+    }
+    QTest::mouseClick(card->startStopButton(), Qt::LeftButton);
+    QCOMPARE(card->remainingLabel()->text(), remaining);
+    QCOMPARE(harness.manager().remainingSeconds(), qint64(minutes ? minutes : 30) * 60);
+}
+
+void ContentViewTest::durationStaysEnabledAndApartFromTheRunningSession() {
+    Harness harness;
+    harness.manager().addWebsite(QStringLiteral("mail.test"));
+    SessionCard* card = harness.view->sessionCard();
+    QTest::mouseClick(card->startStopButton(), Qt::LeftButton);
+    QVERIFY(harness.manager().isSessionActive());
+    for (const QWidget* widget : harness.view->findChildren<QWidget*>()) {
+        QVERIFY2(widget->isEnabled(), qPrintable(widget->objectName()));
+    }
+    clickSegment(card, 10);
+    QCOMPARE(card->focusMinutes(), 10);
+    QCOMPARE(harness.manager().remainingSeconds(), qint64(30 * 60));
+    QTest::mouseClick(card->startStopButton(), Qt::LeftButton);
+    QTest::mouseClick(card->startStopButton(), Qt::LeftButton);
+    QCOMPARE(harness.manager().remainingSeconds(), qint64(10 * 60));
+}
+
+void ContentViewTest::remainingTimeKeepsItsWidth() {
+    Harness harness;
+    QLabel* label = harness.view->sessionCard()->remainingLabel();
+    const QFontMetrics metrics(label->font());
+    const int width = metrics.horizontalAdvance(QStringLiteral("remaining: 00:00"));
+    for (const char* time : {"11:11", "47:58", "60:00"}) {
+        QCOMPARE(metrics.horizontalAdvance(QStringLiteral("remaining: ") + QLatin1String(time)),
+                 width);
+    }
+    QVERIFY(label->alignment() & Qt::AlignRight);
+    harness.view->resize(1200, 700);
+    harness.view->show();
+    QVERIFY(QTest::qWaitForWindowExposed(harness.view.get()));
+    const SessionCard* card = harness.view->sessionCard();
+    QCOMPARE(label->geometry().right(), card->startStopButton()->geometry().right());
+    QCOMPARE(card->startStopButton()->width(), card->width());
+}
+
+void ContentViewTest::minimumSizeHoldsAndGrowsWithContent_data() {
+    QTest::addColumn<int>("entries");
+    QTest::newRow("empty lists") << 0;
+    QTest::newRow("a few entries") << 3;
+    QTest::newRow("many entries") << 15;
+}
+
+void ContentViewTest::minimumSizeHoldsAndGrowsWithContent() {
+    QFETCH(int, entries);
+    Harness harness;
+    for (int i = 0; i < entries; ++i) {
+        harness.manager().addWebsite(QStringLiteral("site%1.test").arg(i));
+    }
+    harness.view->show();
+    QVERIFY(QTest::qWaitForWindowExposed(harness.view.get()));
+    harness.view->resize(100, 100);
+    QCoreApplication::processEvents();
+    const QSize size = harness.view->size();
+    QVERIFY(size.width() >= 640);
+    QVERIFY(size.height() >= 560);
+    QCOMPARE(harness.view->maximumSize(), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
+    // Nothing overlaps: the last card ends inside the window.
+    const QWidget* session = harness.view->sessionCard();
+    QVERIFY(session->geometry().bottom() <= size.height() - 20);
+}
+
+void ContentViewTest::tabOrderRunsTopToBottom() {
+    Harness harness;
+    harness.view->show();
+    QVERIFY(QTest::qWaitForWindowActive(harness.view.get()));
+    harness.manager().addWebsite(QStringLiteral("a.test"));
+    harness.manager().addAppBundleId(QStringLiteral("org.example.Chat"));
+    harness.manager().addWebsite(QStringLiteral("b.test"));
+
+    // The duration choice is one stop, on its selected segment.
+    QList<QWidget*> expected =
+        harness.view->websitesCard()->focusOrder() + harness.view->appsCard()->focusOrder();
+    SessionCard* card = harness.view->sessionCard();
+    expected << card->durationControl()->segments()[4] << card->startStopButton();
+    expected[0]->setFocus(Qt::TabFocusReason);
+    for (qsizetype i = 1; i < expected.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), expected[i]);
+    }
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+    QCOMPARE(card->focusMinutes(), 45);
+    QCOMPARE(QApplication::focusWidget(), card->durationControl()->segments()[5]);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    QCOMPARE(harness.manager().remainingSeconds(), qint64(45 * 60));
+}
+
+void ContentViewTest::everyControlIsNamed() {
+    Harness harness;
+    harness.manager().addWebsite(QStringLiteral("mail.test"));
+    harness.manager().addAppBundleId(QStringLiteral("org.example.Chat"));
+    const QList<QWidget*> controls = harness.view->findChildren<QWidget*>();
+    int named = 0;
+    for (QWidget* control : controls) {
+        if (qobject_cast<QAbstractButton*>(control) || qobject_cast<QLineEdit*>(control) ||
+            qobject_cast<SegmentedControl*>(control)) {
+            QVERIFY2(!control->accessibleName().isEmpty(), control->metaObject()->className());
+            ++named;
+        }
+    }
+    QCOMPARE(named, 2 * 2 + 2 + 1 + 7 + 1);
+    QCOMPARE(harness.view->appsCard()->findChild<TrashButton*>()->accessibleName(),
+             QStringLiteral("Remove org.example.Chat"));
+}
+
+void ContentViewTest::onlyFixedCaptionsAreTranslated() {
+    MarkingTranslator translator;
+    QCoreApplication::installTranslator(&translator);
+    Harness harness;
+    QCoreApplication::removeTranslator(&translator);
+    harness.manager().addWebsite(QStringLiteral("mail.test"));
+
+    QStringList texts;
+    for (const QLabel* label : harness.view->findChildren<QLabel*>()) {
+        texts.append(label->text());
+    }
+    QVERIFY(texts.contains(QStringLiteral("~Block Lists")));
+    QVERIFY(texts.contains(QStringLiteral("~Focus Session")));
+    QVERIFY(texts.contains(QStringLiteral("~No entries yet.")));
+    QVERIFY(texts.contains(QStringLiteral("Websites")));
+    QVERIFY(texts.contains(QStringLiteral("Apps (Bundle ID)")));
+    QVERIFY(texts.contains(QStringLiteral("mail.test")));
+    QCOMPARE(harness.view->statusLine()->text(), QStringLiteral("Ready"));
+    QCOMPARE(harness.view->websitesCard()->inputField()->placeholderText(),
+             QStringLiteral("example.com"));
+    QCOMPARE(harness.view->sessionCard()->startStopButton()->text(),
+             QStringLiteral("~Start Focus Session"));
+    QCOMPARE(harness.view->sessionCard()->durationControl()->segments().first()->text(),
+             QStringLiteral("~%1 min").arg(5));
+}
+
+void ContentViewTest::coloursFollowThePalette_data() {
+    QTest::addColumn<QColor>("window");
+    QTest::addColumn<QColor>("base");
+    QTest::addColumn<QColor>("text");
+    QTest::newRow("light") << QColor(236, 236, 236) << QColor(Qt::white) << QColor(Qt::black);
+    QTest::newRow("dark") << QColor(40, 40, 40) << QColor(30, 30, 30) << QColor(230, 230, 230);
+}
+
+void ContentViewTest::coloursFollowThePalette() {
+    QFETCH(QColor, window);
+    QFETCH(QColor, base);
+    QFETCH(QColor, text);
+
+    Harness harness;
+    QPalette palette = harness.view->palette();
+    palette.setColor(QPalette::Window, window);
+    palette.setColor(QPalette::Base, base);
+    palette.setColor(QPalette::WindowText, text);
+    palette.setColor(QPalette::Text, text);
+    harness.view->setPalette(palette);
+    harness.manager().addWebsite(QStringLiteral("mail.test"));
+    harness.runner->failWith(1, "denied");
+    harness.view->sessionCard()->startStopButton()->click();
+
+    // Card background is the text background; captions stay readable.
+    FormCard* card = harness.view->websitesCard();
+    const QImage image = card->grab().toImage();
+    QCOMPARE(image.pixelColor(4, image.height() / 2).rgb(), base.rgb());
+    const auto contrast = [&](const QLabel* label) {
+        return std::abs(label->palette().color(QPalette::WindowText).lightness() -
+                        window.lightness());
+    };
+    QVERIFY(contrast(harness.view->statusLine()) > 50);
+    QVERIFY(contrast(harness.view->errorLine()) > 50);
+}
+
+QTEST_MAIN(ContentViewTest)
+#include "tst_ContentView.moc"
