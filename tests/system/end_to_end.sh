@@ -1,0 +1,125 @@
+#!/bin/sh
+# Drives the real application as a user would, inside a private mount
+# namespace where a temporary file stands in for /etc/hosts:
+#   unshare --mount --propagation private /bin/sh end_to_end.sh <tarnhollow>
+# Prints "end-to-end: ok" on success; any failure says what went wrong.
+set -eu
+
+app=$1
+work=$(mktemp -d /tmp/tarnhollow-e2e.XXXXXX)
+app_pid=
+bus_pid=
+xvfb_pid=
+mounted=
+
+cleanup() {
+    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+    [ -n "$bus_pid" ] && kill "$bus_pid" 2>/dev/null || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    wait 2>/dev/null || true
+    [ -n "$mounted" ] && umount /etc/hosts 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 1' HUP INT TERM
+
+fail() {
+    echo "end-to-end: FAIL: $*"
+    [ -s "$work/app.log" ] && sed 's/^/  app: /' "$work/app.log"
+    exit 1
+}
+
+# wait_for <seconds> <description> <command...>: polls every 0.1 s.
+wait_for() {
+    limit=$(($1 * 10))
+    what=$2
+    shift 2
+    i=0
+    until "$@"; do
+        i=$((i + 1))
+        [ "$i" -lt "$limit" ] || fail "timed out waiting for $what"
+        sleep 0.1
+    done
+}
+
+# The stand-in hosts file; everything the application writes goes here.
+printf '127.0.0.1\tlocalhost\n::1\tlocalhost ip6-localhost ip6-loopback\n# kept byte for byte\n' \
+    >"$work/hosts"
+cp "$work/hosts" "$work/hosts.orig"
+mount --bind "$work/hosts" /etc/hosts
+mounted=1
+cmp -s /etc/hosts "$work/hosts.orig" || fail "the bind mount over /etc/hosts did not take"
+
+# A private home, data folder, runtime directory and session bus.
+export HOME="$work/home"
+export XDG_DATA_HOME="$HOME/.local/share" XDG_CONFIG_HOME="$HOME/.config"
+export XDG_CACHE_HOME="$HOME/.cache" XDG_RUNTIME_DIR="$work/runtime"
+mkdir -p "$XDG_DATA_HOME" "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+unset DBUS_SESSION_BUS_ADDRESS SESSION_MANAGER
+config="$XDG_DATA_HOME/Tarnhollow/focus-config.json"
+
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+wait_for 30 "Xvfb" test -s "$work/display"
+export DISPLAY=":$(cat "$work/display")"
+
+dbus-daemon --session --nofork --print-address=4 4>"$work/bus" 2>/dev/null &
+bus_pid=$!
+wait_for 10 "the session bus" test -s "$work/bus"
+export DBUS_SESSION_BUS_ADDRESS="$(head -n 1 "$work/bus")"
+
+QT_QPA_PLATFORM=xcb "$app" >"$work/app.log" 2>&1 &
+app_pid=$!
+window=$(timeout 30 xdotool search --sync --onlyvisible --pid "$app_pid" | head -n 1) ||
+    fail "the window did not appear"
+xdotool windowfocus --sync "$window"
+sleep 0.5
+
+key() { xdotool key --delay 60 "$@"; }
+typed() { xdotool type --delay 40 "$1"; }
+config_has() { grep -q "$1" "$config" 2>/dev/null; }
+hosts_has_section() { grep -q '^# Tarnhollow:BEGIN' /etc/hosts; }
+hosts_restored() { cmp -s /etc/hosts "$work/hosts.orig"; }
+
+# The website field has the focus when the window opens. Return in the field
+# adds nothing; the Add button does, by Return and by Space.
+typed "e2e-one.test"
+key Return
+sleep 0.3
+config_has e2e-one && fail "Return in the field added the entry"
+key Tab Return
+wait_for 10 "the first website in the configuration" config_has '"e2e-one.test"'
+key shift+Tab
+typed "E2E-Two.test"
+key Tab space
+wait_for 10 "the second website in the configuration" config_has '"e2e-two.test"'
+
+# Past the two trash buttons to the application field.
+key Tab Tab Tab
+typed "org.tarnhollow.E2eProbe"
+key Tab Return
+wait_for 10 "the application in the configuration" config_has '"org.tarnhollow.E2eProbe"'
+
+# Past the application's trash button to the duration (30 selected), one
+# segment left to 25 minutes, then the start button.
+key Tab Tab Left Tab space
+wait_for 20 "the block section in /etc/hosts" hosts_has_section
+
+for name in e2e-one.test www.e2e-one.test e2e-two.test www.e2e-two.test; do
+    answer=$(getent hosts "$name") || fail "getent hosts $name found nothing"
+    case "$answer" in
+    127.0.0.1*) ;;
+    *) fail "getent hosts $name gave: $answer" ;;
+    esac
+done
+grep -q '"websites":\["e2e-one.test","e2e-two.test"\]' "$config" ||
+    fail "unexpected configuration: $(cat "$config")"
+grep -q '"appBundleIds":\["org.tarnhollow.E2eProbe"\]' "$config" ||
+    fail "unexpected configuration: $(cat "$config")"
+
+# The button now reads "Stop Session" and still has the focus.
+key space
+wait_for 20 "/etc/hosts to get back its original bytes" hosts_restored
+kill -0 "$app_pid" 2>/dev/null || fail "the application exited"
+echo "end-to-end: ok"
