@@ -1,0 +1,288 @@
+// Plays a desktop application for the workspace tests: it can own a bus
+// name with a quit action, open an X11 window, trap SIGTERM and run extra
+// processes, and it appends one line per quit request it receives to the
+// report file: "<event> <pid> <CLOCK_MONOTONIC ns>".
+#include <QCoreApplication>
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusSignature>
+#include <QDBusVariant>
+#include <QDBusVirtualObject>
+#include <QSocketNotifier>
+#include <QStringList>
+
+#include <xcb/xcb.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/prctl.h>
+#include <time.h>
+#include <unistd.h>
+
+namespace {
+
+int reportFd = -1;
+int signalPipe[2] = {-1, -1};
+
+void report(const char* event) {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    char line[128];
+    const int n = std::snprintf(line, sizeof line, "%s %d %lld\n", event, int(getpid()),
+                                static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec);
+    if (reportFd >= 0 && n > 0)
+        (void)!write(reportFd, line, size_t(n));
+}
+
+void onSigterm(int) {
+    const char byte = 1;
+    (void)!write(signalPipe[1], &byte, 1);
+}
+
+void onChildSigterm(int) {
+    report("sigterm-child");
+    _exit(0);
+}
+
+struct ActionDescription {
+    bool enabled = true;
+    // Real applications describe a parameterless action with the empty
+    // signature, which QtDBus refuses to write; the workspace skips it.
+    QDBusSignature parameter{QStringLiteral("s")};
+    QList<QDBusVariant> state;
+};
+
+QDBusArgument& operator<<(QDBusArgument& arg, const ActionDescription& action) {
+    arg.beginStructure();
+    arg << action.enabled << action.parameter << QVariantList();
+    arg.endStructure();
+    return arg;
+}
+
+const QDBusArgument& operator>>(const QDBusArgument& arg, ActionDescription& action) {
+    arg.beginStructure();
+    arg >> action.enabled >> action.parameter;
+    arg.beginArray();
+    while (!arg.atEnd()) {
+        QDBusVariant v;
+        arg >> v;
+    }
+    arg.endArray();
+    arg.endStructure();
+    return arg;
+}
+
+using ActionMap = QMap<QString, ActionDescription>;
+
+} // namespace
+
+Q_DECLARE_METATYPE(ActionDescription)
+Q_DECLARE_METATYPE(ActionMap)
+
+namespace {
+
+struct Options {
+    QString busName;
+    bool quitAction = true;
+    bool quitEnabled = true;
+    bool declineQuit = false;
+    bool window = false;
+    bool deleteProtocol = true;
+    bool ignoreDelete = false;
+    bool ignoreTerm = false;
+    int children = 0;
+};
+
+// org.freedesktop.Application and org.gtk.Actions at the application's path.
+class ApplicationObject : public QDBusVirtualObject {
+public:
+    explicit ApplicationObject(const Options& options) : m_options(options) {}
+
+    QString introspect(const QString&) const override { return {}; }
+
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
+        const QString member = message.member();
+        if (message.interface() == QStringLiteral("org.gtk.Actions") &&
+            member == QStringLiteral("DescribeAll")) {
+            ActionMap actions;
+            actions.insert(QStringLiteral("about"), ActionDescription{});
+            if (m_options.quitAction)
+                actions.insert(QStringLiteral("quit"),
+                               ActionDescription{
+                                   m_options.quitEnabled, QDBusSignature(QStringLiteral("s")), {}});
+            connection.send(message.createReply(QVariant::fromValue(actions)));
+            return true;
+        }
+        if (message.interface() == QStringLiteral("org.freedesktop.Application") &&
+            member == QStringLiteral("ActivateAction")) {
+            const QString action = message.arguments().value(0).toString();
+            if (action == QStringLiteral("quit")) {
+                report(m_options.declineQuit ? "quit-action-declined" : "quit-action");
+                if (!m_options.declineQuit)
+                    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+            }
+            connection.send(message.createReply());
+            return true;
+        }
+        return false;
+    }
+
+private:
+    Options m_options;
+};
+
+xcb_atom_t internAtom(xcb_connection_t* c, const char* name) {
+    xcb_intern_atom_reply_t* reply =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr);
+    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    std::free(reply);
+    return atom;
+}
+
+Options parse(const QStringList& args) {
+    Options options;
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a == QStringLiteral("--bus-name") && i + 1 < args.size())
+            options.busName = args[++i];
+        else if (a == QStringLiteral("--no-quit-action"))
+            options.quitAction = false;
+        else if (a == QStringLiteral("--quit-disabled"))
+            options.quitEnabled = false;
+        else if (a == QStringLiteral("--decline"))
+            options.declineQuit = true;
+        else if (a == QStringLiteral("--window"))
+            options.window = true;
+        else if (a == QStringLiteral("--no-delete-protocol"))
+            options.deleteProtocol = false;
+        else if (a == QStringLiteral("--ignore-delete"))
+            options.ignoreDelete = true;
+        else if (a == QStringLiteral("--ignore-term"))
+            options.ignoreTerm = true;
+        else if (a == QStringLiteral("--children") && i + 1 < args.size())
+            options.children = args[++i].toInt();
+    }
+    return options;
+}
+
+// Raw arguments needed before Qt starts: the report file and the cgroup.
+const char* rawOption(int argc, char** argv, const char* name) {
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], name) == 0)
+            return argv[i + 1];
+    }
+    return nullptr;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (const char* file = rawOption(argc, argv, "--report"))
+        reportFd = open(file, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    if (const char* cgroup = rawOption(argc, argv, "--cgroup")) {
+        const QByteArray procs = QByteArray(cgroup) + "/cgroup.procs";
+        const int fd = open(procs.constData(), O_WRONLY | O_CLOEXEC);
+        const QByteArray pid = QByteArray::number(getpid());
+        if (fd < 0 || write(fd, pid.constData(), size_t(pid.size())) != pid.size())
+            return 3;
+        close(fd);
+    }
+    if (const char* count = rawOption(argc, argv, "--children")) {
+        const pid_t parent = getpid();
+        for (int i = 0; i < std::atoi(count); ++i) {
+            if (fork() == 0) {
+                prctl(PR_SET_PDEATHSIG, SIGKILL);
+                if (getppid() != parent)
+                    _exit(0);
+                std::signal(SIGTERM, onChildSigterm);
+                sigset_t term;
+                sigemptyset(&term);
+                sigaddset(&term, SIGTERM);
+                sigprocmask(SIG_UNBLOCK, &term, nullptr);
+                for (;;)
+                    pause();
+            }
+        }
+    }
+    if (pipe2(signalPipe, O_CLOEXEC) != 0)
+        return 3;
+    std::signal(SIGTERM, onSigterm);
+    // The tests start helpers with SIGTERM blocked so none is lost before here.
+    sigset_t term;
+    sigemptyset(&term);
+    sigaddset(&term, SIGTERM);
+    sigprocmask(SIG_UNBLOCK, &term, nullptr);
+
+    QCoreApplication app(argc, argv);
+    const Options options = parse(app.arguments());
+
+    QSocketNotifier sigterm(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&sigterm, &QSocketNotifier::activated, &app, [&] {
+        char byte = 0;
+        (void)!read(signalPipe[0], &byte, 1);
+        report(options.ignoreTerm ? "sigterm-ignored" : "sigterm");
+        if (!options.ignoreTerm)
+            app.quit();
+    });
+
+    ApplicationObject object(options);
+    if (!options.busName.isEmpty()) {
+        qDBusRegisterMetaType<ActionDescription>();
+        qDBusRegisterMetaType<ActionMap>();
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        QString path = u'/' + options.busName;
+        path.replace(u'.', u'/').replace(u'-', u'_');
+        if (!bus.registerVirtualObject(path, &object) || !bus.registerService(options.busName))
+            return 4;
+    }
+
+    xcb_connection_t* x = nullptr;
+    std::unique_ptr<QSocketNotifier> xEvents;
+    if (options.window) {
+        x = xcb_connect(nullptr, nullptr);
+        if (xcb_connection_has_error(x))
+            return 5;
+        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(x)).data;
+        const xcb_window_t window = xcb_generate_id(x);
+        xcb_create_window(x, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 64, 64, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
+        const uint32_t pid = uint32_t(getpid());
+        xcb_change_property(x, XCB_PROP_MODE_REPLACE, window, internAtom(x, "_NET_WM_PID"),
+                            XCB_ATOM_CARDINAL, 32, 1, &pid);
+        const xcb_atom_t protocols = internAtom(x, "WM_PROTOCOLS");
+        const xcb_atom_t deleteWindow = internAtom(x, "WM_DELETE_WINDOW");
+        const xcb_atom_t takeFocus = internAtom(x, "WM_TAKE_FOCUS");
+        const xcb_atom_t listed[] = {takeFocus, deleteWindow};
+        xcb_change_property(x, XCB_PROP_MODE_REPLACE, window, protocols, XCB_ATOM_ATOM, 32,
+                            options.deleteProtocol ? 2 : 1, listed);
+        xcb_map_window(x, window);
+        // A round trip: the window and its properties exist before "ready".
+        std::free(xcb_get_input_focus_reply(x, xcb_get_input_focus(x), nullptr));
+        xEvents =
+            std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(x), QSocketNotifier::Read);
+        QObject::connect(xEvents.get(), &QSocketNotifier::activated, &app, [&] {
+            while (xcb_generic_event_t* event = xcb_poll_for_event(x)) {
+                if ((event->response_type & 0x7f) == XCB_CLIENT_MESSAGE) {
+                    const auto* message = reinterpret_cast<xcb_client_message_event_t*>(event);
+                    if (message->type == protocols && message->data.data32[0] == deleteWindow) {
+                        report(options.ignoreDelete ? "wm-delete-ignored" : "wm-delete");
+                        if (!options.ignoreDelete)
+                            app.quit();
+                    }
+                }
+                std::free(event);
+            }
+        });
+    }
+
+    report("ready");
+    const int status = app.exec();
+    if (x != nullptr)
+        xcb_disconnect(x);
+    return status;
+}

@@ -1,0 +1,313 @@
+#include "WorkspaceFixture.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTest>
+#include <QUuid>
+
+#include <chrono>
+#include <csignal>
+
+double steadyNowMs() {
+    return std::chrono::duration<double, std::milli>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+namespace {
+
+QString readLineFrom(QProcess& process, int timeoutMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!process.canReadLine() && timer.elapsed() < timeoutMs) {
+        if (!process.waitForReadyRead(50) && process.state() == QProcess::NotRunning)
+            break;
+    }
+    return QString::fromUtf8(process.readLine()).trimmed();
+}
+
+} // namespace
+
+QStringList FakeApp::events() const {
+    QFile file(reportPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList out;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        if (!line.isEmpty())
+            out << QString::fromUtf8(line.split(' ').value(0));
+    }
+    return out;
+}
+
+QList<double> FakeApp::eventTimesMs(const QString& event) const {
+    QFile file(reportPath);
+    QList<double> out;
+    if (!file.open(QIODevice::ReadOnly))
+        return out;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields.size() == 3 && QString::fromUtf8(fields[0]) == event)
+            out << fields[2].toDouble() / 1e6;
+    }
+    return out;
+}
+
+bool FakeApp::waitForEvent(const QString& event, int count, int timeoutMs) const {
+    QElapsedTimer timer;
+    timer.start();
+    while (events().count(event) < count) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QTest::qWait(5);
+    }
+    return true;
+}
+
+bool FakeApp::isRunning() const {
+    return process && process->state() != QProcess::NotRunning && !process->waitForFinished(0);
+}
+
+WorkspaceFixture::WorkspaceFixture() {
+    QDir().mkpath(m_dir.filePath(QStringLiteral("share/applications")));
+    QDir().mkpath(m_dir.filePath(QStringLiteral("home/applications")));
+    QDir().mkpath(m_dir.filePath(QStringLiteral("services")));
+}
+
+void WorkspaceFixture::stopApps() {
+    for (const auto& app : std::as_const(m_apps)) {
+        if (app->state() != QProcess::NotRunning) {
+            app->kill();
+            app->waitForFinished(2000);
+        }
+    }
+    m_apps.clear();
+}
+
+WorkspaceFixture::~WorkspaceFixture() {
+    stopApps();
+    for (const QString& cgroup : std::as_const(m_cgroups))
+        QDir().rmdir(cgroup);
+    if (!m_busName.isEmpty())
+        QDBusConnection::disconnectFromBus(m_busName);
+    for (auto* server : {m_dbus.get(), m_xvfb.get()}) {
+        if (server != nullptr) {
+            server->terminate();
+            if (!server->waitForFinished(2000)) {
+                server->kill();
+                server->waitForFinished(2000);
+            }
+        }
+    }
+}
+
+QString WorkspaceFixture::startDisplay() {
+    const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+    if (xvfb.isEmpty())
+        return QStringLiteral("Xvfb is not installed");
+    m_xvfb = std::make_unique<QProcess>();
+    m_xvfb->setProcessChannelMode(QProcess::SeparateChannels);
+    // -displayfd picks a free display and prints its number once it is up.
+    m_xvfb->start(xvfb,
+                  {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
+                   QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
+                   QStringLiteral("320x240x24")});
+    const QString number = readLineFrom(*m_xvfb, 10000);
+    if (number.isEmpty())
+        return QStringLiteral("Xvfb did not start: ") +
+               QString::fromUtf8(m_xvfb->readAllStandardError());
+    m_display = u':' + number;
+    return {};
+}
+
+QString WorkspaceFixture::startBus() {
+    const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
+    if (daemon.isEmpty())
+        return QStringLiteral("dbus-daemon is not installed");
+    const QString config = m_dir.filePath(QStringLiteral("bus.conf"));
+    QFile file(config);
+    if (!file.open(QIODevice::WriteOnly))
+        return QStringLiteral("cannot write the bus configuration");
+    file.write(
+        QStringLiteral(
+            R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:dir=%1</listen>
+  <auth>EXTERNAL</auth>
+  <servicedir>%2</servicedir>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+)")
+            .arg(m_dir.path(), m_dir.filePath(QStringLiteral("services")))
+            .toUtf8());
+    file.close();
+    m_dbus = std::make_unique<QProcess>();
+    m_dbus->start(daemon, {QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"),
+                           QStringLiteral("--print-address=1")});
+    m_busAddress = readLineFrom(*m_dbus, 10000);
+    if (m_busAddress.isEmpty())
+        return QStringLiteral("dbus-daemon did not start: ") +
+               QString::fromUtf8(m_dbus->readAllStandardError());
+    m_busName = QStringLiteral("tarnhollow-test-") + QUuid::createUuid().toString(QUuid::Id128);
+    if (!QDBusConnection::connectToBus(m_busAddress, m_busName).isConnected())
+        return QStringLiteral("cannot connect to the test bus");
+    return {};
+}
+
+QDBusConnection WorkspaceFixture::bus() const {
+    return m_busName.isEmpty() ? QDBusConnection(QStringLiteral("tarnhollow-no-bus"))
+                               : QDBusConnection(m_busName);
+}
+
+QString WorkspaceFixture::uniqueId(const QString& tag) {
+    return QStringLiteral("org.tarnhollowtest.%1X%2")
+        .arg(tag, QUuid::createUuid().toString(QUuid::Id128).left(12));
+}
+
+QString WorkspaceFixture::writeEntry(const QString& relative, const QString& body) {
+    const QString path =
+        m_dir.filePath(QStringLiteral("share/applications/") + relative + ".desktop");
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(body.toUtf8());
+    return path;
+}
+
+QString WorkspaceFixture::writeApplicationEntry(const QString& id, const QString& exec,
+                                                const QString& extra) {
+    return writeEntry(id,
+                      QStringLiteral("[Desktop Entry]\nType=Application\nName=Test\nExec=%1\n%2")
+                          .arg(exec, extra));
+}
+
+QString WorkspaceFixture::helper() const {
+    return QStringLiteral(TARNHOLLOW_FAKE_APP);
+}
+
+QString WorkspaceFixture::copyOfHelper(const QString& name) {
+    const QString path = m_dir.filePath(QStringLiteral("bin/") + name);
+    QDir().mkpath(QFileInfo(path).path());
+    QFile::copy(helper(), path);
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return path;
+}
+
+QProcessEnvironment WorkspaceFixture::workspaceEnvironment() const {
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("HOME"), m_dir.filePath(QStringLiteral("home")));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), m_dir.filePath(QStringLiteral("home")));
+    env.insert(QStringLiteral("XDG_DATA_DIRS"), m_dir.filePath(QStringLiteral("share")));
+    env.insert(QStringLiteral("PATH"), m_dir.filePath(QStringLiteral("bin")));
+    env.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), QStringLiteral("TestDesk"));
+    if (!m_display.isEmpty())
+        env.insert(QStringLiteral("DISPLAY"), m_display);
+    return env;
+}
+
+std::unique_ptr<LinuxWorkspace>
+WorkspaceFixture::makeWorkspace(std::chrono::milliseconds scanInterval) const {
+    LinuxWorkspace::Options options;
+    options.environment = workspaceEnvironment();
+    options.scanInterval = scanInterval;
+    return std::make_unique<LinuxWorkspace>(options, bus());
+}
+
+FakeApp WorkspaceFixture::start(const QString& id, const QStringList& args,
+                                const QProcessEnvironment& extraEnv, const QString& program,
+                                bool waitReady) {
+    return launch(id, program.isEmpty() ? helper() : program, {}, args, extraEnv, waitReady);
+}
+
+FakeApp WorkspaceFixture::launch(const QString& id, const QString& program,
+                                 const QStringList& prefix, const QStringList& args,
+                                 const QProcessEnvironment& extraEnv, bool waitReady) {
+    FakeApp app;
+    app.id = id;
+    app.reportPath = m_dir.filePath(QStringLiteral("report-%1.log").arg(++m_reports));
+    auto process = std::make_shared<QProcess>();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("GIO_LAUNCHED_DESKTOP_FILE"));
+    env.remove(QStringLiteral("GIO_LAUNCHED_DESKTOP_FILE_PID"));
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+               m_busAddress.isEmpty() ? QStringLiteral("unix:path=/nonexistent") : m_busAddress);
+    if (!m_display.isEmpty())
+        env.insert(QStringLiteral("DISPLAY"), m_display);
+    env.insert(extraEnv);
+    process->setProcessEnvironment(env);
+    process->setChildProcessModifier([] {
+        sigset_t set;
+        sigemptyset(&set);
+        sigaddset(&set, SIGTERM);
+        sigprocmask(SIG_BLOCK, &set, nullptr);
+    });
+    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->start(program,
+                   prefix + QStringList{QStringLiteral("--report"), app.reportPath} + args);
+    process->waitForStarted(5000);
+    app.pid = process->processId();
+    app.process = process;
+    m_apps << process;
+    if (waitReady && !app.waitForEvent(QStringLiteral("ready"), 1, 5000))
+        app.pid = 0;
+    return app;
+}
+
+FakeApp WorkspaceFixture::startGioLaunched(const QString& id, const QStringList& args,
+                                           bool waitReady, const QString& launcherScript) {
+    const QString entry = m_dir.filePath(QStringLiteral("share/applications/") + id + ".desktop");
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("GIO_LAUNCHED_DESKTOP_FILE"), entry);
+    // "$0" is the helper; the rest are its arguments.
+    const QString script =
+        launcherScript +
+        QStringLiteral("\nexport GIO_LAUNCHED_DESKTOP_FILE_PID=$$; exec \"$0\" \"$@\"");
+    const QStringList prefix{QStringLiteral("-c"), script, helper()};
+    return launch(id, QStringLiteral("/bin/sh"), prefix, args, env, waitReady);
+}
+
+QString WorkspaceFixture::makeUnitCgroup(bool unified, const QString& unitName) {
+    QFile mounts(QStringLiteral("/proc/self/mountinfo"));
+    if (!mounts.open(QIODevice::ReadOnly))
+        return {};
+    QString root;
+    for (const QByteArray& line : mounts.readAll().split('\n')) {
+        // "<id> <parent> <dev> <root> <mount point> <options> ... - <type> <source> <super
+        // options>"
+        const qsizetype dash = line.indexOf(" - ");
+        if (dash < 0)
+            continue;
+        const QList<QByteArray> head = line.left(dash).split(' ');
+        const QList<QByteArray> tail = line.mid(dash + 3).split(' ');
+        if (head.size() < 5 || tail.size() < 3)
+            continue;
+        const bool match = unified
+                               ? tail[0] == "cgroup2"
+                               : tail[0] == "cgroup" && tail[2].split(',').contains("name=systemd");
+        if (match && head[3] == "/") {
+            root = QString::fromUtf8(head[4]);
+            break;
+        }
+    }
+    if (root.isEmpty())
+        return {};
+    const QString parent = root + QStringLiteral("/tarnhollow-test-") +
+                           QUuid::createUuid().toString(QUuid::Id128).left(12);
+    const QString path = parent + u'/' + unitName;
+    if (!QDir().mkdir(parent))
+        return {};
+    m_cgroups.prepend(parent);
+    if (!QDir().mkdir(path))
+        return {};
+    m_cgroups.prepend(path);
+    return path;
+}

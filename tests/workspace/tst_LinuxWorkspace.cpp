@@ -1,0 +1,362 @@
+#include "WorkspaceFixture.h"
+
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusVirtualObject>
+#include <QtTest>
+
+#include <unistd.h>
+
+namespace {
+
+QList<RunningApplication> withId(const QList<RunningApplication>& apps, const QString& id) {
+    QList<RunningApplication> out;
+    for (const RunningApplication& app : apps) {
+        if (app.identifier == id)
+            out << app;
+    }
+    return out;
+}
+
+const QString never = QStringLiteral("tarnhollow-never-installed");
+
+// Plays the systemd user manager on the test bus: counts Subscribe calls.
+class FakeSystemd : public QDBusVirtualObject {
+public:
+    int subscribes = 0;
+    QString introspect(const QString&) const override { return {}; }
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
+        if (message.member() == QStringLiteral("Subscribe"))
+            ++subscribes;
+        connection.send(message.createReply());
+        return true;
+    }
+};
+
+} // namespace
+
+class LinuxWorkspaceTest : public QObject {
+    Q_OBJECT
+
+private:
+    WorkspaceFixture* m_fixture = nullptr;
+    QString m_noDisplay;
+    QString m_noBus;
+
+    WorkspaceFixture& fx() { return *m_fixture; }
+
+private slots:
+    void initTestCase() {
+        m_fixture = new WorkspaceFixture;
+        m_noDisplay = fx().startDisplay();
+        m_noBus = fx().startBus();
+    }
+    void cleanup() { fx().stopApps(); }
+    void cleanupTestCase() {
+        delete m_fixture;
+        m_fixture = nullptr;
+    }
+
+    void identifies_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("entryKeys"); // "-": no desktop entry
+        QTest::addColumn<int>("expectedCount");
+        QTest::addColumn<bool>("backgroundOnly");
+
+        QTest::newRow("launched with its desktop file") << "gio"
+                                                        << "" << 1 << false;
+        QTest::newRow("launched, NoDisplay entry") << "gio"
+                                                   << "NoDisplay=true" << 1 << true;
+        QTest::newRow("launched, no entry") << "gio"
+                                            << "-" << 1 << true;
+        QTest::newRow("launched, only in another desktop") << "gio"
+                                                           << "OnlyShowIn=KDE;" << 1 << true;
+        QTest::newRow("inherited desktop file, other PID") << "gio-other-pid"
+                                                           << "" << 0 << false;
+        QTest::newRow("matched by executable") << "exe"
+                                               << "" << 1 << false;
+        QTest::newRow("by executable, three processes") << "exe-children"
+                                                        << "" << 1 << false;
+        QTest::newRow("unit cgroup, unified") << "cgroup2"
+                                              << "" << 1 << false;
+        QTest::newRow("unit cgroup, v1 name=systemd") << "cgroup1"
+                                                      << "" << 1 << false;
+        QTest::newRow("nothing identifies it") << "none"
+                                               << "" << 0 << false;
+    }
+    void identifies() {
+        QFETCH(QString, kind);
+        QFETCH(QString, entryKeys);
+        QFETCH(int, expectedCount);
+        QFETCH(bool, backgroundOnly);
+        const QString id = WorkspaceFixture::uniqueId(QStringLiteral("Id"));
+        QString exec = never;
+        if (kind.startsWith(QStringLiteral("exe")))
+            exec = fx().copyOfHelper(QStringLiteral("app-") + id);
+        if (entryKeys != QStringLiteral("-") && kind != QStringLiteral("none"))
+            fx().writeApplicationEntry(id, exec, entryKeys);
+
+        FakeApp app;
+        if (kind == QStringLiteral("gio")) {
+            app = fx().startGioLaunched(id, {});
+        } else if (kind == QStringLiteral("gio-other-pid")) {
+            QProcessEnvironment env;
+            env.insert("GIO_LAUNCHED_DESKTOP_FILE",
+                       fx().dir() + "/share/applications/" + id + ".desktop");
+            env.insert("GIO_LAUNCHED_DESKTOP_FILE_PID", "1");
+            app = fx().start(id, {}, env);
+        } else if (kind.startsWith(QStringLiteral("exe"))) {
+            const QStringList args = kind.endsWith(QStringLiteral("children"))
+                                         ? QStringList{"--children", "2"}
+                                         : QStringList{};
+            app = fx().start(id, args, {}, exec);
+        } else if (kind.startsWith(QStringLiteral("cgroup"))) {
+            QByteArray escaped = id.toUtf8();
+            escaped.replace("-", "\\x2d");
+            const QString cgroup = fx().makeUnitCgroup(
+                kind == QStringLiteral("cgroup2"),
+                QStringLiteral("app-gnome-%1-4242.scope").arg(QString::fromUtf8(escaped)));
+            if (cgroup.isEmpty())
+                QSKIP("cannot create cgroups here (needs root and a writable hierarchy)");
+            app = fx().start(id, {"--cgroup", cgroup});
+        } else {
+            app = fx().start(id, {});
+        }
+        QVERIFY2(app.pid > 0, "helper did not start");
+        const auto workspace = fx().makeWorkspace();
+        const QList<RunningApplication> found = withId(workspace->runningApplications(), id);
+        QCOMPARE(found.size(), expectedCount);
+        if (expectedCount == 1) {
+            QCOMPARE(found.first().pid, app.pid);
+            QCOMPARE(found.first().activationPolicy == ActivationPolicy::Prohibited,
+                     backgroundOnly);
+        }
+        // A second, cached sweep sees the same.
+        QCOMPARE(withId(workspace->runningApplications(), id).size(), expectedCount);
+    }
+
+    void quitChannels_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("expectedEvent");
+        QTest::addColumn<bool>("keepsRunning");
+
+        QTest::newRow("quit action") << QStringList{"--bus-name", "@ID@"} << "quit-action" << false;
+        QTest::newRow("quit action declined")
+            << QStringList{"--bus-name", "@ID@", "--decline", "--window"} << "quit-action-declined"
+            << true;
+        QTest::newRow("no quit action: window")
+            << QStringList{"--bus-name", "@ID@", "--no-quit-action", "--window"} << "wm-delete"
+            << false;
+        QTest::newRow("quit disabled: window")
+            << QStringList{"--bus-name", "@ID@", "--quit-disabled", "--window"} << "wm-delete"
+            << false;
+        QTest::newRow("window") << QStringList{"--window"} << "wm-delete" << false;
+        QTest::newRow("window ignores close")
+            << QStringList{"--window", "--ignore-delete"} << "wm-delete-ignored" << true;
+        QTest::newRow("window without the protocol")
+            << QStringList{"--window", "--no-delete-protocol"} << "sigterm" << false;
+        QTest::newRow("nothing else: SIGTERM") << QStringList{} << "sigterm" << false;
+        QTest::newRow("SIGTERM ignored")
+            << QStringList{"--ignore-term"} << "sigterm-ignored" << true;
+    }
+    void quitChannels() {
+        QFETCH(QStringList, args);
+        QFETCH(QString, expectedEvent);
+        QFETCH(bool, keepsRunning);
+        if (args.contains("--window") && !m_noDisplay.isEmpty())
+            QSKIP(qPrintable(m_noDisplay));
+        if (args.contains("--bus-name") && !m_noBus.isEmpty())
+            QSKIP(qPrintable(m_noBus));
+        const QString id = WorkspaceFixture::uniqueId(QStringLiteral("Quit"));
+        args.replaceInStrings(QStringLiteral("@ID@"), id);
+        fx().writeApplicationEntry(id, never);
+        const FakeApp app = fx().startGioLaunched(id, args);
+        QVERIFY2(app.pid > 0, "helper did not start");
+
+        const auto workspace = fx().makeWorkspace();
+        const QList<RunningApplication> found = withId(workspace->runningApplications(), id);
+        QCOMPARE(found.size(), 1);
+        QVERIFY(workspace->terminate(found.first()));
+        QVERIFY2(app.waitForEvent(expectedEvent), qPrintable(app.events().join(u',')));
+        QTest::qWait(100);
+        // One request, through one channel only.
+        QCOMPARE(app.events(), (QStringList{"ready", expectedEvent}));
+        if (!keepsRunning)
+            QTRY_VERIFY_WITH_TIMEOUT(!app.isRunning(), 2000);
+        QCOMPARE(app.isRunning(), keepsRunning);
+    }
+
+    void sigtermReachesTopProcessOnly() {
+        const QString id = WorkspaceFixture::uniqueId(QStringLiteral("Tree"));
+        const QString exec = fx().copyOfHelper(QStringLiteral("tree-") + id);
+        fx().writeApplicationEntry(id, exec);
+        const FakeApp app = fx().start(id, {"--children", "2"}, {}, exec);
+        QVERIFY(app.pid > 0);
+        const auto workspace = fx().makeWorkspace();
+        const QList<RunningApplication> found = withId(workspace->runningApplications(), id);
+        QCOMPARE(found.size(), 1);
+        QVERIFY(workspace->terminate(found.first()));
+        QVERIFY(app.waitForEvent("sigterm"));
+        QTRY_VERIFY_WITH_TIMEOUT(!app.isRunning(), 2000);
+        QTest::qWait(50);
+        QVERIFY(!app.events().contains("sigterm-child"));
+    }
+
+    void neverStartsAnApplication() {
+        if (!m_noBus.isEmpty())
+            QSKIP(qPrintable(m_noBus));
+        const QString id = WorkspaceFixture::uniqueId(QStringLiteral("Activatable"));
+        const QString activated = fx().dir() + "/activated.log";
+        QFile service(fx().dir() + "/services/" + id + ".service");
+        QVERIFY(service.open(QIODevice::WriteOnly));
+        service.write(
+            QStringLiteral("[D-BUS Service]\nName=%1\nExec=%2 --report %3 --bus-name %1\n")
+                .arg(id, fx().helper(), activated)
+                .toUtf8());
+        service.close();
+        fx().writeApplicationEntry(id, never);
+        const FakeApp app = fx().startGioLaunched(id, {});
+        QVERIFY(app.pid > 0);
+
+        const auto workspace = fx().makeWorkspace();
+        const QList<RunningApplication> found = withId(workspace->runningApplications(), id);
+        QCOMPARE(found.size(), 1);
+        QVERIFY(workspace->terminate(found.first()));
+        QVERIFY(app.waitForEvent("sigterm"));
+        QTest::qWait(300);
+        QVERIFY2(!QFile::exists(activated), "the bus started the application");
+    }
+
+    void foreignAndStaleProcessesUntouched() {
+        if (geteuid() != 0)
+            QSKIP("needs root to start a process as another user");
+        const QString id = WorkspaceFixture::uniqueId(QStringLiteral("Foreign"));
+        fx().writeApplicationEntry(id, never);
+        QProcess other;
+        QProcessEnvironment env;
+        env.insert("GIO_LAUNCHED_DESKTOP_FILE",
+                   fx().dir() + "/share/applications/" + id + ".desktop");
+        other.setProcessEnvironment(env);
+        other.setChildProcessModifier([] {
+            if (setgid(65534) != 0 || setuid(65534) != 0)
+                _exit(7);
+        });
+        other.start(fx().helper(), {"--report", "/dev/null"});
+        QVERIFY(other.waitForStarted());
+        QTest::qWait(200);
+        const auto workspace = fx().makeWorkspace();
+        QVERIFY(withId(workspace->runningApplications(), id).isEmpty());
+        QVERIFY(!workspace->terminate({id, ActivationPolicy::Regular, other.processId()}));
+        // A PID whose process is not the one scanned is refused too.
+        QVERIFY(!workspace->terminate({id, ActivationPolicy::Regular, qint64(getpid())}));
+        QVERIFY(!other.waitForFinished(300));
+        other.kill();
+        other.waitForFinished();
+    }
+
+    void launches_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<int>("expectedLaunches");
+        QTest::newRow("launched") << "gio" << 1;
+        QTest::newRow("launcher execs it later") << "delayed-exec" << 1;
+        QTest::newRow("three processes, one launch") << "exe-children" << 1;
+        QTest::newRow("running before observing") << "before" << 0;
+        QTest::newRow("after the observer left") << "after-removal" << 0;
+    }
+    void launches() {
+        QFETCH(QString, how);
+        QFETCH(int, expectedLaunches);
+        const QString id = WorkspaceFixture::uniqueId(QStringLiteral("Launch"));
+        const QString exec = fx().copyOfHelper(QStringLiteral("launch-") + id);
+        fx().writeApplicationEntry(id, how == QStringLiteral("exe-children") ? exec : never);
+        const auto workspace = fx().makeWorkspace();
+
+        FakeApp app;
+        if (how == QStringLiteral("before"))
+            app = fx().startGioLaunched(id, {});
+        QList<RunningApplication> launched;
+        const auto token = workspace->addLaunchObserver([&](const RunningApplication& a) {
+            if (a.identifier == id)
+                launched << a;
+        });
+        if (how == QStringLiteral("after-removal"))
+            workspace->removeLaunchObserver(token);
+        if (how == QStringLiteral("gio") || how == QStringLiteral("after-removal")) {
+            app = fx().startGioLaunched(id, {});
+        } else if (how == QStringLiteral("exe-children")) {
+            app = fx().start(id, {"--children", "2"}, {}, exec);
+        } else if (how == QStringLiteral("delayed-exec")) {
+            // The launcher runs a while as itself, then becomes the application.
+            app = fx().startGioLaunched(id, {}, true, QStringLiteral("sleep 0.3"));
+        }
+        QTest::qWait(how == QStringLiteral("delayed-exec") ? 800 : 400);
+        QCOMPARE(launched.size(), expectedLaunches);
+        if (expectedLaunches == 1)
+            QCOMPARE(launched.first().pid, app.pid);
+        workspace->removeLaunchObserver(token);
+    }
+
+    void unitNewScansAtOnce() {
+        if (!m_noBus.isEmpty())
+            QSKIP(qPrintable(m_noBus));
+        const QString managerName = QStringLiteral("tarnhollow-fake-systemd");
+        QDBusConnection manager = QDBusConnection::connectToBus(fx().busAddress(), managerName);
+        FakeSystemd systemd;
+        QVERIFY(manager.registerVirtualObject("/org/freedesktop/systemd1", &systemd));
+        QVERIFY(manager.registerService("org.freedesktop.systemd1"));
+        const auto announce = [&](const QString& unit) {
+            QDBusMessage signal = QDBusMessage::createSignal(
+                "/org/freedesktop/systemd1", "org.freedesktop.systemd1.Manager", "UnitNew");
+            signal << unit
+                   << QVariant::fromValue(QDBusObjectPath("/org/freedesktop/systemd1/unit/u"));
+            QVERIFY(manager.send(signal));
+        };
+
+        const QString id = WorkspaceFixture::uniqueId(QStringLiteral("Unit"));
+        fx().writeApplicationEntry(id, never);
+        // Timed scans are far apart here: only the signal can be quick.
+        const auto workspace = fx().makeWorkspace(std::chrono::seconds(30));
+        QList<RunningApplication> launched;
+        const auto token = workspace->addLaunchObserver([&](const RunningApplication& a) {
+            if (a.identifier == id)
+                launched << a;
+        });
+        QTRY_COMPARE(systemd.subscribes, 1);
+        const FakeApp app = fx().startGioLaunched(id, {});
+        QVERIFY(app.pid > 0);
+        announce(QStringLiteral("session-7.scope"));
+        QTest::qWait(150);
+        QCOMPARE(launched.size(), 0);
+        announce(QStringLiteral("app-gnome-%1-77.scope").arg(id));
+        QTRY_COMPARE_WITH_TIMEOUT(launched.size(), 1, 1000);
+        QCOMPARE(launched.first().pid, app.pid);
+        announce(QStringLiteral("app-gnome-%1-77.scope").arg(id));
+        QTest::qWait(100);
+        QCOMPARE(launched.size(), 1); // each launch once
+        workspace->removeLaunchObserver(token);
+        manager.unregisterObject("/org/freedesktop/systemd1");
+        QDBusConnection::disconnectFromBus(managerName);
+    }
+
+    void unreachableDisplayAndBusFailSoft() {
+        const QString id = WorkspaceFixture::uniqueId(QStringLiteral("Soft"));
+        fx().writeApplicationEntry(id, never);
+        const FakeApp app = fx().startGioLaunched(id, {});
+        QVERIFY(app.pid > 0);
+        LinuxWorkspace::Options options;
+        options.environment = fx().workspaceEnvironment();
+        options.environment.insert("DISPLAY", ":31999");
+        LinuxWorkspace workspace(options,
+                                 QDBusConnection(QStringLiteral("tarnhollow-not-connected")));
+        const QList<RunningApplication> found = withId(workspace.runningApplications(), id);
+        QCOMPARE(found.size(), 1);
+        QElapsedTimer timer;
+        timer.start();
+        QVERIFY(workspace.terminate(found.first()));
+        QVERIFY(timer.elapsed() < 500);
+        QVERIFY(app.waitForEvent("sigterm"));
+    }
+};
+
+QTEST_GUILESS_MAIN(LinuxWorkspaceTest)
+#include "tst_LinuxWorkspace.moc"
