@@ -39,7 +39,6 @@ private slots:
     void loadsFile();
     void somethingElseAtThePath_data();
     void somethingElseAtThePath();
-    void unwritableLocationKeepsOldFile();
     void defaultLocation();
 
 private:
@@ -205,16 +204,6 @@ void TestFocusStore::somethingElseAtThePath() {
     struct stat info {};
     QCOMPARE(::stat(QFile::encodeName(path).constData(), &info), 0);
     QVERIFY(kind == "directory" ? S_ISDIR(info.st_mode) : S_ISFIFO(info.st_mode));
-}
-
-void TestFocusStore::unwritableLocationKeepsOldFile() {
-    QTemporaryDir dir;
-    // A parent that is a regular file cannot hold the configuration.
-    QVERIFY(writeAll(dir.filePath("blocker"), "x"));
-    FocusStore nowhere(dir.filePath("blocker/focus-config.json"));
-    nowhere.save(Record{{"a.com"}, {}});
-    QVERIFY(!nowhere.load().has_value());
-    QCOMPARE(readAll(dir.filePath("blocker")), QByteArray("x"));
 }
 
 void TestFocusStore::defaultLocation() {
