@@ -13,14 +13,12 @@ namespace {
 
 const QString kStagingFileName = QStringLiteral("tarnhollow-hosts");
 
-// Decodes strict UTF-8, keeping a byte order mark so the text round-trips.
+// Strict UTF-8, or nothing.
 std::optional<QString> decodeUtf8(const QByteArray& bytes) {
-    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom |
-                                                       QStringConverter::Flag::Stateless);
-    QString text = decoder.decode(bytes);
-    if (decoder.hasError())
+    if (!bytes.isValidUtf8())
         return std::nullopt;
-    return text;
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    return decoder.decode(bytes);
 }
 
 bool isShellSafe(const QString& path) {
@@ -72,7 +70,7 @@ HostBlocker::VoidResult HostBlocker::clear() {
     return writeHosts(text.value());
 }
 
-Result<QString, BlockError> HostBlocker::buildAppliedText(const QStringList& domainList) const {
+Result<QByteArray, BlockError> HostBlocker::buildAppliedText(const QStringList& domainList) const {
     QStringList names;
     names.reserve(domainList.size());
     for (const QString& entry : domainList) {
@@ -83,19 +81,19 @@ Result<QString, BlockError> HostBlocker::buildAppliedText(const QStringList& dom
     auto text = readText();
     if (!text)
         return text.error();
-    const HostsText::Lines kept = HostsText::stripExistingBlockSection(
-        HostsText::splitLines(text.value()), markerStart, markerEnd);
+    QByteArray kept = HostsText::stripExistingBlockSection(
+        std::move(text.value()), markerStart.toUtf8(), markerEnd.toUtf8());
     const QStringList section =
         HostsText::blockSection(std::move(names), m_clock(), markerStart, markerEnd);
-    return HostsText::joinLines(kept, section);
+    return HostsText::joined(std::move(kept), section);
 }
 
-Result<QString, BlockError> HostBlocker::buildClearedText() const {
+Result<QByteArray, BlockError> HostBlocker::buildClearedText() const {
     auto text = readText();
     if (!text)
         return text.error();
-    return HostsText::joinLines(HostsText::stripExistingBlockSection(
-        HostsText::splitLines(text.value()), markerStart, markerEnd));
+    return HostsText::joined(HostsText::stripExistingBlockSection(
+        std::move(text.value()), markerStart.toUtf8(), markerEnd.toUtf8()));
 }
 
 QString HostBlocker::temporaryFilePath() const {
@@ -106,19 +104,18 @@ QString HostBlocker::temporaryFilePath() const {
     return QDir(directory).filePath(kStagingFileName);
 }
 
-Result<QString, BlockError> HostBlocker::readText() const {
+Result<QByteArray, BlockError> HostBlocker::readText() const {
     QFile file(hostsPath);
     if (!file.open(QIODevice::ReadOnly))
         return PlatformError{file.errorString()};
-    const QByteArray bytes = file.readAll();
+    QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return PlatformError{file.errorString()};
-    auto text = decodeUtf8(bytes);
-    if (!text)
+    if (!bytes.isValidUtf8())
         return PlatformError{
             QStringLiteral("The file %1 could not be read because it is not valid UTF-8 text.")
                 .arg(hostsPath)};
-    return std::move(*text);
+    return bytes;
 }
 
 QString HostBlocker::copyCommand(const QString& stagingPath) const {
@@ -127,7 +124,7 @@ QString HostBlocker::copyCommand(const QString& stagingPath) const {
            QStringLiteral(" && /bin/chmod 644 ") + destination;
 }
 
-HostBlocker::VoidResult HostBlocker::writeHosts(const QString& text) {
+HostBlocker::VoidResult HostBlocker::writeHosts(const QByteArray& utf8Text) {
     const QString stagingPath = temporaryFilePath();
     if (stagingPath.isEmpty())
         return PlatformError{
@@ -136,8 +133,7 @@ HostBlocker::VoidResult HostBlocker::writeHosts(const QString& text) {
     QSaveFile staging(stagingPath);
     if (!staging.open(QIODevice::WriteOnly))
         return PlatformError{staging.errorString()};
-    const QByteArray bytes = text.toUtf8();
-    if (staging.write(bytes) != bytes.size() || !staging.commit())
+    if (staging.write(utf8Text) != utf8Text.size() || !staging.commit())
         return PlatformError{staging.errorString()};
 
     return runAsRoot(copyCommand(stagingPath));

@@ -49,10 +49,10 @@ public:
     // Removes every block section.
     VoidResult clear();
 
-    // The texts apply() and clear() hand to the privileged writer, built
-    // from the hosts file as it is now. Nothing is written or run.
-    Result<QString, BlockError> buildAppliedText(const QStringList& domainList) const;
-    Result<QString, BlockError> buildClearedText() const;
+    // The UTF-8 texts apply() and clear() hand to the privileged writer,
+    // built from the hosts file as it is now. Nothing is written or run.
+    Result<QByteArray, BlockError> buildAppliedText(const QStringList& domainList) const;
+    Result<QByteArray, BlockError> buildClearedText() const;
 
     // Where the staging copy goes; empty when no private directory exists.
     QString temporaryFilePath() const;
@@ -60,9 +60,9 @@ public:
 private:
     // The privileged command that copies the staging file over the hosts file.
     QString copyCommand(const QString& stagingPath) const;
-    // The whole hosts file as strict UTF-8 text.
-    Result<QString, BlockError> readText() const;
-    VoidResult writeHosts(const QString& text);
+    // The whole hosts file, checked to be valid UTF-8.
+    Result<QByteArray, BlockError> readText() const;
+    VoidResult writeHosts(const QByteArray& utf8Text);
     VoidResult runAsRoot(const QString& command);
 
     QString m_temporaryDirectory;

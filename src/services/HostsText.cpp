@@ -3,22 +3,74 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <cstring>
 
 namespace HostsText {
 
 namespace {
 
-bool isTrimmable(QChar c) {
-    const char16_t u = c.unicode();
-    if (u == u' ' || (u >= 0x09 && u <= 0x0D))
+// White space and line breaks: Unicode space separators, tab, U+000A to
+// U+000D and U+0085.
+bool isTrimmable(char32_t u) {
+    if (u == U' ' || (u >= 0x09 && u <= 0x0D))
         return true;
     if (u < 0x80)
         return false;
     if (u == 0x85)
         return true;
-    const QChar::Category category = c.category();
+    const QChar::Category category = QChar::category(u);
     return category == QChar::Separator_Space || category == QChar::Separator_Line ||
            category == QChar::Separator_Paragraph;
+}
+
+QStringView trimmed(QStringView text) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    // Every trimmable character lies in the Basic Multilingual Plane.
+    while (begin < end && isTrimmable(text[begin].unicode()))
+        ++begin;
+    while (end > begin && isTrimmable(text[end - 1].unicode()))
+        --end;
+    return text.sliced(begin, end - begin);
+}
+
+// The code point of the UTF-8 sequence at text[i], and its length; a length
+// of 0 for a broken sequence.
+std::pair<char32_t, int> decodeAt(QByteArrayView text, qsizetype i) {
+    const auto byte = [&](qsizetype k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i);
+    int length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+    if (length == 0 || i + length > text.size())
+        return {0, 0};
+    char32_t u = length == 1 ? lead : lead & (0x7F >> length);
+    for (int k = 1; k < length; ++k) {
+        if ((byte(i + k) & 0xC0) != 0x80)
+            return {0, 0};
+        u = (u << 6) | (byte(i + k) & 0x3F);
+    }
+    return {u, length};
+}
+
+// The line without surrounding white space, as far as it decodes.
+QByteArrayView trimmedLine(QByteArrayView line) {
+    qsizetype begin = 0;
+    qsizetype end = line.size();
+    while (begin < end) {
+        const auto [u, length] = decodeAt(line, begin);
+        if (length == 0 || !isTrimmable(u))
+            break;
+        begin += length;
+    }
+    while (end > begin) {
+        qsizetype start = end - 1;
+        while (start > begin && (static_cast<unsigned char>(line[start]) & 0xC0) == 0x80)
+            --start;
+        const auto [u, length] = decodeAt(line, start);
+        if (length != end - start || !isTrimmable(u))
+            break;
+        end = start;
+    }
+    return line.sliced(begin, end - begin);
 }
 
 QStringView trimmedDots(QStringView text) {
@@ -58,16 +110,6 @@ bool isAscii(QStringView text) {
 
 } // namespace
 
-QStringView trimmed(QStringView text) {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && isTrimmable(text[begin]))
-        ++begin;
-    while (end > begin && isTrimmable(text[end - 1]))
-        --end;
-    return text.sliced(begin, end - begin);
-}
-
 std::optional<QString> normalizeDomain(const QString& entry) {
     const QString lowered = trimmed(entry).toString().toLower();
     if (lowered.isEmpty())
@@ -102,46 +144,71 @@ std::optional<QString> normalizeDomain(const QString& entry) {
     return ascii;
 }
 
-Lines splitLines(QStringView text) {
-    Lines lines;
-    lines.reserve(text.count(u'\n') + 1);
-    qsizetype start = 0;
-    for (;;) {
-        const qsizetype lf = text.indexOf(u'\n', start);
-        if (lf < 0)
-            break;
-        lines.append(text.sliced(start, lf - start));
-        start = lf + 1;
+QByteArray stripExistingBlockSection(QByteArray text, QByteArrayView markerStart,
+                                     QByteArrayView markerEnd) {
+    const qsizetype size = text.size();
+    text.resize(size + 1); // room for the last line's line feed
+    char* data = text.data();
+    if (markerStart.isEmpty() || markerEnd.isEmpty()) {
+        data[size] = '\n';
+        return text;
     }
-    lines.append(text.sliced(start));
-    return lines;
-}
 
-Lines stripExistingBlockSection(const Lines& lines, QStringView markerStart,
-                                QStringView markerEnd) {
-    Lines kept;
-    kept.reserve(lines.size());
+    // Kept bytes are moved down to `write`; [runStart, ...) is not yet
+    // handled. Only lines holding a marker's first byte can be marker lines,
+    // so the walk jumps from one such byte to the next.
+    qsizetype write = 0;
+    qsizetype runStart = 0;
     bool inside = false;
-    bool lastKeptWasEmptyAndAdjacent = false;
-    for (QStringView line : lines) {
-        const QStringView key = trimmed(line);
-        if (key == markerStart) {
-            // The empty line before a begin marker is the section's own.
-            if (lastKeptWasEmptyAndAdjacent)
-                kept.removeLast();
-            inside = true;
-            lastKeptWasEmptyAndAdjacent = false;
-        } else if (key == markerEnd) {
-            inside = false;
-            lastKeptWasEmptyAndAdjacent = false;
-        } else if (inside) {
-            lastKeptWasEmptyAndAdjacent = false;
-        } else {
-            kept.append(line);
-            lastKeptWasEmptyAndAdjacent = line.isEmpty();
+    auto keep = [&](qsizetype end) {
+        if (write != runStart)
+            std::memmove(data + write, data + runStart, end - runStart);
+        write += end - runStart;
+    };
+    auto next = [&](char c, qsizetype from) {
+        const void* hit = std::memchr(data + from, c, size - from);
+        return hit ? static_cast<const char*>(hit) - data : size;
+    };
+    const char first[2] = {markerStart[0], markerEnd[0]};
+    qsizetype candidate[2] = {-1, -1};
+    qsizetype from = 0;
+    while (from < size) {
+        for (int k = 0; k < 2; ++k) {
+            if (candidate[k] < from)
+                candidate[k] = next(first[k], from);
         }
+        const qsizetype hit = std::min(candidate[0], candidate[1]);
+        if (hit >= size)
+            break;
+        qsizetype lineStart = hit;
+        while (lineStart > from && data[lineStart - 1] != '\n')
+            --lineStart;
+        const qsizetype lineEnd = next('\n', hit);
+        const QByteArrayView key =
+            trimmedLine(QByteArrayView(data + lineStart, lineEnd - lineStart));
+        if (key == markerStart) {
+            if (!inside) {
+                // The empty line before a begin marker is the section's own.
+                const bool emptyBefore =
+                    lineStart > 0 && (lineStart == 1 || data[lineStart - 2] == '\n');
+                keep(emptyBefore ? lineStart - 1 : lineStart);
+                inside = true;
+            }
+            runStart = lineEnd + 1;
+        } else if (key == markerEnd) {
+            if (!inside)
+                keep(lineStart);
+            inside = false;
+            runStart = lineEnd + 1;
+        }
+        from = lineEnd + 1;
     }
-    return kept;
+    if (!inside && runStart <= size) {
+        keep(size);
+        data[write++] = '\n';
+    }
+    text.resize(write);
+    return text;
 }
 
 QString sectionDate(const QDateTime& when) {
@@ -176,27 +243,21 @@ QStringList blockSection(QStringList hostNames, const QDateTime& when, const QSt
     return section;
 }
 
-QString joinLines(const Lines& head, const QStringList& tail) {
-    qsizetype size = head.size() + tail.size();
-    for (QStringView line : head)
+QByteArray joined(QByteArray keptLines, const QStringList& appended) {
+    if (appended.isEmpty()) {
+        keptLines.chop(1);
+        return keptLines;
+    }
+    qsizetype size = keptLines.size() + appended.size();
+    for (const QString& line : appended)
         size += line.size();
-    for (const QString& line : tail)
-        size += line.size();
-
-    QString text;
-    text.reserve(size);
-    bool first = true;
-    auto add = [&](QStringView line) {
-        if (!first)
-            text.append(QLatin1Char('\n'));
-        first = false;
-        text.append(line);
-    };
-    for (QStringView line : head)
-        add(line);
-    for (const QString& line : tail)
-        add(line);
-    return text;
+    keptLines.reserve(size);
+    for (qsizetype i = 0; i < appended.size(); ++i) {
+        if (i > 0)
+            keptLines.append('\n');
+        keptLines.append(appended[i].toUtf8());
+    }
+    return keptLines;
 }
 
 } // namespace HostsText

@@ -1,33 +1,32 @@
 #pragma once
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QDateTime>
-#include <QList>
 #include <QString>
 #include <QStringList>
-#include <QStringView>
 
 #include <optional>
 
-// Pure text work on the hosts file: no I/O, no privileges. Lines are views
-// into the caller's text, so a 3 MB file is walked without copying it.
+// Pure text work on the hosts file: no I/O, no privileges. The file's text is
+// handled as UTF-8 bytes, which keeps it byte for byte and spares a 3 MB file
+// two conversions.
 namespace HostsText {
-
-using Lines = QList<QStringView>;
 
 // Website entry to host name; nothing when the entry names no usable host.
 std::optional<QString> normalizeDomain(const QString& entry);
 
-// Trims the white space the hosts format cares about: Unicode space
-// separators, tab, U+000A to U+000D and U+0085.
-QStringView trimmed(QStringView text);
-
-// Splits at line feeds only; a CR before LF stays in its line. Empty pieces
-// stay, so joining with single line feeds gives the text back.
-Lines splitLines(QStringView text);
-
-// Removes every block section and the one empty line that directly precedes
-// each begin marker, so appending and then removing a section is lossless.
-Lines stripExistingBlockSection(const Lines& lines, QStringView markerStart, QStringView markerEnd);
+// Removes every block section from UTF-8 text whose lines are separated by
+// line feeds (a CR before LF stays part of its line), together with the one
+// empty line directly before each begin marker, so that appending a section
+// and removing it again is lossless. Marker lines are recognised with blanks,
+// tabs and other Unicode white space around them.
+//
+// Returns the kept lines each followed by a line feed: empty when no line is
+// kept, "\n" for one empty line.
+// Works in place when `text` is moved in. Markers are never empty.
+QByteArray stripExistingBlockSection(QByteArray text, QByteArrayView markerStart,
+                                     QByteArrayView markerEnd);
 
 // The section's lines, the opening empty line first, for host names in any
 // order and with duplicates.
@@ -37,7 +36,8 @@ QStringList blockSection(QStringList hostNames, const QDateTime& when, const QSt
 // "yyyy-MM-dd HH:mm:ss +0000" in UTC.
 QString sectionDate(const QDateTime& when);
 
-// Joins both runs of lines with single line feeds, no final line feed.
-QString joinLines(const Lines& head, const QStringList& tail = {});
+// The whole file again from stripExistingBlockSection()'s result and the
+// lines to append (none for a file without a section).
+QByteArray joined(QByteArray keptLines, const QStringList& appended = {});
 
 } // namespace HostsText
