@@ -1,50 +1,58 @@
-#include "services/HostBlocker.h"
 #include "fakes/DirectShellRunner.h"
 #include "fakes/NullDnsCacheFlusher.h"
+#include "platform/linux/LinuxPrivilegedRunner.h"
+#include "platform/macos/OsascriptRunner.h"
+#include "services/HostBlocker.h"
 
 #include <QtTest>
 
 namespace {
 
 const QDateTime kNow(QDate(2026, 12, 6), QTime(1, 8, 26), Qt::UTC);
-const QByteArray kSectionHead =
-    "# Tarnhollow:BEGIN\n# Added by Tarnhollow on 2026-12-06 01:08:26 +0000\n";
+const QByteArray kHead = "# Tarnhollow:BEGIN\n# Added by Tarnhollow on 2026-12-06 01:08:26 +0000\n";
+const QString kRefused = "Website blocking requires administrator permission to write /etc/hosts.";
 
 QByteArray readAll(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
 
-void writeAll(const QString& path, const QByteArray& bytes) {
+bool writeAll(const QString& path, const QByteArray& bytes) {
     QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-// A blocker on a hosts file in a temporary directory, copied with a plain
-// unprivileged shell.
+// A blocker on a hosts file in a temporary directory, copying with a plain
+// unprivileged shell unless given another runner.
 struct Fixture {
     QTemporaryDir dir;
-    QString hostsPath = dir.filePath(QStringLiteral("hosts"));
-    QString stagingDir = dir.filePath(QStringLiteral("staging"));
-    DirectShellRunner* runner = nullptr;
+    QString hostsPath = dir.filePath("hosts");
+    QString staging;
+    DirectShellRunner* shell = nullptr;
     NullDnsCacheFlusher* flusher = nullptr;
     std::unique_ptr<HostBlocker> blocker;
 
-    explicit Fixture(const QByteArray& hosts, QString staging = {}) {
-        QDir().mkpath(stagingDir);
-        if (!staging.isNull())
-            stagingDir = staging;
+    explicit Fixture(const QByteArray& hosts, const QString& stagingName = "staging") {
         writeAll(hostsPath, hosts);
-        auto ownedRunner = std::make_unique<DirectShellRunner>();
-        auto ownedFlusher = std::make_unique<NullDnsCacheFlusher>();
-        runner = ownedRunner.get();
-        flusher = ownedFlusher.get();
+        // An absolute path is taken as it is, and never created.
+        staging = stagingName.startsWith('/') ? stagingName : dir.filePath(stagingName);
+        if (!stagingName.startsWith('/'))
+            QDir().mkpath(staging);
+        use(std::unique_ptr<PrivilegedRunner>(shell = new DirectShellRunner));
+    }
+    void use(std::unique_ptr<PrivilegedRunner> runner) {
         blocker = std::make_unique<HostBlocker>(
-            HostBlockerOptions{hostsPath, stagingDir, [] { return kNow; }}, std::move(ownedRunner),
-            std::move(ownedFlusher));
+            HostBlockerOptions{hostsPath, staging, [] { return kNow; }}, std::move(runner),
+            std::unique_ptr<DnsCacheFlusher>(flusher = new NullDnsCacheFlusher));
     }
     QByteArray hosts() const { return readAll(hostsPath); }
+    // A shell script standing in for pkexec or osascript.
+    QString fakeTool(const QByteArray& body) {
+        const QString path = dir.filePath("tool");
+        writeAll(path, "#!/bin/sh\n" + body + "\n");
+        QFile(path).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        return path;
+    }
 };
 
 } // namespace
@@ -53,43 +61,35 @@ class HostBlockerTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void applyWritesSection_data() {
+    void apply_data() {
         QTest::addColumn<QByteArray>("hosts");
         QTest::addColumn<QStringList>("entries");
         QTest::addColumn<QByteArray>("expected");
-
+        const QByteArray n = "127.0.0.1 n.test\n127.0.0.1 www.n.test\n# Tarnhollow:END";
         QTest::newRow("after localhost")
             << QByteArray("127.0.0.1 localhost\n") << QStringList{"n.test"}
-            << "127.0.0.1 localhost\n\n\n" + kSectionHead +
-                   "127.0.0.1 n.test\n127.0.0.1 www.n.test\n# Tarnhollow:END";
-        QTest::newRow("empty file")
-            << QByteArray() << QStringList{"n.test"}
-            << "\n\n" + kSectionHead + "127.0.0.1 n.test\n127.0.0.1 www.n.test\n# Tarnhollow:END";
+            << "127.0.0.1 localhost\n\n\n" + kHead + n;
+        QTest::newRow("empty file") << QByteArray() << QStringList{"n.test"} << "\n\n" + kHead + n;
         QTest::newRow("no usable entries") << QByteArray("a") << QStringList{"   ", "ftp://x"}
-                                           << "a\n\n" + kSectionHead + "# Tarnhollow:END";
+                                           << "a\n\n" + kHead + "# Tarnhollow:END";
         QTest::newRow("one name for three entries, sorted")
-            << QByteArray("a")
-            << QStringList{"Mail.Test", "b.test", "mail.test", "https://mail.test/inbox"}
-            << "a\n\n" + kSectionHead +
-                   "127.0.0.1 b.test\n127.0.0.1 www.b.test\n127.0.0.1 mail.test\n"
-                   "127.0.0.1 www.mail.test\n# Tarnhollow:END";
+            << QByteArray("a") << QStringList{"N.Test", "b.test", "n.test", "https://n.test/in"}
+            << "a\n\n" + kHead + "127.0.0.1 b.test\n127.0.0.1 www.b.test\n" + n;
         QTest::newRow("earlier sections replaced")
             << QByteArray("a\n\n# Tarnhollow:BEGIN\n127.0.0.1 old.test\n# Tarnhollow:END\nb\n"
                           "# Tarnhollow:BEGIN\n127.0.0.1 older.test\n")
             << QStringList{"www.n.test"}
-            << "a\nb\n\n" + kSectionHead + "127.0.0.1 www.n.test\n# Tarnhollow:END";
+            << "a\nb\n\n" + kHead + "127.0.0.1 www.n.test\n# Tarnhollow:END";
     }
-    void applyWritesSection() {
+    void apply() {
         QFETCH(QByteArray, hosts);
         QFETCH(QStringList, entries);
         QFETCH(QByteArray, expected);
         Fixture f(hosts);
-
         const auto result = f.blocker->apply(entries);
         QVERIFY2(result.ok(), qPrintable(result.error().errorDescription().value_or("?")));
         QCOMPARE(f.hosts(), expected);
         QCOMPARE(readAll(f.blocker->temporaryFilePath()), expected);
-        QCOMPARE(f.runner->commands().size(), 1);
         QCOMPARE(f.flusher->calls(), 1);
     }
 
@@ -99,164 +99,140 @@ private slots:
         QTest::newRow("final line feed") << QByteArray("127.0.0.1 localhost\n::1 localhost\n");
         QTest::newRow("no final line feed") << QByteArray("127.0.0.1 localhost");
         QTest::newRow("trailing empty lines") << QByteArray("a\n\n\n");
-        QTest::newRow("only line feeds") << QByteArray("\n\n");
         QTest::newRow("CRLF") << QByteArray("127.0.0.1 localhost\r\n# note\r\n");
-        QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBF"
-                                                       "127.0.0.1 localhost\n");
-        QTest::newRow("unicode comment") << QByteArray("# h\xC3\xB4te\n\t10.0.0.1  nas\n");
+        QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBF# h\xC3\xB4te\n\tnas\n");
         QTest::newRow("blank lines with spaces") << QByteArray("a\n  \n\t\nb");
     }
     void clearRestoresOriginal() {
         QFETCH(QByteArray, hosts);
         Fixture f(hosts);
-
-        for (int round = 0; round < 3; ++round) {
+        for (int round = 0; round < 3; ++round)
             QVERIFY(f.blocker->apply({"a.test", "b.test"}).ok());
-            QVERIFY(f.hosts().endsWith("# Tarnhollow:END"));
-        }
         QVERIFY(f.blocker->clear().ok());
         QCOMPARE(f.hosts(), hosts);
         // Without a section, clear still copies the same text back; no flush.
         QVERIFY(f.blocker->clear().ok());
         QCOMPARE(f.hosts(), hosts);
-        QCOMPARE(f.runner->commands().size(), 5);
+        QCOMPARE(f.shell->commands().size(), 5);
         QCOMPARE(f.flusher->calls(), 3);
     }
 
     void copyCommand_data() {
-        QTest::addColumn<QString>("stagingName");
-        QTest::addColumn<QString>("hostsName");
-        QTest::addColumn<QString>("expected"); // DIR stands for the temporary directory
-
-        QTest::newRow("plain paths")
+        QTest::addColumn<QString>("staging");
+        QTest::addColumn<QString>("expected"); // D stands for the temporary directory
+        QTest::newRow("plain path")
             << "staging"
-            << "hosts"
-            << "/bin/cp 'DIR/staging/tarnhollow-hosts' DIR/hosts && /bin/chmod 644 DIR/hosts";
-        QTest::newRow("single quote in staging directory")
+            << "/bin/cp 'D/staging/tarnhollow-hosts' D/hosts && /bin/chmod 644 D/hosts";
+        QTest::newRow("single quote")
             << "it's"
-            << "hosts"
-            << "/bin/cp 'DIR/it'\\''s/tarnhollow-hosts' DIR/hosts && /bin/chmod 644 DIR/hosts";
-        QTest::newRow("hosts path needing quotes")
-            << "staging"
-            << "my hosts"
-            << "/bin/cp 'DIR/staging/tarnhollow-hosts' 'DIR/my hosts' && "
-               "/bin/chmod 644 'DIR/my hosts'";
+            << "/bin/cp 'D/it'\\''s/tarnhollow-hosts' D/hosts && /bin/chmod 644 D/hosts";
     }
     void copyCommand() {
-        QFETCH(QString, stagingName);
-        QFETCH(QString, hostsName);
+        QFETCH(QString, staging);
         QFETCH(QString, expected);
-        QTemporaryDir dir;
-        QVERIFY(QDir(dir.path()).mkpath(stagingName));
-        const QString hosts = dir.filePath(hostsName);
-        writeAll(hosts, "x\n");
-        QFile(hosts).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
-        auto runner = std::make_unique<DirectShellRunner>();
-        auto* commands = runner.get();
-        HostBlocker blocker({hosts, dir.filePath(stagingName), [] { return kNow; }},
-                            std::move(runner), std::make_unique<NullDnsCacheFlusher>());
-
-        QVERIFY(blocker.clear().ok());
-        QCOMPARE(commands->commands(), QStringList{expected.replace("DIR", dir.path())});
-        QCOMPARE(readAll(hosts), QByteArray("x\n"));
+        Fixture f("x\n", staging);
+        QFile(f.hostsPath).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+        QVERIFY(f.blocker->clear().ok());
+        QCOMPARE(f.shell->commands(), QStringList{expected.replace("D", f.dir.path())});
+        QCOMPARE(f.hosts(), QByteArray("x\n"));
         // chmod 644 ran after the copy; owner, group and other bits only.
-        QCOMPARE(int(QFile(hosts).permissions()) & 0x7077, 0x6044);
+        QCOMPARE(int(QFile(f.hostsPath).permissions()) & 0x7077, 0x6044);
     }
 
     void failureLeavesHostsUntouched_data() {
-        QTest::addColumn<QString>("problem");
+        QTest::addColumn<QByteArray>("hosts"); // empty: the hosts path is a directory
+        QTest::addColumn<QString>("staging");
         QTest::addColumn<QString>("descriptionPart");
-        QTest::newRow("hosts missing") << "missing"
+        QTest::newRow("hosts missing") << QByteArray("-") << "staging"
                                        << "";
-        QTest::newRow("hosts is a directory") << "directory"
+        QTest::newRow("hosts is a directory") << QByteArray() << "staging"
                                               << "";
-        QTest::newRow("hosts not UTF-8") << "latin1"
-                                         << "not valid UTF-8";
-        QTest::newRow("staging directory missing") << "no staging"
-                                                   << "";
-        QTest::newRow("staging under a file") << "staging under file"
+        QTest::newRow("hosts not UTF-8") << QByteArray("# h\xF4te\n") << "staging"
+                                         << "UTF-8";
+        QTest::newRow("staging directory missing")
+            << QByteArray("a\n") << "/nonexistent-tarnhollow/x"
+            << "";
+        QTest::newRow("staging under a file") << QByteArray("a\n") << "/dev/null/x"
                                               << "";
     }
     void failureLeavesHostsUntouched() {
-        QFETCH(QString, problem);
+        QFETCH(QByteArray, hosts);
+        QFETCH(QString, staging);
         QFETCH(QString, descriptionPart);
-        const QByteArray original = problem == "latin1" ? "# h\xF4te\n" : "127.0.0.1 localhost\n";
-        QTemporaryDir scratch;
-        QString staging;
-        if (problem == "no staging")
-            staging = scratch.filePath("absent");
-        if (problem == "staging under file") {
-            writeAll(scratch.filePath("file"), "");
-            staging = scratch.filePath("file/sub");
-        }
-        Fixture f(original, staging);
-        if (problem == "missing")
+        Fixture f(hosts, staging);
+        if (hosts == "-")
             QVERIFY(QFile::remove(f.hostsPath));
-        if (problem == "directory")
+        if (hosts.isEmpty())
             QVERIFY(QFile::remove(f.hostsPath) && QDir().mkdir(f.hostsPath));
         const QByteArray before = f.hosts();
-
         for (bool applying : {true, false}) {
             const auto result = applying ? f.blocker->apply({"a.test"}) : f.blocker->clear();
-            QVERIFY(!result.ok());
-            QVERIFY(result.error().platformError());
+            QVERIFY(!result.ok() && result.error().platformError());
             const QString description = result.error().errorDescription().value_or(QString());
-            QVERIFY2(!description.isEmpty(), "a platform error carries its text");
-            QVERIFY2(description.contains(descriptionPart), qPrintable(description));
+            QVERIFY2(!description.isEmpty() && description.contains(descriptionPart),
+                     qPrintable(description));
         }
         QCOMPARE(f.hosts(), before);
-        QVERIFY(f.runner->commands().isEmpty());
+        QVERIFY(f.shell->commands().isEmpty());
         QCOMPARE(f.flusher->calls(), 0);
     }
 
+    // The writer through the real runner code, with fake authentication tools.
     void runnerOutcome_data() {
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QByteArray>("output");
-        QTest::addColumn<bool>("refused");
+        QTest::addColumn<bool>("pkexec"); // else osascript
+        QTest::addColumn<QByteArray>("tool");
         QTest::addColumn<QString>("description"); // empty: success
-
-        QTest::newRow("status 0 with noise") << 0 << QByteArray("warning\n") << false << "";
-        QTest::newRow("status 0 beats refused flag") << 0 << QByteArray() << true << "";
-        QTest::newRow("silent failure")
-            << 1 << QByteArray() << false << "Failed to write /etc/hosts: ";
-        QTest::newRow("output untrimmed") << 1 << QByteArray("  cp: denied\n") << false
-                                          << "Failed to write /etc/hosts:   cp: denied\n";
+        const QString failed = "Failed to write /etc/hosts: ";
+        // pkexec's own arguments are the shell, -c and the command: run them.
+        QTest::newRow("authenticated") << true << QByteArray("echo noise; exec \"$@\"") << "";
+        QTest::newRow("silent failure") << true << QByteArray("exit 1") << failed;
+        QTest::newRow("output kept untrimmed")
+            << true << QByteArray("echo ' cp: denied'; exit 1") << failed + " cp: denied\n";
+        QTest::newRow("merged channels")
+            << true << QByteArray("echo a; echo b >&2; exit 3") << failed + "a\nb\n";
         QTest::newRow("invalid UTF-8 output")
-            << 2 << QByteArray("bad \xFF\xFE") << false << "Failed to write /etc/hosts: ";
-        QTest::newRow("refused") << 126 << QByteArray("dismissed") << true
-                                 << "Website blocking requires administrator permission to write "
-                                    "/etc/hosts.";
+            << true << QByteArray("printf 'x\\377'; exit 2") << failed;
+        QTest::newRow("crash") << true << QByteArray("echo a; kill -KILL $$") << failed + "a\n";
+        QTest::newRow("pkexec dismissed")
+            << true << QByteArray("echo dismissed; exit 126") << kRefused;
+        QTest::newRow("pkexec not authorized")
+            << true << QByteArray("echo 'Error: Not authorized'; exit 127") << kRefused;
+        QTest::newRow("127 otherwise") << true << QByteArray("echo 'sh: cp: not found'; exit 127")
+                                       << failed + "sh: cp: not found\n";
+        QTest::newRow("osascript cancelled")
+            << false << QByteArray("echo 'execution error: User canceled. (-128)'; exit 1")
+            << kRefused;
+        QTest::newRow("osascript failed")
+            << false << QByteArray("echo 'execution error: boom (1)'; exit 1")
+            << failed + "execution error: boom (1)\n";
     }
     void runnerOutcome() {
-        QFETCH(int, status);
-        QFETCH(QByteArray, output);
-        QFETCH(bool, refused);
+        QFETCH(bool, pkexec);
+        QFETCH(QByteArray, tool);
         QFETCH(QString, description);
-        for (bool applying : {true, false}) {
-            Fixture f("a\n");
-            f.runner->failWith(status, output, refused);
-            const auto result = applying ? f.blocker->apply({"a.test"}) : f.blocker->clear();
-            QCOMPARE(result.ok(), description.isEmpty());
-            if (!result.ok()) {
-                QVERIFY(result.error().hostBlockerError());
-                QCOMPARE(result.error().errorDescription().value_or(QString()), description);
-            }
-            // A flush follows only a successful apply.
-            QCOMPARE(f.flusher->calls(), applying && result.ok() ? 1 : 0);
-        }
+        Fixture f("a\n", "it's \"private\"");
+        const QString program = f.fakeTool(tool);
+        if (pkexec)
+            f.use(std::make_unique<LinuxPrivilegedRunner>("/bin/sh", program, false));
+        else
+            f.use(std::make_unique<OsascriptRunner>(program));
+        const auto result = f.blocker->apply({"a.test"});
+        QCOMPARE(result.ok(), description.isEmpty());
+        if (!result.ok())
+            QCOMPARE(result.error().errorDescription().value_or(QString()), description);
+        QCOMPARE(f.flusher->calls(), result.ok() ? 1 : 0);
+        QCOMPARE(f.hosts().contains("127.0.0.1 www.a.test"), result.ok());
     }
 
     void runnerThatCannotStart() {
         Fixture f("a\n");
-        f.runner->failToStartWith(QStringLiteral("execve: No such file or directory"));
+        f.shell->failToStartWith("execve: No such file or directory");
         const auto result = f.blocker->apply({"a.test"});
-        QVERIFY(!result.ok());
-        QVERIFY(result.error().platformError());
+        QVERIFY(!result.ok() && result.error().platformError());
         QCOMPARE(*result.error().errorDescription(), "execve: No such file or directory");
         QCOMPARE(f.flusher->calls(), 0);
         // The staging file stays behind; the next write replaces it.
-        QVERIFY(QFile::exists(f.blocker->temporaryFilePath()));
-        f.runner->succeed();
+        f.shell->succeed();
         QVERIFY(f.blocker->clear().ok());
         QCOMPARE(readAll(f.blocker->temporaryFilePath()), QByteArray("a\n"));
     }

@@ -7,9 +7,8 @@ namespace {
 const QString kBegin = QStringLiteral("# Tarnhollow:BEGIN");
 const QString kEnd = QStringLiteral("# Tarnhollow:END");
 
-QString stripped(const QString& text) {
-    return HostsText::joinLines(
-        HostsText::stripExistingBlockSection(HostsText::splitLines(text), kBegin, kEnd));
+QByteArray stripped(const QByteArray& text) {
+    return HostsText::stripExistingBlockSection(text, kBegin.toUtf8(), kEnd.toUtf8());
 }
 
 } // namespace
@@ -139,30 +138,36 @@ private slots:
             << "a\n\nb";
         QTest::newRow("other case is not a marker") << "a\n# tarnhollow:begin\nb"
                                                     << "a\n# tarnhollow:begin\nb";
+        QTest::newRow("unicode blanks around marker")
+            << QString::fromUtf8("a\n\u00a0# Tarnhollow:BEGIN\u3000\nx\n# Tarnhollow:END\u2029")
+            << "a";
         QTest::newRow("marker as part of a line") << "a # Tarnhollow:BEGIN\nb"
                                                   << "a # Tarnhollow:BEGIN\nb";
     }
     void strip() {
         QFETCH(QString, text);
         QFETCH(QString, expected);
-        QCOMPARE(stripped(text), expected);
+        QCOMPARE(HostsText::joined(stripped(text.toUtf8())), expected.toUtf8());
     }
 
-    void splitLines_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("count");
-        QTest::newRow("empty") << "" << 1;
-        QTest::newRow("one line feed") << "\n" << 2;
-        QTest::newRow("no final line feed") << "a\nb" << 2;
-        QTest::newRow("CRLF does not split twice") << "a\r\nb\r\n" << 3;
-        QTest::newRow("lone CR does not split") << "a\rb" << 1;
+    // Each kept line comes back with its line feed, so "no line" and "one
+    // empty line" stay apart.
+    void keptLines_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QByteArray>("kept");
+        QTest::newRow("empty file is one empty line") << QByteArray() << QByteArray("\n");
+        QTest::newRow("only a section")
+            << QByteArray("# Tarnhollow:BEGIN\n# Tarnhollow:END") << QByteArray();
+        QTest::newRow("broken UTF-8 around markers is no blank")
+            << QByteArray("\xE2\x80# Tarnhollow:BEGIN\n# Tarnhollow:END\xC2")
+            << QByteArray("\xE2\x80# Tarnhollow:BEGIN\n# Tarnhollow:END\xC2\n");
+        QTest::newRow("lone CR does not split")
+            << QByteArray("a\rb\r\n") << QByteArray("a\rb\r\n\n");
     }
-    void splitLines() {
-        QFETCH(QString, text);
-        QFETCH(int, count);
-        const HostsText::Lines lines = HostsText::splitLines(text);
-        QCOMPARE(lines.size(), count);
-        QCOMPARE(HostsText::joinLines(lines), text);
+    void keptLines() {
+        QFETCH(QByteArray, text);
+        QFETCH(QByteArray, kept);
+        QCOMPARE(stripped(text), kept);
     }
 };
 
