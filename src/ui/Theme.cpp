@@ -47,10 +47,14 @@ QFont font(TextStyle style, const QFont& base) {
 
 QFont largeTitle(const QFont& base) {
     QFont font = base;
-    // Rounded families where installed; otherwise the system family.
-    font.setFamilies({QStringLiteral("SF Pro Rounded"), QStringLiteral("Nunito"),
-                      QStringLiteral("Varela Round"), QStringLiteral("M PLUS Rounded 1c"),
-                      base.family()});
+    // A rounded family where one is installed. Only installed names are set:
+    // resolving missing ones through the fallback rules costs start-up time.
+    for (const char* family : {"SF Pro Rounded", "Nunito", "Varela Round", "M PLUS Rounded 1c"}) {
+        if (QFontDatabase::hasFamily(QString::fromLatin1(family))) {
+            font.setFamily(QString::fromLatin1(family));
+            break;
+        }
+    }
     font.setPixelSize(32);
     font.setWeight(QFont::ExtraBold);
     return font;
