@@ -80,6 +80,9 @@ ContentView::ContentView(std::unique_ptr<FocusSessionManager> manager, QWidget* 
     m_error = new QLabel(this);
     m_error->setTextFormat(Qt::PlainText);
     m_error->setWordWrap(true);
+    // Wraps at spaces; a word wider than the window is cut rather than
+    // widening it.
+    m_error->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_error->setFont(Theme::font(Theme::TextStyle::Footnote, font()));
     layout->addWidget(m_error);
     layout->addStretch(1);

@@ -110,6 +110,7 @@ private slots:
     void removesWithoutAsking_data();
     void removesWithoutAsking();
     void errorLineTakesSpaceOnlyWhilePresent();
+    void longTextsStayInsideTheWindow();
     void startStopButtonFollowsTheSession_data();
     void startStopButtonFollowsTheSession();
     void countdownEndRestoresTheStartLook();
@@ -257,6 +258,29 @@ void ContentViewTest::errorLineTakesSpaceOnlyWhilePresent() {
     QVERIFY(!harness.manager().hasErrorMessage());
     QVERIFY(!error->isVisibleTo(harness.view.get()));
     QCOMPARE(harness.view->sizeHint().height(), heightWithout);
+}
+
+void ContentViewTest::longTextsStayInsideTheWindow() {
+    Harness harness;
+    for (int i = 0; i < 12; ++i) {
+        harness.manager().addWebsite(QStringLiteral("site%1.test").arg(i));
+    }
+    harness.manager().addAppBundleId(QStringLiteral("org.example.") +
+                                     QString(300, QLatin1Char('x')));
+    harness.runner->failWith(1, QByteArray(400, 'e').replace(40, 1, " ").replace(200, 1, " "));
+    harness.view->show();
+    QVERIFY(QTest::qWaitForWindowExposed(harness.view.get()));
+    harness.view->sessionCard()->startStopButton()->click();
+    harness.view->resize(100, 100);
+    QCoreApplication::processEvents();
+
+    // A long entry is cut, not widening the window; a long error wraps.
+    QCOMPARE(harness.view->width(), 640);
+    const QLabel* error = harness.view->errorLine();
+    QVERIFY(error->isVisible());
+    QVERIFY(error->height() >= 2 * error->fontMetrics().height());
+    QVERIFY(error->geometry().bottom() < harness.view->height());
+    QVERIFY(harness.view->sessionCard()->geometry().bottom() < error->geometry().top());
 }
 
 void ContentViewTest::startStopButtonFollowsTheSession_data() {
