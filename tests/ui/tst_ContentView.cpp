@@ -104,9 +104,8 @@ class ContentViewTest : public QObject {
 private slots:
     void addsThroughTheController_data();
     void addsThroughTheController();
-    void keysOnTheAddButton_data();
-    void keysOnTheAddButton();
-    void returnInAFieldAddsNothing();
+    void keysAddOnlyOnTheButton_data();
+    void keysAddOnlyOnTheButton();
     void removesWithoutAsking_data();
     void removesWithoutAsking();
     void errorLineTakesSpaceOnlyWhilePresent();
@@ -171,37 +170,30 @@ void ContentViewTest::addsThroughTheController() {
     QCOMPARE(QFile::exists(harness.configPath()), saved && before != after);
 }
 
-void ContentViewTest::keysOnTheAddButton_data() {
+void ContentViewTest::keysAddOnlyOnTheButton_data() {
+    QTest::addColumn<bool>("onButton");
     QTest::addColumn<int>("key");
-    QTest::newRow("space") << int(Qt::Key_Space);
-    QTest::newRow("return") << int(Qt::Key_Return);
-    QTest::newRow("enter") << int(Qt::Key_Enter);
+    QTest::newRow("Space on Add") << true << int(Qt::Key_Space);
+    QTest::newRow("Return on Add") << true << int(Qt::Key_Return);
+    QTest::newRow("Enter on Add") << true << int(Qt::Key_Enter);
+    QTest::newRow("Return in the field") << false << int(Qt::Key_Return);
+    QTest::newRow("Enter in the field") << false << int(Qt::Key_Enter);
 }
 
-void ContentViewTest::keysOnTheAddButton() {
+void ContentViewTest::keysAddOnlyOnTheButton() {
+    QFETCH(bool, onButton);
     QFETCH(int, key);
     Harness harness;
     harness.view->show();
     QVERIFY(QTest::qWaitForWindowActive(harness.view.get()));
     FormCard* card = harness.view->appsCard();
+    QWidget* target = onButton ? static_cast<QWidget*>(card->addButton()) : card->inputField();
     card->inputField()->setText(QStringLiteral("org.example.Chat"));
-    card->addButton()->setFocus();
-    QTest::keyClick(card->addButton(), Qt::Key(key));
-    QCOMPARE(harness.manager().appBundleIds(), QStringList{"org.example.Chat"});
-    QCOMPARE(card->inputField()->text(), QString());
-}
-
-void ContentViewTest::returnInAFieldAddsNothing() {
-    Harness harness;
-    harness.view->show();
-    QVERIFY(QTest::qWaitForWindowActive(harness.view.get()));
-    QLineEdit* field = harness.view->websitesCard()->inputField();
-    field->setFocus();
-    QTest::keyClicks(field, QStringLiteral("news.test"));
-    QTest::keyClick(field, Qt::Key_Return);
-    QTest::keyClick(field, Qt::Key_Enter);
-    QCOMPARE(harness.manager().websites(), QStringList());
-    QCOMPARE(field->text(), QStringLiteral("news.test"));
+    target->setFocus();
+    QTest::keyClick(target, Qt::Key(key));
+    QCOMPARE(harness.manager().appBundleIds(),
+             onButton ? QStringList{"org.example.Chat"} : QStringList());
+    QCOMPARE(card->inputField()->text(), onButton ? QString() : QStringLiteral("org.example.Chat"));
 }
 
 void ContentViewTest::removesWithoutAsking_data() {
@@ -384,20 +376,13 @@ void ContentViewTest::durationStaysEnabledAndApartFromTheRunningSession() {
 
 void ContentViewTest::remainingTimeKeepsItsWidth() {
     Harness harness;
-    QLabel* label = harness.view->sessionCard()->remainingLabel();
+    const QLabel* label = harness.view->sessionCard()->remainingLabel();
     const QFontMetrics metrics(label->font());
-    const int width = metrics.horizontalAdvance(QStringLiteral("remaining: 00:00"));
     for (const char* time : {"11:11", "47:58", "60:00"}) {
-        QCOMPARE(metrics.horizontalAdvance(QStringLiteral("remaining: ") + QLatin1String(time)),
-                 width);
+        QCOMPARE(metrics.horizontalAdvance(QLatin1String(time)),
+                 metrics.horizontalAdvance(QStringLiteral("00:00")));
     }
     QVERIFY(label->alignment() & Qt::AlignRight);
-    harness.view->resize(1200, 700);
-    harness.view->show();
-    QVERIFY(QTest::qWaitForWindowExposed(harness.view.get()));
-    const SessionCard* card = harness.view->sessionCard();
-    QCOMPARE(label->geometry().right(), card->startStopButton()->geometry().right());
-    QCOMPARE(card->startStopButton()->width(), card->width());
 }
 
 void ContentViewTest::minimumSizeHoldsAndGrowsWithContent_data() {

@@ -1,8 +1,10 @@
 #include "app/TarnhollowApp.h"
 #include "ui/ContentView.h"
 #include "ui/FormCard.h"
+#include "ui/ProminentButton.h"
 #include "ui/SessionCard.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -54,6 +56,8 @@ void TarnhollowAppTest::windowSizeFollowsTheContent() {
     QCOMPARE(view->websitesCard()->x(), 20);
     QVERIFY(card->geometry().bottom() < 560);
     QCOMPARE(card->width(), expected.width() - 40);
+    QCOMPARE(card->startStopButton()->width(), card->width());
+    QCOMPARE(card->remainingLabel()->geometry().right(), card->width() - 1);
 }
 
 void TarnhollowAppTest::windowsShareOnlyTheFile() {
