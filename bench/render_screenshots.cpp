@@ -2,7 +2,10 @@
 // few entries, and during a session. Everything it writes besides the images
 // lives in a temporary directory.
 //
-//   render_screenshots <output directory>
+//   render_screenshots <output directory> [--dark]
+//
+// With --dark the window is drawn with a dark palette instead, into
+// screenshot-dark.png, to check that it stays legible.
 
 #include "fakes/DirectShellRunner.h"
 #include "fakes/FakeWorkspace.h"
@@ -28,9 +31,23 @@ int main(int argc, char* argv[]) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication application(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: render_screenshots <output directory>\n");
+    const bool dark = argc == 3 && qstrcmp(argv[2], "--dark") == 0;
+    if (argc != 2 && !dark) {
+        std::fprintf(stderr, "usage: render_screenshots <output directory> [--dark]\n");
         return 2;
+    }
+    if (dark) {
+        QPalette palette(QColor(60, 60, 64), QColor(45, 45, 48));
+        palette.setColor(QPalette::Window, QColor(45, 45, 48));
+        palette.setColor(QPalette::WindowText, QColor(235, 235, 235));
+        palette.setColor(QPalette::Base, QColor(30, 30, 32));
+        palette.setColor(QPalette::Text, QColor(235, 235, 235));
+        palette.setColor(QPalette::Button, QColor(60, 60, 64));
+        palette.setColor(QPalette::ButtonText, QColor(235, 235, 235));
+        palette.setColor(QPalette::Highlight, QColor(10, 132, 255));
+        palette.setColor(QPalette::HighlightedText, Qt::white);
+        palette.setColor(QPalette::PlaceholderText, QColor(150, 150, 150));
+        QApplication::setPalette(palette);
     }
     const QDir output(QString::fromLocal8Bit(argv[1]));
     QTemporaryDir scratch;
@@ -67,6 +84,10 @@ int main(int argc, char* argv[]) {
         std::printf("%s\n", qPrintable(path));
         return true;
     };
+    if (dark) {
+        controller.start(25);
+        return save(QStringLiteral("screenshot-dark.png")) ? 0 : 1;
+    }
     if (!save(QStringLiteral("screenshot-idle.png"))) {
         return 1;
     }
