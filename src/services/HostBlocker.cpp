@@ -9,6 +9,8 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 
+#include <algorithm>
+
 namespace {
 
 const QString kStagingFileName = QStringLiteral("tarnhollow-hosts");
