@@ -84,10 +84,10 @@ QStringView trimmedDots(QStringView text) {
 // Cuts what never belongs to a host name but is easily pasted with one:
 // a query or fragment, and a port.
 QStringView withoutQueryAndPort(QStringView name) {
-    const qsizetype cut =
-        std::min<qsizetype>(name.indexOf(u'?') < 0 ? name.size() : name.indexOf(u'?'),
-                            name.indexOf(u'#') < 0 ? name.size() : name.indexOf(u'#'));
-    name = name.left(cut);
+    for (QChar stop : {QChar(u'?'), QChar(u'#')}) {
+        if (const qsizetype at = name.indexOf(stop); at >= 0)
+            name = name.left(at);
+    }
     const qsizetype colon = name.lastIndexOf(u':');
     if (colon >= 0 && colon + 1 < name.size()) {
         const QStringView port = name.mid(colon + 1);
