@@ -259,6 +259,7 @@ private slots:
         QTest::addColumn<int>("expectedLaunches");
         QTest::newRow("launched") << "gio" << 1;
         QTest::newRow("launcher execs it later") << "delayed-exec" << 1;
+        QTest::newRow("execs later, no process created") << "exec-after" << 1;
         QTest::newRow("three processes, one launch") << "exe-children" << 1;
         QTest::newRow("running before observing") << "before" << 0;
         QTest::newRow("after the observer left") << "after-removal" << 0;
@@ -288,8 +289,13 @@ private slots:
         } else if (how == QStringLiteral("delayed-exec")) {
             // The launcher runs a while as itself, then becomes the application.
             app = fx().startGioLaunched(id, {}, true, QStringLiteral("sleep 0.3"));
+        } else if (how == QStringLiteral("exec-after")) {
+            QProcessEnvironment env;
+            env.insert("GIO_LAUNCHED_DESKTOP_FILE",
+                       fx().dir() + "/share/applications/" + id + ".desktop");
+            app = fx().start(id, {"--exec-after", "300"}, env);
         }
-        QTest::qWait(how == QStringLiteral("delayed-exec") ? 800 : 400);
+        QTest::qWait(how.contains(QStringLiteral("exec")) ? 800 : 400);
         QCOMPARE(launched.size(), expectedLaunches);
         if (expectedLaunches == 1)
             QCOMPARE(launched.first().pid, app.pid);

@@ -36,8 +36,10 @@ QList<RunningApplication> LinuxWorkspace::runningApplications() {
     return m_scanner->applications();
 }
 
+// Desktop entries are re-read by sweeps only; launches need just the
+// process table.
 void LinuxWorkspace::scanForLaunches() {
-    deliver(scan());
+    deliver(m_scanner->scanForLaunches());
 }
 
 void LinuxWorkspace::deliver(const QList<RunningApplication>& launched) {

@@ -77,7 +77,10 @@ quint64 ProcScanner::nowTicks() const {
 
 bool ProcScanner::readFile(qint64 pid, const char* name, QByteArray& out, qsizetype limit) const {
     char path[64];
-    std::snprintf(path, sizeof path, "%lld/%s", static_cast<long long>(pid), name);
+    if (pid > 0)
+        std::snprintf(path, sizeof path, "%lld/%s", static_cast<long long>(pid), name);
+    else
+        std::snprintf(path, sizeof path, "%s", name);
     const int fd = ::openat(m_procFd, path, O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
@@ -103,7 +106,8 @@ bool ProcScanner::readFile(qint64 pid, const char* name, QByteArray& out, qsizet
     return true;
 }
 
-bool ProcScanner::readStat(qint64 pid, qint64& ppid, quint64& startTime) const {
+bool ProcScanner::readStat(qint64 pid, qint64& ppid, quint64& startTime,
+                           quint64* startStack) const {
     QByteArray stat;
     if (!readFile(pid, "stat", stat, 4096))
         return false;
@@ -112,12 +116,14 @@ bool ProcScanner::readStat(qint64 pid, qint64& ppid, quint64& startTime) const {
     if (close < 0)
         return false;
     const QList<QByteArray> fields = stat.mid(close + 2).split(' ');
-    if (fields.size() < 20)
+    if (fields.size() < 26)
         return false;
     bool ok1 = false;
     bool ok2 = false;
     ppid = fields[1].toLongLong(&ok1);
     startTime = fields[19].toULongLong(&ok2);
+    if (startStack != nullptr)
+        *startStack = fields[25].toULongLong();
     return ok1 && ok2;
 }
 
@@ -151,18 +157,59 @@ void ProcScanner::identify(qint64 pid, Process& process) const {
         process.id = m_index.identifierForExecutable(process.exe);
 }
 
-void ProcScanner::recheckYoung(qint64 pid, Process& process, quint64 now) {
-    if (!process.ours || now >= process.startTime + youngSeconds * m_ticksPerSecond)
-        return;
+bool ProcScanner::isYoung(const Process& process, quint64 now) const {
+    return process.ours && now < process.startTime + youngSeconds * m_ticksPerSecond;
+}
+
+bool ProcScanner::recheckYoung(qint64 pid, Process& process, quint64 now) {
+    if (!isYoung(process, now))
+        return false;
+    m_youngPids << pid;
+    // An exec shows as a new stack address (randomised per exec), even when
+    // a process execs its own program again; a unit move as a new cgroup.
+    qint64 ppid = 0;
+    quint64 startTime = 0;
+    quint64 startStack = 0;
     QByteArray cgroup;
-    if (!readFile(pid, "cgroup", cgroup, 64 * 1024))
-        return;
+    if (!readStat(pid, ppid, startTime, &startStack) || startTime != process.startTime ||
+        !readFile(pid, "cgroup", cgroup, 64 * 1024))
+        return false;
     QByteArray exe = readExe(pid);
-    if (cgroup == process.cgroup && exe == process.exe)
-        return;
+    if (cgroup == process.cgroup && exe == process.exe && startStack == process.startStack)
+        return false;
     process.cgroup = std::move(cgroup);
     process.exe = std::move(exe);
+    process.startStack = startStack;
+    const std::optional<QString> before = process.id;
     identify(pid, process);
+    return process.id != before;
+}
+
+qint64 ProcScanner::lastCreatedPid() const {
+    // The last field of loadavg is the PID most recently handed out.
+    QByteArray loadavg;
+    if (m_procFd < 0 || !readFile(0, "loadavg", loadavg, 256))
+        return -1;
+    bool ok = false;
+    const qint64 pid = loadavg.trimmed().split(' ').value(4).toLongLong(&ok);
+    return ok ? pid : -1;
+}
+
+QList<RunningApplication> ProcScanner::scanForLaunches() {
+    const qint64 lastPid = lastCreatedPid();
+    if (lastPid < 0 || lastPid != m_lastCreatedPid || m_reidentifyAll)
+        return scan();
+    // No process was created since the last scan: only the young ones can
+    // have turned into an application, by exec or by moving to a unit.
+    const quint64 now = nowTicks();
+    const QList<qint64> young = std::exchange(m_youngPids, {});
+    bool changed = false;
+    for (const qint64 pid : young) {
+        const auto known = m_processes.find(pid);
+        if (known != m_processes.end())
+            changed = recheckYoung(pid, *known, now) || changed;
+    }
+    return changed ? settle() : QList<RunningApplication>();
 }
 
 bool ProcScanner::isTop(const Process& process) const {
@@ -171,9 +218,11 @@ bool ProcScanner::isTop(const Process& process) const {
 }
 
 QList<RunningApplication> ProcScanner::scan() {
-    QList<RunningApplication> launched;
     if (m_dir == nullptr)
-        return launched;
+        return {};
+    // Read first: a process created during the listing changes it again.
+    m_lastCreatedPid = lastCreatedPid();
+    m_youngPids.clear();
     const quint64 generation = ++m_generation;
     const quint64 now = nowTicks();
     const bool reidentify = std::exchange(m_reidentifyAll, false);
@@ -193,7 +242,8 @@ QList<RunningApplication> ProcScanner::scan() {
         }
         qint64 ppid = 0;
         quint64 startTime = 0;
-        if (!readStat(pid, ppid, startTime))
+        quint64 startStack = 0;
+        if (!readStat(pid, ppid, startTime, &startStack))
             continue; // gone meanwhile
         if (known != m_processes.end() && known->startTime == startTime) {
             known->inode = item->d_ino;
@@ -206,6 +256,7 @@ QList<RunningApplication> ProcScanner::scan() {
         Process process;
         process.ppid = ppid;
         process.startTime = startTime;
+        process.startStack = startStack;
         process.inode = item->d_ino;
         process.generation = generation;
         struct stat info {};
@@ -219,13 +270,19 @@ QList<RunningApplication> ProcScanner::scan() {
                 continue;
             process.exe = readExe(pid);
             identify(pid, process);
+            if (isYoung(process, now))
+                m_youngPids << pid;
         }
         m_processes.insert(pid, std::move(process));
     }
 
     m_processes.removeIf(
         [generation](const auto& it) { return it.value().generation != generation; });
+    return settle();
+}
 
+QList<RunningApplication> ProcScanner::settle() {
+    QList<RunningApplication> launched;
     m_topPids.clear();
     for (auto it = m_processes.begin(); it != m_processes.end(); ++it) {
         Process& process = it.value();

@@ -28,6 +28,9 @@ public:
     // Brings the process table up to date. Returns the applications that
     // appeared since the previous scan (or got their identifier since).
     QList<RunningApplication> scan();
+    // The same, cheaper for frequent calls: the process list is read only
+    // when a process was created since the last scan.
+    QList<RunningApplication> scanForLaunches();
     // The applications as of the last scan, each as its top process.
     QList<RunningApplication> applications() const;
     // Every process of the application whose top process is top.pid.
@@ -44,6 +47,7 @@ private:
     struct Process {
         qint64 ppid = 0;
         quint64 startTime = 0;
+        quint64 startStack = 0;
         ino_t inode = 0;
         bool ours = false;
         std::optional<QString> id;
@@ -53,11 +57,18 @@ private:
         quint64 generation = 0;
     };
 
-    bool readStat(qint64 pid, qint64& ppid, quint64& startTime) const;
+    bool readStat(qint64 pid, qint64& ppid, quint64& startTime,
+                  quint64* startStack = nullptr) const;
     bool readFile(qint64 pid, const char* name, QByteArray& out, qsizetype limit) const;
     QByteArray readExe(qint64 pid) const;
     void identify(qint64 pid, Process& process) const;
-    void recheckYoung(qint64 pid, Process& process, quint64 nowTicks);
+    bool isYoung(const Process& process, quint64 nowTicks) const;
+    // Identifies a young process again if it exec'd or moved; returns
+    // whether its identifier changed.
+    bool recheckYoung(qint64 pid, Process& process, quint64 nowTicks);
+    qint64 lastCreatedPid() const;
+    // Works out top processes and announces new applications.
+    QList<RunningApplication> settle();
     bool isTop(const Process& process) const;
     quint64 nowTicks() const;
 
@@ -70,4 +81,6 @@ private:
     bool m_reidentifyAll = false;
     QHash<qint64, Process> m_processes;
     QList<qint64> m_topPids;
+    QList<qint64> m_youngPids;
+    qint64 m_lastCreatedPid = -1;
 };

@@ -1,0 +1,264 @@
+// Application blocking on Linux: sweep cost with 1,000 extra processes,
+// launch-notice latency through AppBlocker, and the CPU the launch
+// monitoring takes while nothing happens; `ps -eo pid,comm` for reference.
+//   workspace_bench [sleepers=1000] [launches=50]
+#include "platform/linux/DesktopEntryIndex.h"
+#include "platform/linux/LinuxWorkspace.h"
+#include "platform/linux/ProcScanner.h"
+#include "services/AppBlocker.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+double nowMs() {
+    return std::chrono::duration<double, std::milli>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+double percentile(QList<double> values, double p) {
+    std::sort(values.begin(), values.end());
+    if (values.isEmpty())
+        return -1;
+    const qsizetype index =
+        std::min(values.size() - 1, qsizetype(p * double(values.size() - 1) + 0.5));
+    return values[index];
+}
+
+// Children die with the benchmark, however it ends.
+pid_t forkChild() {
+    const pid_t parent = getpid();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent)
+            _exit(0);
+    }
+    return pid;
+}
+
+pid_t startSleeper() {
+    const pid_t pid = forkChild();
+    if (pid == 0) {
+        execl("/bin/sleep", "sleep", "3600", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    return pid;
+}
+
+// The listed application: launched with its desktop file, SIGTERM held back
+// until it can report the request.
+pid_t startListed(const QByteArray& helper, const QByteArray& desktopFile,
+                  const QByteArray& report) {
+    const pid_t pid = forkChild();
+    if (pid == 0) {
+        sigset_t term;
+        sigemptyset(&term);
+        sigaddset(&term, SIGTERM);
+        sigprocmask(SIG_BLOCK, &term, nullptr);
+        setenv("GIO_LAUNCHED_DESKTOP_FILE", desktopFile.constData(), 1);
+        setenv("GIO_LAUNCHED_DESKTOP_FILE_PID", QByteArray::number(getpid()).constData(), 1);
+        execl(helper.constData(), helper.constData(), "--report", report.constData(),
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    return pid;
+}
+
+// The time the helper stamped on its SIGTERM report, or -1.
+double sigtermAt(const QString& report) {
+    QFile file(report);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields.size() == 3 && fields[0] == "sigterm")
+            return fields[2].toDouble() / 1e6;
+    }
+    return -1;
+}
+
+void runEventsFor(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+double psMs() {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    char* argv[] = {const_cast<char*>("ps"), const_cast<char*>("-eo"),
+                    const_cast<char*>("pid,comm"), nullptr};
+    const double start = nowMs();
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, "ps", &actions, nullptr, argv, environ) != 0)
+        return -1;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    posix_spawn_file_actions_destroy(&actions);
+    return nowMs() - start;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const int sleeperCount = argc > 1 ? std::atoi(argv[1]) : 1000;
+    const int launchCount = argc > 2 ? std::atoi(argv[2]) : 50;
+
+    QList<pid_t> children;
+    for (int i = 0; i < sleeperCount; ++i)
+        children << startSleeper();
+
+    QCoreApplication app(argc, argv);
+    QTemporaryDir dir;
+    const QString id = QStringLiteral("org.tarnhollowbench.Listed");
+    const QString entry = dir.filePath(QStringLiteral("share/applications/") + id + ".desktop");
+    QDir().mkpath(QFileInfo(entry).path());
+    {
+        QFile file(entry);
+        file.open(QIODevice::WriteOnly);
+        file.write("[Desktop Entry]\nType=Application\nName=Listed\nExec=tarnhollow-bench-none\n");
+    }
+    LinuxWorkspace::Options options;
+    options.environment.insert(QStringLiteral("XDG_DATA_HOME"),
+                               dir.filePath(QStringLiteral("home")));
+    options.environment.insert(QStringLiteral("XDG_DATA_DIRS"),
+                               dir.filePath(QStringLiteral("share")));
+    options.environment.insert(QStringLiteral("PATH"), dir.filePath(QStringLiteral("bin")));
+    options.environment.remove(QStringLiteral("DISPLAY"));
+    // No session bus and no display here: requests go out as SIGTERM.
+    const QDBusConnection noBus(QStringLiteral("tarnhollow-bench-no-bus"));
+    // Steady state: the sleepers are past the age at which a process is
+    // still watched for an exec.
+    runEventsFor(2300);
+
+    QList<double> full;
+    qsizetype applications = 0;
+    for (int i = 0; i < 7; ++i) {
+        LinuxWorkspace cold(options, noBus);
+        const double start = nowMs();
+        applications = cold.runningApplications().size();
+        full << nowMs() - start;
+    }
+    LinuxWorkspace workspace(options, noBus);
+    workspace.runningApplications();
+    QList<double> steady;
+    for (int i = 0; i < 101; ++i) {
+        const double start = nowMs();
+        workspace.runningApplications();
+        steady << nowMs() - start;
+    }
+    QList<double> ps;
+    for (int i = 0; i < 11; ++i)
+        ps << psMs();
+    std::printf("processes=%d applications=%lld\n", sleeperCount,
+                static_cast<long long>(applications));
+    std::printf("full sweep: median %.3f ms, max %.3f ms\n", percentile(full, 0.5),
+                percentile(full, 1));
+    std::printf("steady sweep: median %.3f ms, p95 %.3f ms\n", percentile(steady, 0.5),
+                percentile(steady, 0.95));
+    std::printf("ps -eo pid,comm: median %.3f ms\n", percentile(ps, 0.5));
+    std::fflush(stdout);
+
+    {
+        // What one monitor tick costs, with and without a process created.
+        DesktopEntryIndex index(options.environment);
+        ProcScanner scanner(index);
+        scanner.scan();
+        QList<double> quiet;
+        for (int i = 0; i < 200; ++i) {
+            const double start = nowMs();
+            scanner.scanForLaunches();
+            quiet << nowMs() - start;
+        }
+        std::printf("monitor tick: median %.3f ms without new processes\n", percentile(quiet, 0.5));
+    }
+
+    // Monitoring alone: an observer registered, nothing launching.
+    double monitorPct = 0;
+    {
+        const Workspace::ObserverToken token =
+            workspace.addLaunchObserver([](const RunningApplication&) {});
+        runEventsFor(200);
+        const double cpuBefore = cpuSeconds();
+        const double wallBefore = nowMs();
+        runEventsFor(10000);
+        monitorPct = (cpuSeconds() - cpuBefore) * 1e5 / (nowMs() - wallBefore);
+        workspace.removeLaunchObserver(token);
+    }
+    std::printf("monitoring: %.3f %% of one core\n", monitorPct);
+    std::fflush(stdout);
+
+    QList<double> latencies;
+    int missed = 0;
+    {
+        AppBlocker blocker({id}, workspace);
+        blocker.start();
+        const QByteArray helper = QByteArrayLiteral(TARNHOLLOW_FAKE_APP);
+        for (int i = 0; i < launchCount; ++i) {
+            // Spread the launches over the monitor's scan phase.
+            runEventsFor(40 + (i * 37) % 100);
+            const QString report = dir.filePath(QStringLiteral("launch-%1.log").arg(i));
+            const double launchedAt = nowMs();
+            const pid_t pid =
+                startListed(helper, QFile::encodeName(entry), QFile::encodeName(report));
+            double askedAt = -1;
+            QElapsedTimer waited;
+            waited.start();
+            while (askedAt < 0 && waited.elapsed() < 3000) {
+                runEventsFor(2);
+                askedAt = sigtermAt(report);
+            }
+            if (askedAt < 0) {
+                ++missed;
+                kill(pid, SIGKILL);
+            } else {
+                latencies << askedAt - launchedAt;
+            }
+            waitpid(pid, nullptr, 0);
+        }
+        blocker.stop();
+    }
+    std::printf("launch notice: p50 %.1f ms, p95 %.1f ms, max %.1f ms, missed %d of %d\n",
+                percentile(latencies, 0.5), percentile(latencies, 0.95), percentile(latencies, 1),
+                missed, launchCount);
+
+    for (const pid_t child : std::as_const(children))
+        kill(child, SIGKILL);
+    for (const pid_t child : std::as_const(children))
+        waitpid(child, nullptr, 0);
+
+    std::printf("sweep_ms=%.3f full_ms=%.3f launch_p50_ms=%.1f launch_p95_ms=%.1f "
+                "monitor_cpu_pct=%.3f ps_ms=%.3f\n",
+                percentile(steady, 0.5), percentile(full, 0.5), percentile(latencies, 0.5),
+                percentile(latencies, 0.95), monitorPct, percentile(ps, 0.5));
+    return missed == 0 ? 0 : 1;
+}
