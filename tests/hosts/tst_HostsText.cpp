@@ -20,49 +20,30 @@ private slots:
     void normalizeDomain_data() {
         QTest::addColumn<QString>("entry");
         QTest::addColumn<QString>("expected"); // empty: no name
-
-        QTest::newRow("blanks and case") << " Mail.Test "
-                                         << "mail.test";
-        QTest::newRow("scheme, path, query") << "HTTPS://www.news.test/today?x=1"
-                                             << "www.news.test";
-        QTest::newRow("port after scheme") << "http://a.test:8080/x"
-                                           << "a.test";
-        QTest::newRow("inner blank") << "a. test"
-                                     << "a.test";
-        QTest::newRow("outer dots") << "..a.test.."
-                                    << "a.test";
-        QTest::newRow("other scheme") << "ftp://a.test/x"
-                                      << "";
-        QTest::newRow("query without slash") << "a.test?x=1"
-                                             << "a.test";
-        QTest::newRow("fragment") << "a.test#top"
-                                  << "a.test";
-        QTest::newRow("dot before port") << "a.test.:443"
-                                         << "a.test";
-        QTest::newRow("empty port") << "a.test:"
-                                    << "";
-        QTest::newRow("blanks only") << "   "
-                                     << "";
-        QTest::newRow("unicode blanks")
-            << QString::fromUtf8("\u00a0News.Test\u2029\u0085") << "news.test";
-        QTest::newRow("scheme only") << "https://"
-                                     << "";
-        QTest::newRow("slashes only") << "///"
-                                      << "";
-        QTest::newRow("dots and blanks") << ". . ."
-                                         << "";
-        QTest::newRow("unicode name")
-            << QString::fromUtf8("B\u00fccher.test") << "xn--bcher-kva.test";
-        QTest::newRow("underscore") << "my_host.test"
-                                    << "my_host.test";
-        QTest::newRow("line injection") << "evil.test\n127.0.0.1 bank.test"
-                                        << "";
-        QTest::newRow("inner tab") << "a\tb.test"
-                                   << "";
-        QTest::newRow("user info") << "http://user@a.test/"
-                                   << "";
-        QTest::newRow("scheme not at start") << "x https://a.test"
-                                             << "";
+        const auto row = [](const char* name, const QString& text, const QString& expected) {
+            QTest::newRow(name) << text << expected;
+        };
+        row("blanks and case", " Mail.Test ", "mail.test");
+        row("scheme, path, query", "HTTPS://www.news.test/today?x=1", "www.news.test");
+        row("port after scheme", "http://a.test:8080/x", "a.test");
+        row("inner blank", "a. test", "a.test");
+        row("outer dots", "..a.test..", "a.test");
+        row("other scheme", "ftp://a.test/x", "");
+        row("query without slash", "a.test?x=1", "a.test");
+        row("fragment", "a.test#top", "a.test");
+        row("dot before port", "a.test.:443", "a.test");
+        row("empty port", "a.test:", "");
+        row("blanks only", "   ", "");
+        row("unicode blanks", QString::fromUtf8("\u00a0News.Test\u2029\u0085"), "news.test");
+        row("scheme only", "https://", "");
+        row("slashes only", "///", "");
+        row("dots and blanks", ". . .", "");
+        row("unicode name", QString::fromUtf8("B\u00fccher.test"), "xn--bcher-kva.test");
+        row("underscore", "my_host.test", "my_host.test");
+        row("line injection", "evil.test\n127.0.0.1 bank.test", "");
+        row("inner tab", "a\tb.test", "");
+        row("user info", "http://user@a.test/", "");
+        row("scheme not at start", "x https://a.test", "");
     }
     void normalizeDomain() {
         QFETCH(QString, entry);
@@ -109,40 +90,29 @@ private slots:
     void strip_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("expected");
-
-        QTest::newRow("no section") << "127.0.0.1 localhost\n\n"
-                                    << "127.0.0.1 localhost\n\n";
-        QTest::newRow("empty file") << ""
-                                    << "";
-        QTest::newRow("one section")
-            << "a\n\n# Tarnhollow:BEGIN\n# Added\n127.0.0.1 x\n# Tarnhollow:END"
-            << "a";
-        QTest::newRow("two sections, lines between")
-            << "a\n\n# Tarnhollow:BEGIN\n127.0.0.1 x\n# Tarnhollow:END\nb\n\n"
-               "# Tarnhollow:BEGIN\n127.0.0.1 y\n# Tarnhollow:END\nc\n"
-            << "a\nb\nc\n";
-        QTest::newRow("begin without end") << "a\n# Tarnhollow:BEGIN\nb\n\nc\n"
-                                           << "a";
-        QTest::newRow("end without begin") << "a\n# Tarnhollow:END\nb"
-                                           << "a\nb";
-        QTest::newRow("blanks and tabs around markers")
-            << "a\n \t# Tarnhollow:BEGIN  \nx\n\t# Tarnhollow:END\t\nb"
-            << "a\nb";
-        QTest::newRow("CRLF lines")
-            << "a\r\n\r\n# Tarnhollow:BEGIN\r\n127.0.0.1 x\r\n# Tarnhollow:END\r\nb\r\n"
-            << "a\r\n\r\nb\r\n";
-        QTest::newRow("only one empty line goes") << "a\n\n\n# Tarnhollow:BEGIN\n# Tarnhollow:END"
-                                                  << "a\n";
-        QTest::newRow("empty line not adjacent stays")
-            << "a\n\nb\n# Tarnhollow:BEGIN\n# Tarnhollow:END"
-            << "a\n\nb";
-        QTest::newRow("other case is not a marker") << "a\n# tarnhollow:begin\nb"
-                                                    << "a\n# tarnhollow:begin\nb";
-        QTest::newRow("unicode blanks around marker")
-            << QString::fromUtf8("a\n\u00a0# Tarnhollow:BEGIN\u3000\nx\n# Tarnhollow:END\u2029")
-            << "a";
-        QTest::newRow("marker as part of a line") << "a # Tarnhollow:BEGIN\nb"
-                                                  << "a # Tarnhollow:BEGIN\nb";
+        const auto row = [](const char* name, const QString& text, const QString& expected) {
+            QTest::newRow(name) << text << expected;
+        };
+        row("no section", "127.0.0.1 localhost\n\n", "127.0.0.1 localhost\n\n");
+        row("empty file", "", "");
+        row("one section", "a\n\n# Tarnhollow:BEGIN\n# Added\n127.0.0.1 x\n# Tarnhollow:END", "a");
+        row("two sections, lines between",
+            "a\n\n# Tarnhollow:BEGIN\n127.0.0.1 x\n# Tarnhollow:END\nb\n\n"
+            "# Tarnhollow:BEGIN\n127.0.0.1 y\n# Tarnhollow:END\nc\n",
+            "a\nb\nc\n");
+        row("begin without end", "a\n# Tarnhollow:BEGIN\nb\n\nc\n", "a");
+        row("end without begin", "a\n# Tarnhollow:END\nb", "a\nb");
+        row("blanks and tabs around markers",
+            "a\n \t# Tarnhollow:BEGIN  \nx\n\t# Tarnhollow:END\t\nb", "a\nb");
+        row("CRLF lines", "a\r\n\r\n# Tarnhollow:BEGIN\r\n127.0.0.1 x\r\n# Tarnhollow:END\r\nb\r\n",
+            "a\r\n\r\nb\r\n");
+        row("only one empty line goes", "a\n\n\n# Tarnhollow:BEGIN\n# Tarnhollow:END", "a\n");
+        row("empty line not adjacent stays", "a\n\nb\n# Tarnhollow:BEGIN\n# Tarnhollow:END",
+            "a\n\nb");
+        row("other case is not a marker", "a\n# tarnhollow:begin\nb", "a\n# tarnhollow:begin\nb");
+        row("unicode blanks around marker",
+            QString::fromUtf8("a\n\u00a0# Tarnhollow:BEGIN\u3000\nx\n# Tarnhollow:END\u2029"), "a");
+        row("marker as part of a line", "a # Tarnhollow:BEGIN\nb", "a # Tarnhollow:BEGIN\nb");
     }
     void strip() {
         QFETCH(QString, text);
