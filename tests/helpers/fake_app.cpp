@@ -284,19 +284,21 @@ int main(int argc, char** argv) {
         std::free(xcb_get_input_focus_reply(x, xcb_get_input_focus(x), nullptr));
         xEvents =
             std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(x), QSocketNotifier::Read);
-        QObject::connect(xEvents.get(), &QSocketNotifier::activated, &app, [&] {
-            while (xcb_generic_event_t* event = xcb_poll_for_event(x)) {
-                if ((event->response_type & 0x7f) == XCB_CLIENT_MESSAGE) {
-                    const auto* message = reinterpret_cast<xcb_client_message_event_t*>(event);
-                    if (message->type == protocols && message->data.data32[0] == deleteWindow) {
-                        report(options.ignoreDelete ? "wm-delete-ignored" : "wm-delete");
-                        if (!options.ignoreDelete)
-                            app.quit();
+        QObject::connect(
+            xEvents.get(), &QSocketNotifier::activated, &app,
+            [&app, &options, x, protocols, deleteWindow] {
+                while (xcb_generic_event_t* event = xcb_poll_for_event(x)) {
+                    if ((event->response_type & 0x7f) == XCB_CLIENT_MESSAGE) {
+                        const auto* message = reinterpret_cast<xcb_client_message_event_t*>(event);
+                        if (message->type == protocols && message->data.data32[0] == deleteWindow) {
+                            report(options.ignoreDelete ? "wm-delete-ignored" : "wm-delete");
+                            if (!options.ignoreDelete)
+                                app.quit();
+                        }
                     }
+                    std::free(event);
                 }
-                std::free(event);
-            }
-        });
+            });
     }
 
     report("ready");
