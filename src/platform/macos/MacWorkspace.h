@@ -1,0 +1,24 @@
+#pragma once
+
+#include "platform/Workspace.h"
+
+#include <map>
+#include <memory>
+
+// NSWorkspace behind the workspace interface. Pure C++ header; the
+// Objective-C++ lives in MacWorkspace.mm.
+class MacWorkspace : public Workspace {
+public:
+    MacWorkspace();
+    ~MacWorkspace() override;
+
+    QList<RunningApplication> runningApplications() override;
+    bool terminate(const RunningApplication& application) override;
+    ObserverToken addLaunchObserver(LaunchHandler handler) override;
+    void removeLaunchObserver(ObserverToken token) override;
+
+private:
+    struct Registration;
+    std::map<ObserverToken, std::unique_ptr<Registration>> m_observers;
+    ObserverToken m_nextToken = 1;
+};

@@ -1,0 +1,23 @@
+#include "platform/PlatformDefaults.h"
+#include "platform/macos/MacDnsCacheFlusher.h"
+#include "platform/macos/MacWorkspace.h"
+#include "platform/macos/OsascriptRunner.h"
+
+#include <QDir>
+
+std::unique_ptr<PrivilegedRunner> makeDefaultPrivilegedRunner() {
+    return std::make_unique<OsascriptRunner>();
+}
+
+std::unique_ptr<DnsCacheFlusher> makeDefaultDnsCacheFlusher() {
+    return std::make_unique<MacDnsCacheFlusher>();
+}
+
+std::unique_ptr<Workspace> makeDefaultWorkspace() {
+    return std::make_unique<MacWorkspace>();
+}
+
+QString defaultHostsStagingDirectory() {
+    // The per-user $TMPDIR, private to the user on macOS.
+    return QDir::tempPath();
+}
