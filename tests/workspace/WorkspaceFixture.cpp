@@ -30,27 +30,35 @@ QString readLineFrom(QProcess& process, int timeoutMs) {
 
 } // namespace
 
-QStringList FakeApp::events() const {
-    QFile file(reportPath);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QStringList out;
-    for (const QByteArray& line : file.readAll().split('\n')) {
-        if (!line.isEmpty())
-            out << QString::fromUtf8(line.split(' ').value(0));
+namespace {
+
+// Report lines as (event, CLOCK_MONOTONIC ms).
+QList<std::pair<QString, double>> reportLines(const QString& path) {
+    QFile file(path);
+    QList<std::pair<QString, double>> out;
+    for (const QByteArray& line :
+         file.open(QIODevice::ReadOnly) ? file.readAll().split('\n') : QList<QByteArray>()) {
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields.size() == 3)
+            out.append({QString::fromUtf8(fields[0]), fields[2].toDouble() / 1e6});
     }
     return out;
 }
 
-QList<double> FakeApp::eventTimesMs(const QString& event) const {
-    QFile file(reportPath);
+} // namespace
+
+QStringList FakeApp::events() const {
+    QStringList out;
+    for (const auto& [event, ms] : reportLines(reportPath))
+        out << event;
+    return out;
+}
+
+QList<double> FakeApp::eventTimesMs(const QString& wanted) const {
     QList<double> out;
-    if (!file.open(QIODevice::ReadOnly))
-        return out;
-    for (const QByteArray& line : file.readAll().split('\n')) {
-        const QList<QByteArray> fields = line.split(' ');
-        if (fields.size() == 3 && QString::fromUtf8(fields[0]) == event)
-            out << fields[2].toDouble() / 1e6;
+    for (const auto& [event, ms] : reportLines(reportPath)) {
+        if (event == wanted)
+            out << ms;
     }
     return out;
 }
