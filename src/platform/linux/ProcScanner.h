@@ -9,6 +9,7 @@
 
 #include <dirent.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <optional>
 
