@@ -1,5 +1,6 @@
 #include "services/FocusSessionManager.h"
 
+#include "platform/DeferredWorkspace.h"
 #include "platform/DnsCacheFlusher.h"
 #include "platform/PlatformDefaults.h"
 #include "platform/PrivilegedRunner.h"
@@ -12,22 +13,12 @@
 
 namespace {
 
-// Stands in where the platform offers no workspace: nothing runs, nothing
-// launches, so application blocking does nothing.
-class AbsentWorkspace : public Workspace {
-public:
-    QList<RunningApplication> runningApplications() override { return {}; }
-    bool terminate(const RunningApplication&) override { return false; }
-    ObserverToken addLaunchObserver(LaunchHandler) override { return 0; }
-    void removeLaunchObserver(ObserverToken) override {}
-};
-
+// The real workspace is created at the first session's start, so opening the
+// window does not wait for the process table and the session bus.
 std::unique_ptr<Workspace> workspaceOrDefault(std::unique_ptr<Workspace> workspace) {
-    if (!workspace)
-        workspace = makeDefaultWorkspace();
-    if (!workspace)
-        workspace = std::make_unique<AbsentWorkspace>();
-    return workspace;
+    if (workspace)
+        return workspace;
+    return std::make_unique<DeferredWorkspace>([] { return makeDefaultWorkspace(); });
 }
 
 // Equality of list entries as the user sees them: canonically equivalent

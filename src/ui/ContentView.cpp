@@ -1,11 +1,8 @@
 #include "ui/ContentView.h"
 
-#include "platform/PlatformDefaults.h"
-#include "platform/Workspace.h"
 #include "services/FocusSessionManager.h"
 #include "services/FocusStore.h"
 #include "services/HostBlocker.h"
-#include "ui/DeferredWorkspace.h"
 #include "ui/FormCard.h"
 #include "ui/SessionCard.h"
 #include "ui/Theme.h"
@@ -20,9 +17,7 @@
 namespace {
 
 std::unique_ptr<FocusSessionManager> defaultManager() {
-    return std::make_unique<FocusSessionManager>(
-        std::make_unique<FocusStore>(), nullptr,
-        std::make_unique<DeferredWorkspace>([] { return makeDefaultWorkspace(); }));
+    return std::make_unique<FocusSessionManager>(std::make_unique<FocusStore>());
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "ui/DeferredWorkspace.h"
+#include "platform/DeferredWorkspace.h"
 
 #include <QList>
 

@@ -1,5 +1,5 @@
 #include "fakes/FakeWorkspace.h"
-#include "ui/DeferredWorkspace.h"
+#include "platform/DeferredWorkspace.h"
 
 #include <QtTest>
 
