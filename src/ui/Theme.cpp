@@ -47,10 +47,12 @@ QFont font(TextStyle style, const QFont& base) {
 
 QFont largeTitle(const QFont& base) {
     QFont font = base;
-    // A rounded family where one is installed. Only installed names are set:
-    // resolving missing ones through the fallback rules costs start-up time.
+    // A rounded family where one is installed. Only installed names are set,
+    // looked up in the family list: asking for a missing name one by one runs
+    // fontconfig's alias rules, which costs a noticeable part of start-up.
+    const QStringList installed = QFontDatabase::families();
     for (const char* family : {"SF Pro Rounded", "Nunito", "Varela Round", "M PLUS Rounded 1c"}) {
-        if (QFontDatabase::hasFamily(QString::fromLatin1(family))) {
+        if (installed.contains(QString::fromLatin1(family), Qt::CaseInsensitive)) {
             font.setFamily(QString::fromLatin1(family));
             break;
         }
