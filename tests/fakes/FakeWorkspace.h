@@ -6,47 +6,37 @@
 
 #include <map>
 
-// A scripted workspace: the test says which applications run, sees every
-// quit request, and can announce launches. Applications are told apart by pid.
+// A scripted workspace: the test sets what runs, sees every quit request
+// and announces launches. Applications are told apart by pid.
 class FakeWorkspace : public Workspace {
 public:
-    // What a quit request does to the application it reaches.
     enum class QuitResponse {
-        Quits,       // delivered; the application leaves the running list
-        Declines,    // delivered; the application keeps running
-        Undelivered, // not delivered (terminate answers false); it keeps running
+        Quits,       // leaves the running list
+        Declines,    // keeps running
+        Undelivered, // terminate answers false; keeps running
     };
 
     QList<RunningApplication> runningApplications() override;
     bool terminate(const RunningApplication& application) override;
     ObserverToken addLaunchObserver(LaunchHandler handler) override;
-    void removeLaunchObserver(ObserverToken token) override;
+    void removeLaunchObserver(ObserverToken token) override { m_observers.erase(token); }
 
-    // --- scripting ---
-    void setRunningApplications(const QList<RunningApplication>& applications);
-    void addRunningApplication(const RunningApplication& application);
-    void removeRunningApplication(qint64 pid);
-    // Adds the application to the running list (unless told otherwise) and
-    // delivers its launch to every registered observer.
-    void launch(const RunningApplication& application, bool addToRunning = true);
-    // The response for every application without one of its own.
+    void setRunningApplications(const QList<RunningApplication>& apps) { m_running = apps; }
+    // Adds the application to the running list and tells every observer.
+    void launch(const RunningApplication& application);
     void setQuitResponse(QuitResponse response) { m_defaultResponse = response; }
     void setQuitResponse(qint64 pid, QuitResponse response) { m_responses[pid] = response; }
 
-    // --- inspection ---
-    const QList<RunningApplication>& running() const { return m_running; }
-    bool isRunning(qint64 pid) const;
-    // Every terminate call, in order, whatever the response.
     const QList<RunningApplication>& terminateRequests() const { return m_requests; }
     QList<qint64> terminatedPids() const;
-    int terminateCount(qint64 pid) const;
-    void clearTerminateRequests() { m_requests.clear(); }
+    int terminateCount(qint64 pid) const { return int(terminatedPids().count(pid)); }
     int observerCount() const { return int(m_observers.size()); }
     int runningApplicationsCalls() const { return m_listCalls; }
 
-    // Convenience for building applications.
     static RunningApplication app(qint64 pid, std::optional<QString> identifier,
-                                  ActivationPolicy policy = ActivationPolicy::Regular);
+                                  ActivationPolicy policy = ActivationPolicy::Regular) {
+        return RunningApplication{std::move(identifier), policy, pid};
+    }
 
 private:
     QList<RunningApplication> m_running;

@@ -173,7 +173,7 @@ Options parse(const QStringList& args) {
     return options;
 }
 
-// Raw arguments needed before Qt starts: the report file and the cgroup.
+// Raw arguments needed before Qt starts.
 const char* rawOption(int argc, char** argv, const char* name) {
     for (int i = 1; i + 1 < argc; ++i) {
         if (std::strcmp(argv[i], name) == 0)
@@ -203,14 +203,6 @@ int main(int argc, char** argv) {
     }
     if (const char* file = rawOption(argc, argv, "--report"))
         reportFd = open(file, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
-    if (const char* cgroup = rawOption(argc, argv, "--cgroup")) {
-        const QByteArray procs = QByteArray(cgroup) + "/cgroup.procs";
-        const int fd = open(procs.constData(), O_WRONLY | O_CLOEXEC);
-        const QByteArray pid = QByteArray::number(getpid());
-        if (fd < 0 || write(fd, pid.constData(), size_t(pid.size())) != pid.size())
-            return 3;
-        close(fd);
-    }
     if (const char* count = rawOption(argc, argv, "--children")) {
         const pid_t parent = getpid();
         for (int i = 0; i < std::atoi(count); ++i) {

@@ -28,10 +28,6 @@ QString readLineFrom(QProcess& process, int timeoutMs) {
     return QString::fromUtf8(process.readLine()).trimmed();
 }
 
-} // namespace
-
-namespace {
-
 // Report lines as (event, CLOCK_MONOTONIC ms).
 QList<std::pair<QString, double>> reportLines(const QString& path) {
     QFile file(path);
@@ -74,10 +70,6 @@ bool FakeApp::waitForEvent(const QString& event, int count, int timeoutMs) const
     return true;
 }
 
-bool FakeApp::isRunning() const {
-    return process && process->state() != QProcess::NotRunning && !process->waitForFinished(0);
-}
-
 WorkspaceFixture::WorkspaceFixture() {
     QDir().mkpath(m_dir.filePath(QStringLiteral("share/applications")));
     QDir().mkpath(m_dir.filePath(QStringLiteral("home/applications")));
@@ -96,8 +88,6 @@ void WorkspaceFixture::stopApps() {
 
 WorkspaceFixture::~WorkspaceFixture() {
     stopApps();
-    for (const QString& cgroup : std::as_const(m_cgroups))
-        QDir().rmdir(cgroup);
     if (!m_busName.isEmpty())
         QDBusConnection::disconnectFromBus(m_busName);
     for (auto* server : {m_dbus.get(), m_xvfb.get()}) {
@@ -170,35 +160,22 @@ QString WorkspaceFixture::startBus() {
     return {};
 }
 
-QDBusConnection WorkspaceFixture::bus() const {
-    return m_busName.isEmpty() ? QDBusConnection(QStringLiteral("tarnhollow-no-bus"))
-                               : QDBusConnection(m_busName);
-}
-
 QString WorkspaceFixture::uniqueId(const QString& tag) {
     return QStringLiteral("org.tarnhollowtest.%1X%2")
         .arg(tag, QUuid::createUuid().toString(QUuid::Id128).left(12));
 }
 
-QString WorkspaceFixture::writeEntry(const QString& relative, const QString& body) {
-    const QString path =
-        m_dir.filePath(QStringLiteral("share/applications/") + relative + ".desktop");
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
+QString WorkspaceFixture::entryPath(const QString& id) const {
+    return m_dir.filePath(QStringLiteral("share/applications/") + id + ".desktop");
+}
+
+void WorkspaceFixture::writeApplicationEntry(const QString& id, const QString& exec,
+                                             const QString& extra) {
+    QFile file(entryPath(id));
     if (file.open(QIODevice::WriteOnly))
-        file.write(body.toUtf8());
-    return path;
-}
-
-QString WorkspaceFixture::writeApplicationEntry(const QString& id, const QString& exec,
-                                                const QString& extra) {
-    return writeEntry(id,
-                      QStringLiteral("[Desktop Entry]\nType=Application\nName=Test\nExec=%1\n%2")
-                          .arg(exec, extra));
-}
-
-QString WorkspaceFixture::helper() const {
-    return QStringLiteral(TARNHOLLOW_FAKE_APP);
+        file.write(QStringLiteral("[Desktop Entry]\nType=Application\nName=Test\nExec=%1\n%2")
+                       .arg(exec, extra)
+                       .toUtf8());
 }
 
 QString WorkspaceFixture::copyOfHelper(const QString& name) {
@@ -226,20 +203,21 @@ WorkspaceFixture::makeWorkspace(std::chrono::milliseconds scanInterval) const {
     LinuxWorkspace::Options options;
     options.environment = workspaceEnvironment();
     options.scanInterval = scanInterval;
-    return std::make_unique<LinuxWorkspace>(options, bus());
+    return std::make_unique<LinuxWorkspace>(
+        options,
+        QDBusConnection(m_busName.isEmpty() ? QStringLiteral("tarnhollow-no-bus") : m_busName));
 }
 
 FakeApp WorkspaceFixture::start(const QString& id, const QStringList& args,
                                 const QProcessEnvironment& extraEnv, const QString& program,
                                 bool waitReady) {
-    return launch(id, program.isEmpty() ? helper() : program, {}, args, extraEnv, waitReady);
+    return launch(program.isEmpty() ? helper() : program, {}, args, extraEnv, waitReady);
 }
 
-FakeApp WorkspaceFixture::launch(const QString& id, const QString& program,
-                                 const QStringList& prefix, const QStringList& args,
-                                 const QProcessEnvironment& extraEnv, bool waitReady) {
+FakeApp WorkspaceFixture::launch(const QString& program, const QStringList& prefix,
+                                 const QStringList& args, const QProcessEnvironment& extraEnv,
+                                 bool waitReady) {
     FakeApp app;
-    app.id = id;
     app.reportPath = m_dir.filePath(QStringLiteral("report-%1.log").arg(++m_reports));
     auto process = std::make_shared<QProcess>();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -272,50 +250,12 @@ FakeApp WorkspaceFixture::launch(const QString& id, const QString& program,
 
 FakeApp WorkspaceFixture::startGioLaunched(const QString& id, const QStringList& args,
                                            bool waitReady, const QString& launcherScript) {
-    const QString entry = m_dir.filePath(QStringLiteral("share/applications/") + id + ".desktop");
     QProcessEnvironment env;
-    env.insert(QStringLiteral("GIO_LAUNCHED_DESKTOP_FILE"), entry);
+    env.insert(QStringLiteral("GIO_LAUNCHED_DESKTOP_FILE"), entryPath(id));
     // "$0" is the helper; the rest are its arguments.
     const QString script =
         launcherScript +
         QStringLiteral("\nexport GIO_LAUNCHED_DESKTOP_FILE_PID=$$; exec \"$0\" \"$@\"");
     const QStringList prefix{QStringLiteral("-c"), script, helper()};
-    return launch(id, QStringLiteral("/bin/sh"), prefix, args, env, waitReady);
-}
-
-QString WorkspaceFixture::makeUnitCgroup(bool unified, const QString& unitName) {
-    QFile mounts(QStringLiteral("/proc/self/mountinfo"));
-    if (!mounts.open(QIODevice::ReadOnly))
-        return {};
-    QString root;
-    for (const QByteArray& line : mounts.readAll().split('\n')) {
-        // "<id> <parent> <dev> <root> <mount point> <options> ... - <type> <source> <super
-        // options>"
-        const qsizetype dash = line.indexOf(" - ");
-        if (dash < 0)
-            continue;
-        const QList<QByteArray> head = line.left(dash).split(' ');
-        const QList<QByteArray> tail = line.mid(dash + 3).split(' ');
-        if (head.size() < 5 || tail.size() < 3)
-            continue;
-        const bool match = unified
-                               ? tail[0] == "cgroup2"
-                               : tail[0] == "cgroup" && tail[2].split(',').contains("name=systemd");
-        if (match && head[3] == "/") {
-            root = QString::fromUtf8(head[4]);
-            break;
-        }
-    }
-    if (root.isEmpty())
-        return {};
-    const QString parent = root + QStringLiteral("/tarnhollow-test-") +
-                           QUuid::createUuid().toString(QUuid::Id128).left(12);
-    const QString path = parent + u'/' + unitName;
-    if (!QDir().mkdir(parent))
-        return {};
-    m_cgroups.prepend(parent);
-    if (!QDir().mkdir(path))
-        return {};
-    m_cgroups.prepend(path);
-    return path;
+    return launch(QStringLiteral("/bin/sh"), prefix, args, env, waitReady);
 }

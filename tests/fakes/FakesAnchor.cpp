@@ -1,4 +1,0 @@
-// Keeps the fakes library non-empty whatever fakes exist.
-namespace tarnhollow_test_fakes {
-int anchor = 0;
-}
