@@ -58,8 +58,6 @@ void TestFocusStore::savesExactBytes_data() {
     QTest::addColumn<QByteArray>("bytes");
 
     QTest::newRow("empty") << Record{} << QByteArray(R"({"websites":[],"appBundleIds":[]})");
-    QTest::newRow("one website") << Record{{"news.com"}, {}}
-                                 << QByteArray(R"({"websites":["news.com"],"appBundleIds":[]})");
     QTest::newRow("verbatim: order, duplicates, case, spaces")
         << Record{{"b.com", " A.com ", "b.com"}, {"com.Z", "com.a"}}
         << QByteArray(
@@ -67,8 +65,6 @@ void TestFocusStore::savesExactBytes_data() {
     QTest::newRow("solidus escaped")
         << Record{{"https://x.com/path"}, {}}
         << QByteArray(R"({"websites":["https:\/\/x.com\/path"],"appBundleIds":[]})");
-    QTest::newRow("quote and backslash")
-        << Record{{}, {"a\"b\\c"}} << QByteArray(R"({"websites":[],"appBundleIds":["a\"b\\c"]})");
     QTest::newRow("control characters")
         << Record{{QString::fromUtf8("a\nb\tc\rd\be\ff") + QChar(0x01) + QChar(0x1f)}, {}}
         << QByteArray(R"({"websites":["a\nb\tc\rd\be\ff\u0001\u001f"],"appBundleIds":[]})");
@@ -109,9 +105,6 @@ void TestFocusStore::loadsFile_data() {
     QTest::newRow("pretty, other order") << QByteArray("{\n  \"appBundleIds\" : [ \"com.x\" ],\n  "
                                                        "\"websites\" : [\n    \"a.com\"\n  ]\n}\n")
                                          << std::optional(Record{{"a.com"}, {"com.x"}});
-    QTest::newRow("extra member ignored")
-        << QByteArray(R"({"version":3,"websites":[],"appBundleIds":[],"more":{"x":[1]}})")
-        << std::optional(Record{});
     QTest::newRow("plain and escaped solidus")
         << QByteArray(R"({"websites":["a/b","a\/b"],"appBundleIds":[]})")
         << std::optional(Record{{"a/b", "a/b"}, {}});
@@ -119,30 +112,20 @@ void TestFocusStore::loadsFile_data() {
         << QByteArray(R"({"websites":["caf\u00e9","\ud83d\ude00"],"appBundleIds":[]})")
         << std::optional(Record{{QString::fromUtf8("café"), QString::fromUtf8("😀")}, {}});
     QTest::newRow("only websites") << QByteArray(R"({"websites":["a.com"]})") << none;
-    QTest::newRow("only appBundleIds") << QByteArray(R"({"appBundleIds":["com.x"]})") << none;
-    QTest::newRow("key case differs") << QByteArray(R"({"Websites":[],"appBundleIds":[]})") << none;
     QTest::newRow("websites null") << QByteArray(R"({"websites":null,"appBundleIds":[]})") << none;
     QTest::newRow("appBundleIds a string")
         << QByteArray(R"({"websites":[],"appBundleIds":"com.x"})") << none;
-    QTest::newRow("member an object") << QByteArray(R"({"websites":{},"appBundleIds":[]})") << none;
     QTest::newRow("number element")
         << QByteArray(R"({"websites":["a.com",1],"appBundleIds":[]})") << none;
-    QTest::newRow("null element") << QByteArray(R"({"websites":[],"appBundleIds":[null]})") << none;
-    QTest::newRow("nested array element")
-        << QByteArray(R"({"websites":[["a.com"]],"appBundleIds":[]})") << none;
     QTest::newRow("top level array")
         << QByteArray(R"([{"websites":[],"appBundleIds":[]}])") << none;
-    QTest::newRow("top level string") << QByteArray(R"("websites")") << none;
     QTest::newRow("empty file") << QByteArray() << none;
     QTest::newRow("truncated") << QByteArray(R"({"websites":["a.com"],"appBundle)") << none;
-    QTest::newRow("trailing garbage")
-        << QByteArray(R"({"websites":[],"appBundleIds":[]}x)") << none;
     QTest::newRow("invalid UTF-8")
         << QByteArray("{\"websites\":[\"\xff\xfe\"],\"appBundleIds\":[]}") << none;
     QTest::newRow("NUL byte") << QByteArray("{\"websites\":[\"a\0b\"],\"appBundleIds\":[]}", 37)
                               << none;
     QTest::newRow("deep nesting") << QByteArray(100000, '[') << none;
-    QTest::newRow("binary noise") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) << none;
 }
 
 // Whatever is found, load hands back all or nothing and never changes the
