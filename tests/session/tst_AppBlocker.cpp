@@ -28,161 +28,153 @@ class TestAppBlocker : public QObject {
     Q_OBJECT
 
 private slots:
-    void sweepAtStart_data();
-    void sweepAtStart();
-    void launchDuringSession_data();
-    void launchDuringSession();
-    void declinedQuitAskedAgain();
-    void stopEndsEverything();
-    void startTwiceRestartsCleanly();
-    void registrationOutlivingBlockerDoesNothing();
+    void sweepAtStart_data() {
+        QTest::addColumn<QStringList>("list");
+        QTest::addColumn<QList<RunningApplication>>("running");
+        QTest::addColumn<QList<qint64>>("asked");
+
+        QTest::newRow("listed and running")
+            << QStringList{"com.x"} << QList{app(1, "com.x"), app(2, "com.y")} << QList<qint64>{1};
+        QTest::newRow("entry trimmed, case ignored on both sides")
+            << QStringList{" \tCom.Example.APP\n"} << QList{app(1, "com.EXAMPLE.app")}
+            << QList<qint64>{1};
+        QTest::newRow("identifier itself is not trimmed")
+            << QStringList{"com.x"} << QList{app(1, " com.x")} << QList<qint64>{};
+        QTest::newRow("no identifier")
+            << QStringList{"com.x"} << QList{app(1, std::nullopt)} << QList<qint64>{};
+        QTest::newRow("blank entry matches no empty identifier")
+            << QStringList{"  "} << QList{app(1, QString("")), app(2, std::nullopt)}
+            << QList<qint64>{};
+        QTest::newRow("background-only skipped, accessory asked")
+            << QStringList{"com.x"}
+            << QList{app(1, "com.x", Policy::Prohibited), app(2, "com.x", Policy::Accessory),
+                     app(3, "com.x")}
+            << QList<qint64>{2, 3};
+        QTest::newRow("no prefix or pattern matching")
+            << QStringList{"com.x", "com.*"} << QList{app(1, "com.x.helper"), app(2, "com.xy")}
+            << QList<qint64>{};
+        QTest::newRow("empty list asks nothing")
+            << QStringList{} << QList{app(1, "com.x")} << QList<qint64>{};
+        QTest::newRow("duplicates collapse, order of the workspace")
+            << QStringList{"com.b", "COM.B", "com.a"} << QList{app(5, "com.a"), app(3, "com.b")}
+            << QList<qint64>{5, 3};
+    }
+
+    // Listed applications already running are asked before start returns.
+    void sweepAtStart() {
+        QFETCH(QStringList, list);
+        QFETCH(QList<RunningApplication>, running);
+        QFETCH(QList<qint64>, asked);
+        FakeWorkspace workspace;
+        workspace.setRunningApplications(running);
+        AppBlocker blocker(list, workspace);
+        QVERIFY(workspace.terminateRequests().isEmpty());
+        blocker.start();
+        QCOMPARE(workspace.terminatedPids(), asked);
+        QCOMPARE(workspace.observerCount(), 1);
+        blocker.stop();
+    }
+
+    void launchDuringSession_data() {
+        QTest::addColumn<RunningApplication>("launched");
+        QTest::addColumn<int>("askedAtLaunch");
+        QTest::addColumn<int>("askedAfterSweeps"); // at least
+
+        QTest::newRow("listed regular") << app(7, "COM.X") << 1 << 3;
+        QTest::newRow("listed accessory") << app(7, "com.x", Policy::Accessory) << 1 << 3;
+        // The launch path ignores the policy; sweeps leave it alone.
+        QTest::newRow("listed background-only") << app(7, "com.x", Policy::Prohibited) << 1 << 1;
+        QTest::newRow("not listed") << app(7, "com.y") << 0 << 0;
+        QTest::newRow("no identifier") << app(7, std::nullopt) << 0 << 0;
+    }
+
+    void launchDuringSession() {
+        QFETCH(RunningApplication, launched);
+        QFETCH(int, askedAtLaunch);
+        QFETCH(int, askedAfterSweeps);
+        FakeWorkspace workspace;
+        workspace.setQuitResponse(FakeWorkspace::QuitResponse::Declines);
+        AppBlocker blocker({"com.x"}, workspace, 5ms);
+        blocker.start();
+        QCOMPARE(workspace.terminateCount(7), 0);
+
+        workspace.launch(launched);
+        QCOMPARE(workspace.terminateCount(7), askedAtLaunch);
+        const int sweeps = workspace.runningApplicationsCalls();
+        QTRY_VERIFY(workspace.runningApplicationsCalls() >= sweeps + 4);
+        if (askedAfterSweeps > 1)
+            QVERIFY(workspace.terminateCount(7) >= askedAfterSweeps);
+        else
+            QCOMPARE(workspace.terminateCount(7), askedAfterSweeps);
+        blocker.stop();
+    }
+
+    // A refusal or an undelivered request is repeated by every sweep.
+    void declinedQuitAskedAgain() {
+        FakeWorkspace workspace;
+        workspace.setRunningApplications({app(1, "com.x"), app(2, "com.x"), app(3, "com.x")});
+        workspace.setQuitResponse(1, FakeWorkspace::QuitResponse::Declines);
+        workspace.setQuitResponse(2, FakeWorkspace::QuitResponse::Undelivered);
+        AppBlocker blocker({"com.x"}, workspace, 5ms);
+        blocker.start();
+        QCOMPARE(workspace.terminatedPids(), (QList<qint64>{1, 2, 3}));
+        QTRY_VERIFY(workspace.terminateCount(1) >= 3 && workspace.terminateCount(2) >= 3);
+        // The one that quit is not asked again.
+        QCOMPARE(workspace.terminateCount(3), 1);
+        blocker.stop();
+    }
+
+    void stopEndsEverything() {
+        FakeWorkspace workspace;
+        QObject owner;
+        auto* blocker = new AppBlocker({"com.x"}, workspace, 5ms, &owner);
+        blocker->stop(); // before any start: harmless
+        blocker->start();
+        QVERIFY(blocker->isBlocking());
+        blocker->stop();
+        blocker->stop();
+        QVERIFY(!blocker->isBlocking());
+        QCOMPARE(workspace.observerCount(), 0);
+        QCOMPARE(timerCount(owner), 0);
+
+        const int sweeps = workspace.runningApplicationsCalls();
+        workspace.launch(app(1, "com.x"));
+        QTest::qWait(30);
+        QVERIFY(workspace.terminateRequests().isEmpty());
+        QCOMPARE(workspace.runningApplicationsCalls(), sweeps);
+    }
+
+    void startTwiceRestartsCleanly() {
+        FakeWorkspace workspace;
+        QObject owner;
+        auto* blocker = new AppBlocker({"com.x"}, workspace, 2000ms, &owner);
+        blocker->start();
+        blocker->start();
+        QCOMPARE(workspace.observerCount(), 1);
+        QCOMPARE(timerCount(owner), 1);
+        QTimer* timer = owner.findChild<QTimer*>();
+        QVERIFY(timer->isActive());
+        QCOMPARE(timer->interval(), 2000);
+        QCOMPARE(timer->timerType(), Qt::PreciseTimer);
+
+        workspace.launch(app(1, "com.x", Policy::Prohibited));
+        QCOMPARE(workspace.terminateCount(1), 1);
+        blocker->stop();
+    }
+
+    // The owner normally stops first; if it does not, a later launch finds the
+    // blocker gone and does nothing.
+    void registrationOutlivingBlockerDoesNothing() {
+        FakeWorkspace workspace;
+        auto blocker = std::make_unique<AppBlocker>(QStringList{"com.x"}, workspace, 5ms);
+        blocker->start();
+        blocker.reset();
+        QCOMPARE(workspace.observerCount(), 1);
+        workspace.launch(app(1, "com.x"));
+        QTest::qWait(20);
+        QVERIFY(workspace.terminateRequests().isEmpty());
+    }
 };
-
-void TestAppBlocker::sweepAtStart_data() {
-    QTest::addColumn<QStringList>("list");
-    QTest::addColumn<QList<RunningApplication>>("running");
-    QTest::addColumn<QList<qint64>>("asked");
-
-    QTest::newRow("listed and running")
-        << QStringList{"com.x"} << QList{app(1, "com.x"), app(2, "com.y")} << QList<qint64>{1};
-    QTest::newRow("entry trimmed, case ignored on both sides")
-        << QStringList{" \tCom.Example.APP\n"} << QList{app(1, "com.EXAMPLE.app")}
-        << QList<qint64>{1};
-    QTest::newRow("identifier itself is not trimmed")
-        << QStringList{"com.x"} << QList{app(1, " com.x")} << QList<qint64>{};
-    QTest::newRow("no identifier")
-        << QStringList{"com.x"} << QList{app(1, std::nullopt)} << QList<qint64>{};
-    QTest::newRow("blank entry matches no empty identifier")
-        << QStringList{"  "} << QList{app(1, QString("")), app(2, std::nullopt)} << QList<qint64>{};
-    QTest::newRow("background-only skipped, accessory asked")
-        << QStringList{"com.x"}
-        << QList{app(1, "com.x", Policy::Prohibited), app(2, "com.x", Policy::Accessory),
-                 app(3, "com.x")}
-        << QList<qint64>{2, 3};
-    QTest::newRow("no prefix or pattern matching")
-        << QStringList{"com.x", "com.*"} << QList{app(1, "com.x.helper"), app(2, "com.xy")}
-        << QList<qint64>{};
-    QTest::newRow("empty list asks nothing")
-        << QStringList{} << QList{app(1, "com.x")} << QList<qint64>{};
-    QTest::newRow("duplicates collapse, order of the workspace")
-        << QStringList{"com.b", "COM.B", "com.a"} << QList{app(5, "com.a"), app(3, "com.b")}
-        << QList<qint64>{5, 3};
-}
-
-// Listed applications already running are asked before start returns.
-void TestAppBlocker::sweepAtStart() {
-    QFETCH(QStringList, list);
-    QFETCH(QList<RunningApplication>, running);
-    QFETCH(QList<qint64>, asked);
-    FakeWorkspace workspace;
-    workspace.setRunningApplications(running);
-    AppBlocker blocker(list, workspace);
-    QVERIFY(workspace.terminateRequests().isEmpty());
-    blocker.start();
-    QCOMPARE(workspace.terminatedPids(), asked);
-    QCOMPARE(workspace.observerCount(), 1);
-    blocker.stop();
-}
-
-void TestAppBlocker::launchDuringSession_data() {
-    QTest::addColumn<RunningApplication>("launched");
-    QTest::addColumn<int>("askedAtLaunch");
-    QTest::addColumn<int>("askedAfterSweeps"); // at least
-
-    QTest::newRow("listed regular") << app(7, "COM.X") << 1 << 3;
-    QTest::newRow("listed accessory") << app(7, "com.x", Policy::Accessory) << 1 << 3;
-    // The launch path ignores the policy; sweeps leave it alone.
-    QTest::newRow("listed background-only") << app(7, "com.x", Policy::Prohibited) << 1 << 1;
-    QTest::newRow("not listed") << app(7, "com.y") << 0 << 0;
-    QTest::newRow("no identifier") << app(7, std::nullopt) << 0 << 0;
-}
-
-void TestAppBlocker::launchDuringSession() {
-    QFETCH(RunningApplication, launched);
-    QFETCH(int, askedAtLaunch);
-    QFETCH(int, askedAfterSweeps);
-    FakeWorkspace workspace;
-    workspace.setQuitResponse(FakeWorkspace::QuitResponse::Declines);
-    AppBlocker blocker({"com.x"}, workspace, 5ms);
-    blocker.start();
-    QCOMPARE(workspace.terminateCount(7), 0);
-
-    workspace.launch(launched);
-    QCOMPARE(workspace.terminateCount(7), askedAtLaunch);
-    const int sweeps = workspace.runningApplicationsCalls();
-    QTRY_VERIFY(workspace.runningApplicationsCalls() >= sweeps + 4);
-    if (askedAfterSweeps > 1)
-        QVERIFY(workspace.terminateCount(7) >= askedAfterSweeps);
-    else
-        QCOMPARE(workspace.terminateCount(7), askedAfterSweeps);
-    blocker.stop();
-}
-
-// A refusal or an undelivered request is repeated by every sweep.
-void TestAppBlocker::declinedQuitAskedAgain() {
-    FakeWorkspace workspace;
-    workspace.setRunningApplications({app(1, "com.x"), app(2, "com.x"), app(3, "com.x")});
-    workspace.setQuitResponse(1, FakeWorkspace::QuitResponse::Declines);
-    workspace.setQuitResponse(2, FakeWorkspace::QuitResponse::Undelivered);
-    AppBlocker blocker({"com.x"}, workspace, 5ms);
-    blocker.start();
-    QCOMPARE(workspace.terminatedPids(), (QList<qint64>{1, 2, 3}));
-    QTRY_VERIFY(workspace.terminateCount(1) >= 3 && workspace.terminateCount(2) >= 3);
-    // The one that quit is not asked again.
-    QCOMPARE(workspace.terminateCount(3), 1);
-    blocker.stop();
-}
-
-void TestAppBlocker::stopEndsEverything() {
-    FakeWorkspace workspace;
-    QObject owner;
-    auto* blocker = new AppBlocker({"com.x"}, workspace, 5ms, &owner);
-    blocker->stop(); // before any start: harmless
-    blocker->start();
-    QVERIFY(blocker->isBlocking());
-    blocker->stop();
-    blocker->stop();
-    QVERIFY(!blocker->isBlocking());
-    QCOMPARE(workspace.observerCount(), 0);
-    QCOMPARE(timerCount(owner), 0);
-
-    const int sweeps = workspace.runningApplicationsCalls();
-    workspace.launch(app(1, "com.x"));
-    QTest::qWait(30);
-    QVERIFY(workspace.terminateRequests().isEmpty());
-    QCOMPARE(workspace.runningApplicationsCalls(), sweeps);
-}
-
-void TestAppBlocker::startTwiceRestartsCleanly() {
-    FakeWorkspace workspace;
-    QObject owner;
-    auto* blocker = new AppBlocker({"com.x"}, workspace, 2000ms, &owner);
-    blocker->start();
-    blocker->start();
-    QCOMPARE(workspace.observerCount(), 1);
-    QCOMPARE(timerCount(owner), 1);
-    QTimer* timer = owner.findChild<QTimer*>();
-    QVERIFY(timer->isActive());
-    QCOMPARE(timer->interval(), 2000);
-    QCOMPARE(timer->timerType(), Qt::PreciseTimer);
-
-    workspace.launch(app(1, "com.x", Policy::Prohibited));
-    QCOMPARE(workspace.terminateCount(1), 1);
-    blocker->stop();
-}
-
-// The owner normally stops first; if it does not, a later launch finds the
-// blocker gone and does nothing.
-void TestAppBlocker::registrationOutlivingBlockerDoesNothing() {
-    FakeWorkspace workspace;
-    auto blocker = std::make_unique<AppBlocker>(QStringList{"com.x"}, workspace, 5ms);
-    blocker->start();
-    blocker.reset();
-    QCOMPARE(workspace.observerCount(), 1);
-    workspace.launch(app(1, "com.x"));
-    QTest::qWait(20);
-    QVERIFY(workspace.terminateRequests().isEmpty());
-}
 
 QTEST_GUILESS_MAIN(TestAppBlocker)
 #include "tst_AppBlocker.moc"

@@ -110,414 +110,401 @@ class TestFocusSessionManager : public QObject {
     Q_OBJECT
 
 private slots:
-    void construction_data();
-    void construction();
-    void start_data();
-    void start();
-    void errorLineLastsUntilNextStart();
-    void stop_data();
-    void stop();
-    void countdown_data();
-    void countdown();
-    void fullSessionToZero();
-    void tickQueuedBeforeStopDoesNothing();
-    void startWhileActive();
-    void listEditing_data();
-    void listEditing();
-    void editingDuringSession();
-    void unwritableLocation();
-};
+    void construction_data() {
+        QTest::addColumn<std::optional<QByteArray>>("config");
+        QTest::addColumn<QStringList>("websites");
+        QTest::addColumn<QStringList>("apps");
 
-void TestFocusSessionManager::construction_data() {
-    QTest::addColumn<std::optional<QByteArray>>("config");
-    QTest::addColumn<QStringList>("websites");
-    QTest::addColumn<QStringList>("apps");
+        QTest::newRow("no file") << std::optional<QByteArray>() << QStringList() << QStringList();
+        QTest::newRow("taken as stored")
+            << std::optional(configBytes({" News.COM ", "a.com", "a.com"}, {"Com.X\n"}))
+            << QStringList{" News.COM ", "a.com", "a.com"} << QStringList{"Com.X\n"};
+    }
 
-    QTest::newRow("no file") << std::optional<QByteArray>() << QStringList() << QStringList();
-    QTest::newRow("taken as stored")
-        << std::optional(configBytes({" News.COM ", "a.com", "a.com"}, {"Com.X\n"}))
-        << QStringList{" News.COM ", "a.com", "a.com"} << QStringList{"Com.X\n"};
-}
-
-// Lists as stored, idle; neither the hosts file nor the configuration is touched.
-void TestFocusSessionManager::construction() {
-    QFETCH(std::optional<QByteArray>, config);
-    QFETCH(QStringList, websites);
-    QFETCH(QStringList, apps);
-    Rig rig(config);
-    const auto& m = *rig.manager;
-    QCOMPARE(m.websites(), websites);
-    QCOMPARE(m.appBundleIds(), apps);
-    QCOMPARE(m.statusMessage(), QString("Ready"));
-    QVERIFY(!m.errorMessage());
-    QVERIFY(!m.isSessionActive());
-    QVERIFY(rig.runner->commands().isEmpty());
-    QCOMPARE(rig.hosts(), kHostsWithOldSection);
-    QCOMPARE(QFileInfo::exists(rig.configPath), config.has_value());
-    if (config)
-        QCOMPARE(readAll(rig.configPath), *config);
-}
-
-void TestFocusSessionManager::start_data() {
-    QTest::addColumn<QStringList>("websites");
-    QTest::addColumn<QStringList>("apps");
-    QTest::addColumn<int>("minutes");
-    QTest::addColumn<QString>("failure");
-    QTest::addColumn<QStringList>("log");
-    QTest::addColumn<QString>("hostsAfter"); // unchanged, blocks, cleared
-    QTest::addColumn<int>("asked");          // quit requests to the running com.x
-
-    const QStringList startOk{"error=" + kNone, "active=1", "remaining=1500", "status=" + kActive};
-    auto failed = [](const QString& error) {
-        return QStringList{"error=" + kNone, "active=1",         "remaining=1500", "active=0",
-                           "remaining=0",    "status=" + kEnded, "error=" + error};
-    };
-    const QStringList web{"a.com"}, apps{"com.x"}, none;
-
-    QTest::newRow("zero minutes") << web << apps << 0 << "" << none << "unchanged" << 0;
-    QTest::newRow("negative minutes") << web << apps << -5 << "" << none << "unchanged" << 0;
-    QTest::newRow("both lists empty")
-        << none << none << 25 << "" << QStringList{"status=" + kAddFirst} << "unchanged" << 0;
-    QTest::newRow("websites only") << web << none << 25 << "" << startOk << "blocks" << 0;
-    QTest::newRow("apps only rewrites hosts without a section")
-        << none << apps << 25 << "" << startOk << "cleared" << 1;
-    QTest::newRow("both") << web << apps << 25 << "" << startOk << "blocks" << 1;
-    QTest::newRow("command fails")
-        << web << apps << 25 << "command"
-        << failed("Failed to write /etc/hosts: cp: cannot create regular file") << "unchanged" << 0;
-    QTest::newRow("prompt refused")
-        << none << apps << 25 << "refused"
-        << failed("Website blocking requires administrator permission to write /etc/hosts.")
-        << "unchanged" << 0;
-    QTest::newRow("runner cannot start, with text")
-        << web << none << 25 << "start:pkexec is missing" << failed("pkexec is missing")
-        << "unchanged" << 0;
-    QTest::newRow("error without description")
-        << web << apps << 25 << "start:" << failed("Unable to start focus mode.") << "unchanged"
-        << 0;
-}
-
-void TestFocusSessionManager::start() {
-    QFETCH(QStringList, websites);
-    QFETCH(QStringList, apps);
-    QFETCH(int, minutes);
-    QFETCH(QString, failure);
-    QFETCH(QStringList, log);
-    QFETCH(QString, hostsAfter);
-    QFETCH(int, asked);
-
-    Rig rig(configBytes(websites, apps));
-    rig.workspace->setRunningApplications({FakeWorkspace::app(1, "com.x")});
-    if (failure == "command")
-        rig.runner->failWith(1, "cp: cannot create regular file");
-    else if (failure == "refused")
-        rig.runner->failWith(126, "", true);
-    else if (failure.startsWith("start:"))
-        rig.runner->failToStartWith(failure.mid(6));
-
-    rig.manager->start(minutes);
-    QCOMPARE(rig.log, log);
-    QCOMPARE(rig.workspace->terminateCount(1), asked);
-    if (hostsAfter == "unchanged") {
+    // Lists as stored, idle; neither the hosts file nor the configuration is touched.
+    void construction() {
+        QFETCH(std::optional<QByteArray>, config);
+        QFETCH(QStringList, websites);
+        QFETCH(QStringList, apps);
+        Rig rig(config);
+        const auto& m = *rig.manager;
+        QCOMPARE(m.websites(), websites);
+        QCOMPARE(m.appBundleIds(), apps);
+        QCOMPARE(m.statusMessage(), QString("Ready"));
+        QVERIFY(!m.errorMessage());
+        QVERIFY(!m.isSessionActive());
+        QVERIFY(rig.runner->commands().isEmpty());
         QCOMPARE(rig.hosts(), kHostsWithOldSection);
-    } else {
-        QCOMPARE(rig.hosts().contains("old.com"), false);
-        QCOMPARE(rig.hosts().contains("# Tarnhollow:BEGIN"), hostsAfter == "blocks");
-        QCOMPARE(rig.hosts().contains("127.0.0.1 a.com"), hostsAfter == "blocks");
+        QCOMPARE(QFileInfo::exists(rig.configPath), config.has_value());
+        if (config)
+            QCOMPARE(readAll(rig.configPath), *config);
     }
-    // Active exactly when the countdown and the application blocker exist.
-    const bool active = rig.manager->isSessionActive();
-    QCOMPARE(active, log.endsWith("status=" + kActive));
-    QCOMPARE(rig.timers(), active ? 1 : 0);
-    QCOMPARE(rig.blockers(), active ? 1 : 0);
-    QCOMPARE(rig.workspace->observerCount(), active ? 1 : 0);
-    QCOMPARE(rig.manager->remainingSeconds(), active ? 1500 : 0);
-    // A start never saves.
-    QCOMPARE(readAll(rig.configPath), configBytes(websites, apps));
-}
 
-void TestFocusSessionManager::errorLineLastsUntilNextStart() {
-    Rig rig(configBytes({"a.com"}, {}));
-    rig.runner->failToStartWith("first failure");
-    rig.manager->start(5);
-    QCOMPARE(rig.error(), QString("first failure"));
-    rig.runner->succeed();
+    void start_data() {
+        QTest::addColumn<QStringList>("websites");
+        QTest::addColumn<QStringList>("apps");
+        QTest::addColumn<int>("minutes");
+        QTest::addColumn<QString>("failure");
+        QTest::addColumn<QStringList>("log");
+        QTest::addColumn<QString>("hostsAfter"); // unchanged, blocks, cleared
+        QTest::addColumn<int>("asked");          // quit requests to the running com.x
 
-    rig.manager->removeWebsite("a.com");
-    rig.manager->start(5);
-    rig.manager->start(0);
-    rig.manager->stop();
-    QCOMPARE(rig.manager->statusMessage(), kStopped);
-    QCOMPARE(rig.error(), QString("first failure"));
+        const QStringList startOk{"error=" + kNone, "active=1", "remaining=1500",
+                                  "status=" + kActive};
+        auto failed = [](const QString& error) {
+            return QStringList{"error=" + kNone, "active=1",         "remaining=1500", "active=0",
+                               "remaining=0",    "status=" + kEnded, "error=" + error};
+        };
+        const QStringList web{"a.com"}, apps{"com.x"}, none;
 
-    rig.manager->addWebsite("b.com");
-    rig.manager->start(5);
-    QCOMPARE(rig.error(), kNone);
-    QCOMPARE(rig.manager->statusMessage(), kActive);
-    rig.manager->stop();
-}
-
-void TestFocusSessionManager::stop_data() {
-    QTest::addColumn<bool>("startFirst");
-    QTest::addColumn<QString>("clearFailure");
-    QTest::addColumn<bool>("sectionRemoved");
-
-    QTest::newRow("active") << true << "" << true;
-    QTest::newRow("active, clean-up fails") << true << "command" << false;
-    QTest::newRow("active, runner cannot start") << true << "start" << false;
-    QTest::newRow("idle: the steps run all the same") << false << "" << true;
-}
-
-// Stopping always ends idle with "Focus session stopped."; a failed clean-up
-// leaves no trace beyond the block section staying in place.
-void TestFocusSessionManager::stop() {
-    QFETCH(bool, startFirst);
-    QFETCH(QString, clearFailure);
-    QFETCH(bool, sectionRemoved);
-
-    Rig rig(configBytes({"a.com"}, {"com.x"}));
-    if (startFirst)
-        rig.manager->start(5);
-    const QByteArray hostsBefore = rig.hosts();
-    if (clearFailure == "command")
-        rig.runner->failWith(1, "denied");
-    else if (clearFailure == "start")
-        rig.runner->failToStartWith("no runner");
-    rig.log.clear();
-
-    rig.manager->stop();
-    QCOMPARE(rig.log, (QStringList{"active=0", "remaining=0", "status=" + kStopped}));
-    QCOMPARE(rig.error(), kNone);
-    QCOMPARE(rig.timers(), 0);
-    QCOMPARE(rig.blockers(), 0);
-    QCOMPARE(rig.workspace->observerCount(), 0);
-    QCOMPARE(rig.hosts().contains("# Tarnhollow:BEGIN"), !sectionRemoved);
-    if (!sectionRemoved)
-        QCOMPARE(rig.hosts(), hostsBefore);
-
-    // Stopped means stopped: a listed launch is no longer acted on.
-    rig.workspace->launch(FakeWorkspace::app(9, "com.x"));
-    QCOMPARE(rig.workspace->terminateCount(9), 0);
-}
-
-void TestFocusSessionManager::countdown_data() {
-    QTest::addColumn<int>("minutes");
-    QTest::addColumn<int>("firings");
-    QTest::addColumn<QString>("shown");
-    QTest::newRow("59 s") << 1 << 1 << "00:59";
-    QTest::newRow("65 s") << 2 << 55 << "01:05";
-    QTest::newRow("60 min has no hours") << 60 << 0 << "60:00";
-    QTest::newRow("3599 s") << 60 << 1 << "59:59";
-}
-
-void TestFocusSessionManager::countdown() {
-    QFETCH(int, minutes);
-    QFETCH(int, firings);
-    QFETCH(QString, shown);
-    Rig rig(configBytes({}, {"com.x"}));
-    rig.manager->start(minutes);
-    for (int i = 0; i < firings; ++i)
-        rig.fire();
-    QCOMPARE(rig.manager->formatDuration(), shown);
-    QVERIFY(rig.manager->isSessionActive());
-}
-
-// A real timer, a short interval: every second is counted once, in order,
-// and the end cleans up like a stop.
-void TestFocusSessionManager::fullSessionToZero() {
-    Rig rig(configBytes({"a.com"}, {"com.x"}), 2ms);
-    rig.manager->start(1);
-    QVERIFY(rig.hosts().contains("127.0.0.1 a.com"));
-    QTRY_VERIFY_WITH_TIMEOUT(!rig.manager->isSessionActive(), 10000);
-
-    QStringList expected{"error=" + kNone, "active=1", "remaining=60", "status=" + kActive};
-    for (int s = 59; s >= 1; --s)
-        expected << QString("remaining=%1").arg(s);
-    expected << "remaining=0"
-             << "active=0"
-             << "remaining=0"
-             << "status=" + kStopped;
-    QCOMPARE(rig.log, expected);
-    QVERIFY(!rig.hosts().contains("# Tarnhollow:BEGIN"));
-    QCOMPARE(rig.timers(), 0);
-    QCOMPARE(rig.blockers(), 0);
-    QCOMPARE(rig.workspace->observerCount(), 0);
-
-    // Nothing keeps ticking afterwards.
-    rig.log.clear();
-    QTest::qWait(20);
-    QVERIFY(rig.log.isEmpty());
-}
-
-void TestFocusSessionManager::tickQueuedBeforeStopDoesNothing() {
-    Rig rig(configBytes({"a.com"}, {}));
-    rig.manager->start(1);
-    auto* timer = rig.manager->findChild<QTimer*>(QString(), Qt::FindDirectChildrenOnly);
-    QVERIFY(timer);
-    QCOMPARE(timer->timerType(), Qt::PreciseTimer);
-    QVERIFY(QMetaObject::invokeMethod(timer, "timeout"));
-    rig.manager->stop();
-    rig.log.clear();
-    QCoreApplication::sendPostedEvents();
-    QVERIFY(rig.log.isEmpty());
-    QCOMPARE(rig.manager->remainingSeconds(), 0);
-}
-
-// Starting over a running session replaces it; never two countdowns or two
-// application blockers. A failing restart ends it.
-void TestFocusSessionManager::startWhileActive() {
-    Rig rig(configBytes({"a.com"}, {"com.x"}));
-    rig.manager->start(1);
-    rig.manager->start(2);
-    QCOMPARE(rig.timers(), 1);
-    QCOMPARE(rig.blockers(), 1);
-    QCOMPARE(rig.workspace->observerCount(), 1);
-    QCOMPARE(rig.manager->remainingSeconds(), 120);
-    rig.fire();
-    QCOMPARE(rig.manager->remainingSeconds(), 119);
-
-    rig.runner->failWith(1, "nope");
-    rig.manager->start(3);
-    QVERIFY(!rig.manager->isSessionActive());
-    QCOMPARE(rig.manager->statusMessage(), kEnded);
-    QCOMPARE(rig.timers(), 0);
-    QCOMPARE(rig.blockers(), 0);
-    QCOMPARE(rig.workspace->observerCount(), 0);
-}
-
-void TestFocusSessionManager::listEditing_data() {
-    QTest::addColumn<QStringList>("storedWebsites");
-    QTest::addColumn<QStringList>("storedApps");
-    QTest::addColumn<QStringList>("edits"); // "+w text", "+a text", "-w entry", "-a entry"
-    QTest::addColumn<QStringList>("websites");
-    QTest::addColumn<QStringList>("apps");
-    QTest::addColumn<bool>("saved");
-    QTest::addColumn<int>("listSignals");
-
-    const QString cafe = QString::fromUtf8("caf\u00e9.fr");
-    const QString cafeDecomposed = QString::fromUtf8("cafe\u0301.fr");
-
-    QTest::newRow("website trimmed, lower-cased, appended")
-        << QStringList{"z.com"} << QStringList{} << QStringList{"+w  \tNews.EXAMPLE.com\n"}
-        << QStringList{"z.com", "news.example.com"} << QStringList{} << true << 1;
-    QTest::newRow("unicode white space and line breaks")
-        << QStringList{} << QStringList{}
-        << QStringList{QString::fromUtf8("+w\u3000\u00a0\u2003Bücher.DE\u2028\u0085\r\n")}
-        << QStringList{QString::fromUtf8("bücher.de")} << QStringList{} << true << 1;
-    QTest::newRow("zero-width space is not white space")
-        << QStringList{} << QStringList{} << QStringList{QString::fromUtf8("+w\u200bx.com")}
-        << QStringList{QString::fromUtf8("\u200bx.com")} << QStringList{} << true << 1;
-    QTest::newRow("website in other case is a duplicate")
-        << QStringList{"a.com"} << QStringList{} << QStringList{"+w A.COM "} << QStringList{"a.com"}
-        << QStringList{} << false << 0;
-    QTest::newRow("canonically equivalent is a duplicate")
-        << QStringList{cafe} << QStringList{cafeDecomposed}
-        << QStringList{"+w" + cafeDecomposed, "+a" + cafe} << QStringList{cafe}
-        << QStringList{cafeDecomposed} << false << 0;
-    QTest::newRow("white space only")
-        << QStringList{} << QStringList{}
-        << QStringList{QString::fromUtf8("+w \t\u2003\n"), "+a  ", "+w"} << QStringList{}
-        << QStringList{} << false << 0;
-    QTest::newRow("bundle id trimmed, case kept, other case added")
-        << QStringList{} << QStringList{"com.Apple.Safari"}
-        << QStringList{"+a com.apple.safari\n", "+a com.Apple.Safari"} << QStringList{}
-        << QStringList{"com.Apple.Safari", "com.apple.safari"} << true << 1;
-    QTest::newRow("removal ignores case, keeps order")
-        << QStringList{"a.com", "B.com", "c.com", "b.COM"} << QStringList{}
-        << QStringList{"-wb.com"} << QStringList{"a.com", "c.com"} << QStringList{} << true << 1;
-    QTest::newRow("removing what is not there still saves")
-        << QStringList{"a.com"} << QStringList{"com.x"} << QStringList{"-wnothing.com", "-anothing"}
-        << QStringList{"a.com"} << QStringList{"com.x"} << true << 2;
-    QTest::newRow("loaded upper-case entry: lower form added, removing either removes both")
-        << QStringList{"News.COM", "b.com"} << QStringList{}
-        << QStringList{"+wnews.com", "-wnews.com"} << QStringList{"b.com"} << QStringList{} << true
-        << 2;
-    QTest::newRow("loaded untrimmed and duplicate entries are kept")
-        << QStringList{" a.com ", "a.com", "a.com"} << QStringList{}
-        << QStringList{"+w a.com", "+w A.com "} << QStringList{" a.com ", "a.com", "a.com"}
-        << QStringList{} << false << 0;
-    QTest::newRow("removal compares the untrimmed entry")
-        << QStringList{" a.com ", "a.com", "a.com"} << QStringList{} << QStringList{"-w A.COM "}
-        << QStringList{"a.com", "a.com"} << QStringList{} << true << 1;
-}
-
-// Saved means both lists written in full right after the change; nothing
-// else writes the file.
-void TestFocusSessionManager::listEditing() {
-    QFETCH(QStringList, storedWebsites);
-    QFETCH(QStringList, storedApps);
-    QFETCH(QStringList, edits);
-    QFETCH(QStringList, websites);
-    QFETCH(QStringList, apps);
-    QFETCH(bool, saved);
-    QFETCH(int, listSignals);
-
-    Rig rig(configBytes(storedWebsites, storedApps));
-    QVERIFY(QFile::remove(rig.configPath));
-    rig.log.clear();
-    for (const QString& edit : edits) {
-        const QString op = edit.left(2);
-        const QString text = edit.mid(2);
-        if (op == "+w")
-            rig.manager->addWebsite(text);
-        else if (op == "+a")
-            rig.manager->addAppBundleId(text);
-        else if (op == "-w")
-            rig.manager->removeWebsite(text);
-        else
-            rig.manager->removeAppBundleId(text);
+        QTest::newRow("zero minutes") << web << apps << 0 << "" << none << "unchanged" << 0;
+        QTest::newRow("negative minutes") << web << apps << -5 << "" << none << "unchanged" << 0;
+        QTest::newRow("both lists empty")
+            << none << none << 25 << "" << QStringList{"status=" + kAddFirst} << "unchanged" << 0;
+        QTest::newRow("websites only") << web << none << 25 << "" << startOk << "blocks" << 0;
+        QTest::newRow("apps only rewrites hosts without a section")
+            << none << apps << 25 << "" << startOk << "cleared" << 1;
+        QTest::newRow("both") << web << apps << 25 << "" << startOk << "blocks" << 1;
+        QTest::newRow("command fails")
+            << web << apps << 25 << "command"
+            << failed("Failed to write /etc/hosts: cp: cannot create regular file") << "unchanged"
+            << 0;
+        QTest::newRow("prompt refused")
+            << none << apps << 25 << "refused"
+            << failed("Website blocking requires administrator permission to write /etc/hosts.")
+            << "unchanged" << 0;
+        QTest::newRow("runner cannot start, with text")
+            << web << none << 25 << "start:pkexec is missing" << failed("pkexec is missing")
+            << "unchanged" << 0;
+        QTest::newRow("error without description")
+            << web << apps << 25 << "start:" << failed("Unable to start focus mode.") << "unchanged"
+            << 0;
     }
-    QCOMPARE(rig.manager->websites(), websites);
-    QCOMPARE(rig.manager->appBundleIds(), apps);
-    QCOMPARE(rig.log.size(), listSignals);
-    QCOMPARE(QFileInfo::exists(rig.configPath), saved);
-    if (saved)
+
+    void start() {
+        QFETCH(QStringList, websites);
+        QFETCH(QStringList, apps);
+        QFETCH(int, minutes);
+        QFETCH(QString, failure);
+        QFETCH(QStringList, log);
+        QFETCH(QString, hostsAfter);
+        QFETCH(int, asked);
+
+        Rig rig(configBytes(websites, apps));
+        rig.workspace->setRunningApplications({FakeWorkspace::app(1, "com.x")});
+        if (failure == "command")
+            rig.runner->failWith(1, "cp: cannot create regular file");
+        else if (failure == "refused")
+            rig.runner->failWith(126, "", true);
+        else if (failure.startsWith("start:"))
+            rig.runner->failToStartWith(failure.mid(6));
+
+        rig.manager->start(minutes);
+        QCOMPARE(rig.log, log);
+        QCOMPARE(rig.workspace->terminateCount(1), asked);
+        if (hostsAfter == "unchanged") {
+            QCOMPARE(rig.hosts(), kHostsWithOldSection);
+        } else {
+            QCOMPARE(rig.hosts().contains("old.com"), false);
+            QCOMPARE(rig.hosts().contains("# Tarnhollow:BEGIN"), hostsAfter == "blocks");
+            QCOMPARE(rig.hosts().contains("127.0.0.1 a.com"), hostsAfter == "blocks");
+        }
+        // Active exactly when the countdown and the application blocker exist.
+        const bool active = rig.manager->isSessionActive();
+        QCOMPARE(active, log.endsWith("status=" + kActive));
+        QCOMPARE(rig.timers(), active ? 1 : 0);
+        QCOMPARE(rig.blockers(), active ? 1 : 0);
+        QCOMPARE(rig.workspace->observerCount(), active ? 1 : 0);
+        QCOMPARE(rig.manager->remainingSeconds(), active ? 1500 : 0);
+        // A start never saves.
         QCOMPARE(readAll(rig.configPath), configBytes(websites, apps));
-}
+    }
 
-// Edits are saved but do not reach the running session.
-void TestFocusSessionManager::editingDuringSession() {
-    Rig rig(configBytes({"a.com"}, {"com.x"}));
-    rig.manager->start(5);
-    rig.fire();
-    const QByteArray hosts = rig.hosts();
-    rig.log.clear();
+    void errorLineLastsUntilNextStart() {
+        Rig rig(configBytes({"a.com"}, {}));
+        rig.runner->failToStartWith("first failure");
+        rig.manager->start(5);
+        QCOMPARE(rig.error(), QString("first failure"));
+        rig.runner->succeed();
 
-    rig.manager->addAppBundleId("com.y");
-    rig.manager->removeAppBundleId("com.x");
-    rig.manager->removeWebsite("a.com");
-    rig.manager->addWebsite("b.com");
-    QCOMPARE(rig.log,
-             (QStringList{"apps=com.x,com.y", "apps=com.y", "websites=", "websites=b.com"}));
-    QCOMPARE(readAll(rig.configPath), configBytes({"b.com"}, {"com.y"}));
+        rig.manager->removeWebsite("a.com");
+        rig.manager->start(5);
+        rig.manager->start(0);
+        rig.manager->stop();
+        QCOMPARE(rig.manager->statusMessage(), kStopped);
+        QCOMPARE(rig.error(), QString("first failure"));
 
-    rig.workspace->launch(FakeWorkspace::app(1, "com.y"));
-    rig.workspace->launch(FakeWorkspace::app(2, "com.x"));
-    QCOMPARE(rig.workspace->terminatedPids(), QList<qint64>{2});
-    QCOMPARE(rig.hosts(), hosts);
-    QVERIFY(rig.manager->isSessionActive());
-    QCOMPARE(rig.manager->remainingSeconds(), 299);
+        rig.manager->addWebsite("b.com");
+        rig.manager->start(5);
+        QCOMPARE(rig.error(), kNone);
+        QCOMPARE(rig.manager->statusMessage(), kActive);
+        rig.manager->stop();
+    }
 
-    // Emptying both lists does not end the session.
-    rig.manager->removeWebsite("b.com");
-    rig.manager->removeAppBundleId("com.y");
-    QVERIFY(rig.manager->isSessionActive());
-    rig.manager->stop();
-}
+    void stop_data() {
+        QTest::addColumn<bool>("startFirst");
+        QTest::addColumn<QString>("clearFailure");
+        QTest::addColumn<bool>("sectionRemoved");
 
-// A location that cannot be written: the lists still change, silently.
-void TestFocusSessionManager::unwritableLocation() {
-    QTemporaryDir dir;
-    QVERIFY(writeAll(dir.filePath("file"), "x"));
-    Rig rig(std::nullopt, 1h, dir.filePath("file/focus-config.json"));
-    rig.manager->addWebsite("a.com");
-    rig.manager->addAppBundleId("com.x");
-    QCOMPARE(rig.manager->websites(), QStringList{"a.com"});
-    QCOMPARE(rig.manager->appBundleIds(), QStringList{"com.x"});
-    QCOMPARE(rig.manager->statusMessage(), QString("Ready"));
-    QVERIFY(!rig.manager->errorMessage());
-    QVERIFY(!QFileInfo::exists(rig.configPath));
-}
+        QTest::newRow("active") << true << "" << true;
+        QTest::newRow("active, clean-up fails") << true << "command" << false;
+        QTest::newRow("active, runner cannot start") << true << "start" << false;
+        QTest::newRow("idle: the steps run all the same") << false << "" << true;
+    }
+
+    // Stopping always ends idle with "Focus session stopped."; a failed clean-up
+    // leaves no trace beyond the block section staying in place.
+    void stop() {
+        QFETCH(bool, startFirst);
+        QFETCH(QString, clearFailure);
+        QFETCH(bool, sectionRemoved);
+
+        Rig rig(configBytes({"a.com"}, {"com.x"}));
+        if (startFirst)
+            rig.manager->start(5);
+        const QByteArray hostsBefore = rig.hosts();
+        if (clearFailure == "command")
+            rig.runner->failWith(1, "denied");
+        else if (clearFailure == "start")
+            rig.runner->failToStartWith("no runner");
+        rig.log.clear();
+
+        rig.manager->stop();
+        QCOMPARE(rig.log, (QStringList{"active=0", "remaining=0", "status=" + kStopped}));
+        QCOMPARE(rig.error(), kNone);
+        QCOMPARE(rig.timers(), 0);
+        QCOMPARE(rig.blockers(), 0);
+        QCOMPARE(rig.workspace->observerCount(), 0);
+        QCOMPARE(rig.hosts().contains("# Tarnhollow:BEGIN"), !sectionRemoved);
+        if (!sectionRemoved)
+            QCOMPARE(rig.hosts(), hostsBefore);
+
+        // Stopped means stopped: a listed launch is no longer acted on.
+        rig.workspace->launch(FakeWorkspace::app(9, "com.x"));
+        QCOMPARE(rig.workspace->terminateCount(9), 0);
+    }
+
+    void countdown_data() {
+        QTest::addColumn<int>("minutes");
+        QTest::addColumn<int>("firings");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("59 s") << 1 << 1 << "00:59";
+        QTest::newRow("65 s") << 2 << 55 << "01:05";
+        QTest::newRow("60 min has no hours") << 60 << 0 << "60:00";
+        QTest::newRow("3599 s") << 60 << 1 << "59:59";
+    }
+
+    void countdown() {
+        QFETCH(int, minutes);
+        QFETCH(int, firings);
+        QFETCH(QString, shown);
+        Rig rig(configBytes({}, {"com.x"}));
+        rig.manager->start(minutes);
+        for (int i = 0; i < firings; ++i)
+            rig.fire();
+        QCOMPARE(rig.manager->formatDuration(), shown);
+        QVERIFY(rig.manager->isSessionActive());
+    }
+
+    // A real timer, a short interval: every second is counted once, in order,
+    // and the end cleans up like a stop.
+    void fullSessionToZero() {
+        Rig rig(configBytes({"a.com"}, {"com.x"}), 2ms);
+        rig.manager->start(1);
+        QVERIFY(rig.hosts().contains("127.0.0.1 a.com"));
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.manager->isSessionActive(), 10000);
+
+        QStringList expected{"error=" + kNone, "active=1", "remaining=60", "status=" + kActive};
+        for (int s = 59; s >= 1; --s)
+            expected << QString("remaining=%1").arg(s);
+        expected << "remaining=0"
+                 << "active=0"
+                 << "remaining=0"
+                 << "status=" + kStopped;
+        QCOMPARE(rig.log, expected);
+        QVERIFY(!rig.hosts().contains("# Tarnhollow:BEGIN"));
+        QCOMPARE(rig.timers(), 0);
+        QCOMPARE(rig.blockers(), 0);
+        QCOMPARE(rig.workspace->observerCount(), 0);
+
+        // Nothing keeps ticking afterwards.
+        rig.log.clear();
+        QTest::qWait(20);
+        QVERIFY(rig.log.isEmpty());
+    }
+
+    void tickQueuedBeforeStopDoesNothing() {
+        Rig rig(configBytes({"a.com"}, {}));
+        rig.manager->start(1);
+        auto* timer = rig.manager->findChild<QTimer*>(QString(), Qt::FindDirectChildrenOnly);
+        QVERIFY(timer);
+        QCOMPARE(timer->timerType(), Qt::PreciseTimer);
+        QVERIFY(QMetaObject::invokeMethod(timer, "timeout"));
+        rig.manager->stop();
+        rig.log.clear();
+        QCoreApplication::sendPostedEvents();
+        QVERIFY(rig.log.isEmpty());
+        QCOMPARE(rig.manager->remainingSeconds(), 0);
+    }
+
+    // Starting over a running session replaces it; never two countdowns or two
+    // application blockers. A failing restart ends it.
+    void startWhileActive() {
+        Rig rig(configBytes({"a.com"}, {"com.x"}));
+        rig.manager->start(1);
+        rig.manager->start(2);
+        QCOMPARE(rig.timers(), 1);
+        QCOMPARE(rig.blockers(), 1);
+        QCOMPARE(rig.workspace->observerCount(), 1);
+        QCOMPARE(rig.manager->remainingSeconds(), 120);
+        rig.fire();
+        QCOMPARE(rig.manager->remainingSeconds(), 119);
+
+        rig.runner->failWith(1, "nope");
+        rig.manager->start(3);
+        QVERIFY(!rig.manager->isSessionActive());
+        QCOMPARE(rig.manager->statusMessage(), kEnded);
+        QCOMPARE(rig.timers(), 0);
+        QCOMPARE(rig.blockers(), 0);
+        QCOMPARE(rig.workspace->observerCount(), 0);
+    }
+
+    void listEditing_data() {
+        QTest::addColumn<QStringList>("storedWebsites");
+        QTest::addColumn<QStringList>("storedApps");
+        QTest::addColumn<QStringList>("edits"); // "+w text", "+a text", "-w entry", "-a entry"
+        QTest::addColumn<QStringList>("websites");
+        QTest::addColumn<QStringList>("apps");
+        QTest::addColumn<bool>("saved");
+        QTest::addColumn<int>("listSignals");
+
+        const QString cafe = QString::fromUtf8("caf\u00e9.fr");
+        const QString cafeDecomposed = QString::fromUtf8("cafe\u0301.fr");
+
+        QTest::newRow("website trimmed, lower-cased, appended")
+            << QStringList{"z.com"} << QStringList{} << QStringList{"+w  \tNews.EXAMPLE.com\n"}
+            << QStringList{"z.com", "news.example.com"} << QStringList{} << true << 1;
+        QTest::newRow("unicode white space and line breaks")
+            << QStringList{} << QStringList{}
+            << QStringList{QString::fromUtf8("+w\u3000\u00a0\u2003Bücher.DE\u2028\u0085\r\n")}
+            << QStringList{QString::fromUtf8("bücher.de")} << QStringList{} << true << 1;
+        QTest::newRow("zero-width space is not white space")
+            << QStringList{} << QStringList{} << QStringList{QString::fromUtf8("+w\u200bx.com")}
+            << QStringList{QString::fromUtf8("\u200bx.com")} << QStringList{} << true << 1;
+        QTest::newRow("website in other case is a duplicate")
+            << QStringList{"a.com"} << QStringList{} << QStringList{"+w A.COM "}
+            << QStringList{"a.com"} << QStringList{} << false << 0;
+        QTest::newRow("canonically equivalent is a duplicate")
+            << QStringList{cafe} << QStringList{cafeDecomposed}
+            << QStringList{"+w" + cafeDecomposed, "+a" + cafe} << QStringList{cafe}
+            << QStringList{cafeDecomposed} << false << 0;
+        QTest::newRow("white space only")
+            << QStringList{} << QStringList{}
+            << QStringList{QString::fromUtf8("+w \t\u2003\n"), "+a  ", "+w"} << QStringList{}
+            << QStringList{} << false << 0;
+        QTest::newRow("bundle id trimmed, case kept, other case added")
+            << QStringList{} << QStringList{"com.Apple.Safari"}
+            << QStringList{"+a com.apple.safari\n", "+a com.Apple.Safari"} << QStringList{}
+            << QStringList{"com.Apple.Safari", "com.apple.safari"} << true << 1;
+        QTest::newRow("removal ignores case, keeps order")
+            << QStringList{"a.com", "B.com", "c.com", "b.COM"} << QStringList{}
+            << QStringList{"-wb.com"} << QStringList{"a.com", "c.com"} << QStringList{} << true
+            << 1;
+        QTest::newRow("removing what is not there still saves")
+            << QStringList{"a.com"} << QStringList{"com.x"}
+            << QStringList{"-wnothing.com", "-anothing"} << QStringList{"a.com"}
+            << QStringList{"com.x"} << true << 2;
+        QTest::newRow("loaded upper-case entry: lower form added, removing either removes both")
+            << QStringList{"News.COM", "b.com"} << QStringList{}
+            << QStringList{"+wnews.com", "-wnews.com"} << QStringList{"b.com"} << QStringList{}
+            << true << 2;
+        QTest::newRow("loaded untrimmed and duplicate entries are kept")
+            << QStringList{" a.com ", "a.com", "a.com"} << QStringList{}
+            << QStringList{"+w a.com", "+w A.com "} << QStringList{" a.com ", "a.com", "a.com"}
+            << QStringList{} << false << 0;
+        QTest::newRow("removal compares the untrimmed entry")
+            << QStringList{" a.com ", "a.com", "a.com"} << QStringList{} << QStringList{"-w A.COM "}
+            << QStringList{"a.com", "a.com"} << QStringList{} << true << 1;
+    }
+
+    // Saved means both lists written in full right after the change; nothing
+    // else writes the file.
+    void listEditing() {
+        QFETCH(QStringList, storedWebsites);
+        QFETCH(QStringList, storedApps);
+        QFETCH(QStringList, edits);
+        QFETCH(QStringList, websites);
+        QFETCH(QStringList, apps);
+        QFETCH(bool, saved);
+        QFETCH(int, listSignals);
+
+        Rig rig(configBytes(storedWebsites, storedApps));
+        QVERIFY(QFile::remove(rig.configPath));
+        rig.log.clear();
+        for (const QString& edit : edits) {
+            const QString op = edit.left(2);
+            const QString text = edit.mid(2);
+            if (op == "+w")
+                rig.manager->addWebsite(text);
+            else if (op == "+a")
+                rig.manager->addAppBundleId(text);
+            else if (op == "-w")
+                rig.manager->removeWebsite(text);
+            else
+                rig.manager->removeAppBundleId(text);
+        }
+        QCOMPARE(rig.manager->websites(), websites);
+        QCOMPARE(rig.manager->appBundleIds(), apps);
+        QCOMPARE(rig.log.size(), listSignals);
+        QCOMPARE(QFileInfo::exists(rig.configPath), saved);
+        if (saved)
+            QCOMPARE(readAll(rig.configPath), configBytes(websites, apps));
+    }
+
+    // Edits are saved but do not reach the running session.
+    void editingDuringSession() {
+        Rig rig(configBytes({"a.com"}, {"com.x"}));
+        rig.manager->start(5);
+        rig.fire();
+        const QByteArray hosts = rig.hosts();
+        rig.log.clear();
+
+        rig.manager->addAppBundleId("com.y");
+        rig.manager->removeAppBundleId("com.x");
+        rig.manager->removeWebsite("a.com");
+        rig.manager->addWebsite("b.com");
+        QCOMPARE(rig.log,
+                 (QStringList{"apps=com.x,com.y", "apps=com.y", "websites=", "websites=b.com"}));
+        QCOMPARE(readAll(rig.configPath), configBytes({"b.com"}, {"com.y"}));
+
+        rig.workspace->launch(FakeWorkspace::app(1, "com.y"));
+        rig.workspace->launch(FakeWorkspace::app(2, "com.x"));
+        QCOMPARE(rig.workspace->terminatedPids(), QList<qint64>{2});
+        QCOMPARE(rig.hosts(), hosts);
+        QVERIFY(rig.manager->isSessionActive());
+        QCOMPARE(rig.manager->remainingSeconds(), 299);
+
+        // Emptying both lists does not end the session.
+        rig.manager->removeWebsite("b.com");
+        rig.manager->removeAppBundleId("com.y");
+        QVERIFY(rig.manager->isSessionActive());
+        rig.manager->stop();
+    }
+
+    // A location that cannot be written: the lists still change, silently.
+    void unwritableLocation() {
+        QTemporaryDir dir;
+        QVERIFY(writeAll(dir.filePath("file"), "x"));
+        Rig rig(std::nullopt, 1h, dir.filePath("file/focus-config.json"));
+        rig.manager->addWebsite("a.com");
+        rig.manager->addAppBundleId("com.x");
+        QCOMPARE(rig.manager->websites(), QStringList{"a.com"});
+        QCOMPARE(rig.manager->appBundleIds(), QStringList{"com.x"});
+        QCOMPARE(rig.manager->statusMessage(), QString("Ready"));
+        QVERIFY(!rig.manager->errorMessage());
+        QVERIFY(!QFileInfo::exists(rig.configPath));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestFocusSessionManager)
 #include "tst_FocusSessionManager.moc"

@@ -24,40 +24,39 @@ class EndToEndTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void sessionBlocksAndRestoresHosts();
-};
-
-void EndToEndTest::sessionBlocksAndRestoresHosts() {
-    if (geteuid() != 0) {
-        QSKIP("needs root to bind-mount a stand-in over /etc/hosts");
-    }
-    for (const char* tool :
-         {"unshare", "mount", "Xvfb", "xdotool", "getent", "dbus-daemon", "timeout"}) {
-        if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty()) {
-            QSKIP(qPrintable(QStringLiteral("%1 is not installed").arg(QLatin1String(tool))));
+    void sessionBlocksAndRestoresHosts() {
+        if (geteuid() != 0) {
+            QSKIP("needs root to bind-mount a stand-in over /etc/hosts");
         }
-    }
-    if (QProcess::execute(QStringLiteral("unshare"),
-                          {QStringLiteral("--mount"), QStringLiteral("--propagation"),
-                           QStringLiteral("private"), QStringLiteral("true")}) != 0) {
-        QSKIP("no private mount namespace here");
-    }
+        for (const char* tool :
+             {"unshare", "mount", "Xvfb", "xdotool", "getent", "dbus-daemon", "timeout"}) {
+            if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty()) {
+                QSKIP(qPrintable(QStringLiteral("%1 is not installed").arg(QLatin1String(tool))));
+            }
+        }
+        if (QProcess::execute(QStringLiteral("unshare"),
+                              {QStringLiteral("--mount"), QStringLiteral("--propagation"),
+                               QStringLiteral("private"), QStringLiteral("true")}) != 0) {
+            QSKIP("no private mount namespace here");
+        }
 
-    const QByteArray before = realHostsDigest();
-    QProcess run;
-    run.setProcessChannelMode(QProcess::MergedChannels);
-    run.start(QStringLiteral("timeout"),
-              {QStringLiteral("-k"), QStringLiteral("5"), QStringLiteral("150"),
-               QStringLiteral("unshare"), QStringLiteral("--mount"),
-               QStringLiteral("--propagation"), QStringLiteral("private"),
-               QStringLiteral("/bin/sh"), QStringLiteral(TARNHOLLOW_END_TO_END_SCRIPT),
-               QStringLiteral(TARNHOLLOW_EXECUTABLE)});
-    QVERIFY(run.waitForFinished(170000));
-    const QString output = QString::fromLocal8Bit(run.readAll());
-    QVERIFY2(run.exitStatus() == QProcess::NormalExit && run.exitCode() == 0, qPrintable(output));
-    QVERIFY2(output.contains(QLatin1String("end-to-end: ok")), qPrintable(output));
-    QCOMPARE(realHostsDigest(), before);
-}
+        const QByteArray before = realHostsDigest();
+        QProcess run;
+        run.setProcessChannelMode(QProcess::MergedChannels);
+        run.start(QStringLiteral("timeout"),
+                  {QStringLiteral("-k"), QStringLiteral("5"), QStringLiteral("150"),
+                   QStringLiteral("unshare"), QStringLiteral("--mount"),
+                   QStringLiteral("--propagation"), QStringLiteral("private"),
+                   QStringLiteral("/bin/sh"), QStringLiteral(TARNHOLLOW_END_TO_END_SCRIPT),
+                   QStringLiteral(TARNHOLLOW_EXECUTABLE)});
+        QVERIFY(run.waitForFinished(170000));
+        const QString output = QString::fromLocal8Bit(run.readAll());
+        QVERIFY2(run.exitStatus() == QProcess::NormalExit && run.exitCode() == 0,
+                 qPrintable(output));
+        QVERIFY2(output.contains(QLatin1String("end-to-end: ok")), qPrintable(output));
+        QCOMPARE(realHostsDigest(), before);
+    }
+};
 
 QTEST_GUILESS_MAIN(EndToEndTest)
 #include "tst_EndToEnd.moc"

@@ -92,293 +92,280 @@ class ContentViewTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void addsThroughTheController_data();
-    void addsThroughTheController();
-    void keysAddOnlyOnTheButton_data();
-    void keysAddOnlyOnTheButton();
-    void removesWithoutAsking_data();
-    void removesWithoutAsking();
-    void errorLineTakesSpaceOnlyWhilePresent();
-    void startStopButtonFollowsTheSession_data();
-    void startStopButtonFollowsTheSession();
-    void selectedSegmentReachesStart_data();
-    void selectedSegmentReachesStart();
-    void minimumSizeHoldsAndGrowsWithContent_data();
-    void minimumSizeHoldsAndGrowsWithContent();
-    void tabOrderRunsTopToBottom();
-    void everyControlIsNamed();
-};
+    void addsThroughTheController_data() {
+        QTest::addColumn<QString>("which");
+        QTest::addColumn<QStringList>("before");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("after");
+        QTest::addColumn<bool>("saved");
 
-void ContentViewTest::addsThroughTheController_data() {
-    QTest::addColumn<QString>("which");
-    QTest::addColumn<QStringList>("before");
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<QStringList>("after");
-    QTest::addColumn<bool>("saved");
+        QTest::newRow("empty field") << "websites" << QStringList() << "" << QStringList() << false;
+        QTest::newRow("spaces only")
+            << "websites" << QStringList() << "   " << QStringList() << false;
+        QTest::newRow("website trimmed, lower-cased")
+            << "websites" << QStringList() << "  Mail.Test " << QStringList{"mail.test"} << true;
+        QTest::newRow("refused duplicate") << "websites" << QStringList{"mail.test"} << "MAIL.test"
+                                           << QStringList{"mail.test"} << true;
+        QTest::newRow("markup shown verbatim") << "websites" << QStringList() << "<b>x</b>.test"
+                                               << QStringList{"<b>x</b>.test"} << true;
+        QTest::newRow("app keeps its case")
+            << "apps" << QStringList{"com.example.Editor"} << "com.example.editor"
+            << QStringList{"com.example.Editor", "com.example.editor"} << true;
+    }
 
-    QTest::newRow("empty field") << "websites" << QStringList() << "" << QStringList() << false;
-    QTest::newRow("spaces only") << "websites" << QStringList() << "   " << QStringList() << false;
-    QTest::newRow("website trimmed, lower-cased")
-        << "websites" << QStringList() << "  Mail.Test " << QStringList{"mail.test"} << true;
-    QTest::newRow("refused duplicate") << "websites" << QStringList{"mail.test"} << "MAIL.test"
-                                       << QStringList{"mail.test"} << true;
-    QTest::newRow("markup shown verbatim")
-        << "websites" << QStringList() << "<b>x</b>.test" << QStringList{"<b>x</b>.test"} << true;
-    QTest::newRow("app keeps its case")
-        << "apps" << QStringList{"com.example.Editor"} << "com.example.editor"
-        << QStringList{"com.example.Editor", "com.example.editor"} << true;
-}
+    void addsThroughTheController() {
+        QFETCH(QString, which);
+        QFETCH(QStringList, before);
+        QFETCH(QString, typed);
+        QFETCH(QStringList, after);
+        QFETCH(bool, saved);
 
-void ContentViewTest::addsThroughTheController() {
-    QFETCH(QString, which);
-    QFETCH(QStringList, before);
-    QFETCH(QString, typed);
-    QFETCH(QStringList, after);
-    QFETCH(bool, saved);
+        Harness harness;
+        FormCard* card = harness.card(which);
+        for (const QString& entry : before) {
+            card->inputField()->setText(entry);
+            QTest::mouseClick(card->addButton(), Qt::LeftButton);
+        }
+        QFile::remove(harness.configPath());
 
-    Harness harness;
-    FormCard* card = harness.card(which);
-    for (const QString& entry : before) {
-        card->inputField()->setText(entry);
+        card->inputField()->setText(typed);
         QTest::mouseClick(card->addButton(), Qt::LeftButton);
+
+        QCOMPARE(card->inputField()->text(), QString());
+        QCOMPARE(shownEntries(card), after);
+        QCOMPARE(showsNoEntriesText(card), after.isEmpty());
+        QCOMPARE(QFile::exists(harness.configPath()), saved && before != after);
     }
-    QFile::remove(harness.configPath());
 
-    card->inputField()->setText(typed);
-    QTest::mouseClick(card->addButton(), Qt::LeftButton);
-
-    QCOMPARE(card->inputField()->text(), QString());
-    QCOMPARE(shownEntries(card), after);
-    QCOMPARE(showsNoEntriesText(card), after.isEmpty());
-    QCOMPARE(QFile::exists(harness.configPath()), saved && before != after);
-}
-
-void ContentViewTest::keysAddOnlyOnTheButton_data() {
-    QTest::addColumn<bool>("onButton");
-    QTest::addColumn<int>("key");
-    QTest::newRow("Space on Add") << true << int(Qt::Key_Space);
-    QTest::newRow("Return on Add") << true << int(Qt::Key_Return);
-    QTest::newRow("Enter on Add") << true << int(Qt::Key_Enter);
-    QTest::newRow("Return in the field") << false << int(Qt::Key_Return);
-    QTest::newRow("Enter in the field") << false << int(Qt::Key_Enter);
-}
-
-void ContentViewTest::keysAddOnlyOnTheButton() {
-    QFETCH(bool, onButton);
-    QFETCH(int, key);
-    Harness harness;
-    harness.view->show();
-    QVERIFY(QTest::qWaitForWindowActive(harness.view.get()));
-    FormCard* card = harness.view->appsCard();
-    QWidget* target = onButton ? static_cast<QWidget*>(card->addButton()) : card->inputField();
-    card->inputField()->setText(QStringLiteral("org.example.Chat"));
-    target->setFocus();
-    QTest::keyClick(target, Qt::Key(key));
-    QCOMPARE(harness.manager().appBundleIds(),
-             onButton ? QStringList{"org.example.Chat"} : QStringList());
-    QCOMPARE(card->inputField()->text(), onButton ? QString() : QStringLiteral("org.example.Chat"));
-}
-
-void ContentViewTest::removesWithoutAsking_data() {
-    QTest::addColumn<QStringList>("before");
-    QTest::addColumn<int>("row");
-    QTest::addColumn<QStringList>("after");
-
-    QTest::newRow("middle of three")
-        << QStringList{"a.test", "b.test", "c.test"} << 1 << QStringList{"a.test", "c.test"};
-    QTest::newRow("the last one") << QStringList{"a.test"} << 0 << QStringList();
-}
-
-void ContentViewTest::removesWithoutAsking() {
-    QFETCH(QStringList, before);
-    QFETCH(int, row);
-    QFETCH(QStringList, after);
-
-    Harness harness;
-    harness.view->show();
-    for (const QString& entry : before) {
-        harness.manager().addWebsite(entry);
+    void keysAddOnlyOnTheButton_data() {
+        QTest::addColumn<bool>("onButton");
+        QTest::addColumn<int>("key");
+        QTest::newRow("Space on Add") << true << int(Qt::Key_Space);
+        QTest::newRow("Return on Add") << true << int(Qt::Key_Return);
+        QTest::newRow("Enter on Add") << true << int(Qt::Key_Enter);
+        QTest::newRow("Return in the field") << false << int(Qt::Key_Return);
+        QTest::newRow("Enter in the field") << false << int(Qt::Key_Enter);
     }
-    FormCard* card = harness.view->websitesCard();
-    QCOMPARE(showsNoEntriesText(card), false);
-    const QList<TrashButton*> buttons = card->findChildren<TrashButton*>();
-    QCOMPARE(buttons[row]->accessibleName(), QStringLiteral("Remove ") + before[row]);
-    QTest::mouseClick(buttons[row], Qt::LeftButton);
 
-    QCOMPARE(shownEntries(card), after);
-    QCOMPARE(showsNoEntriesText(card), after.isEmpty());
-    QCOMPARE(QApplication::activeModalWidget(), nullptr);
-    FocusStore store(harness.configPath());
-    QCOMPARE(store.load().value_or(FocusConfiguration{}).websites, after);
-}
-
-void ContentViewTest::errorLineTakesSpaceOnlyWhilePresent() {
-    Harness harness;
-    harness.view->show();
-    harness.manager().addWebsite(QStringLiteral("mail.test"));
-    QLabel* error = harness.view->errorLine();
-    const int heightWithout = harness.view->sizeHint().height();
-    QVERIFY(!error->isVisibleTo(harness.view.get()));
-
-    harness.runner->failWith(1, "cp: permission denied");
-    QTest::mouseClick(harness.view->sessionCard()->startStopButton(), Qt::LeftButton);
-    QVERIFY(harness.manager().hasErrorMessage());
-    QVERIFY(error->isVisibleTo(harness.view.get()));
-    QCOMPARE(error->text(), harness.manager().errorMessageText());
-    QVERIFY(harness.view->sizeHint().height() > heightWithout);
-
-    harness.runner->succeed();
-    QTest::mouseClick(harness.view->sessionCard()->startStopButton(), Qt::LeftButton);
-    QVERIFY(!harness.manager().hasErrorMessage());
-    QVERIFY(!error->isVisibleTo(harness.view.get()));
-    QCOMPARE(harness.view->sizeHint().height(), heightWithout);
-}
-
-void ContentViewTest::startStopButtonFollowsTheSession_data() {
-    QTest::addColumn<QStringList>("websites");
-    QTest::addColumn<int>("clicks");
-    QTest::addColumn<QString>("caption");
-    QTest::addColumn<int>("tint");
-    QTest::addColumn<QString>("status");
-
-    const int blue = int(ProminentButton::Tint::Blue);
-    const int red = int(ProminentButton::Tint::Red);
-    QTest::newRow("new window") << QStringList{"mail.test"} << 0 << "Start Focus Session" << blue
-                                << "Ready";
-    QTest::newRow("refused: lists empty") << QStringList() << 1 << "Start Focus Session" << blue
-                                          << "Add at least one website or app to block first.";
-    QTest::newRow("running") << QStringList{"mail.test"} << 1 << "Stop Session" << red
-                             << "Focus session active.";
-    QTest::newRow("stopped") << QStringList{"mail.test"} << 2 << "Start Focus Session" << blue
-                             << "Focus session stopped.";
-}
-
-void ContentViewTest::startStopButtonFollowsTheSession() {
-    QFETCH(QStringList, websites);
-    QFETCH(int, clicks);
-    QFETCH(QString, caption);
-    QFETCH(int, tint);
-    QFETCH(QString, status);
-
-    Harness harness;
-    for (const QString& entry : websites) {
-        harness.manager().addWebsite(entry);
+    void keysAddOnlyOnTheButton() {
+        QFETCH(bool, onButton);
+        QFETCH(int, key);
+        Harness harness;
+        harness.view->show();
+        QVERIFY(QTest::qWaitForWindowActive(harness.view.get()));
+        FormCard* card = harness.view->appsCard();
+        QWidget* target = onButton ? static_cast<QWidget*>(card->addButton()) : card->inputField();
+        card->inputField()->setText(QStringLiteral("org.example.Chat"));
+        target->setFocus();
+        QTest::keyClick(target, Qt::Key(key));
+        QCOMPARE(harness.manager().appBundleIds(),
+                 onButton ? QStringList{"org.example.Chat"} : QStringList());
+        QCOMPARE(card->inputField()->text(),
+                 onButton ? QString() : QStringLiteral("org.example.Chat"));
     }
-    ProminentButton* button = harness.view->sessionCard()->startStopButton();
-    for (int i = 0; i < clicks; ++i) {
-        QTest::mouseClick(button, Qt::LeftButton);
+
+    void removesWithoutAsking_data() {
+        QTest::addColumn<QStringList>("before");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QStringList>("after");
+
+        QTest::newRow("middle of three")
+            << QStringList{"a.test", "b.test", "c.test"} << 1 << QStringList{"a.test", "c.test"};
+        QTest::newRow("the last one") << QStringList{"a.test"} << 0 << QStringList();
     }
-    QCOMPARE(button->text(), caption);
-    QCOMPARE(int(button->tint()), tint);
-    QCOMPARE(harness.view->statusLine()->text(), status);
-    QVERIFY(button->isEnabled());
-}
 
-void ContentViewTest::selectedSegmentReachesStart_data() {
-    QTest::addColumn<int>("minutes");
-    QTest::addColumn<QString>("remaining");
-    QTest::newRow("untouched: 30") << 0 << "remaining: 30:00";
-    QTest::newRow("5") << 5 << "remaining: 05:00";
-    QTest::newRow("60") << 60 << "remaining: 60:00";
-}
+    void removesWithoutAsking() {
+        QFETCH(QStringList, before);
+        QFETCH(int, row);
+        QFETCH(QStringList, after);
 
-void ContentViewTest::selectedSegmentReachesStart() {
-    QFETCH(int, minutes);
-    QFETCH(QString, remaining);
+        Harness harness;
+        harness.view->show();
+        for (const QString& entry : before) {
+            harness.manager().addWebsite(entry);
+        }
+        FormCard* card = harness.view->websitesCard();
+        QCOMPARE(showsNoEntriesText(card), false);
+        const QList<TrashButton*> buttons = card->findChildren<TrashButton*>();
+        QCOMPARE(buttons[row]->accessibleName(), QStringLiteral("Remove ") + before[row]);
+        QTest::mouseClick(buttons[row], Qt::LeftButton);
 
-    Harness harness;
-    harness.manager().addWebsite(QStringLiteral("mail.test"));
-    SessionCard* card = harness.view->sessionCard();
-    QCOMPARE(card->focusMinutes(), 30);
-    QCOMPARE(card->remainingLabel()->text(), QStringLiteral("remaining: 00:00"));
-    if (minutes != 0) {
-        clickSegment(card, minutes);
+        QCOMPARE(shownEntries(card), after);
+        QCOMPARE(showsNoEntriesText(card), after.isEmpty());
+        QCOMPARE(QApplication::activeModalWidget(), nullptr);
+        FocusStore store(harness.configPath());
+        QCOMPARE(store.load().value_or(FocusConfiguration{}).websites, after);
     }
-    QTest::mouseClick(card->startStopButton(), Qt::LeftButton);
-    QCOMPARE(card->remainingLabel()->text(), remaining);
-    QCOMPARE(harness.manager().remainingSeconds(), qint64(minutes ? minutes : 30) * 60);
-}
 
-void ContentViewTest::minimumSizeHoldsAndGrowsWithContent_data() {
-    QTest::addColumn<int>("entries");
-    QTest::addColumn<bool>("longTexts"); // a long app entry and a long error
-    QTest::newRow("empty lists") << 0 << false;
-    QTest::newRow("many entries, long texts") << 15 << true;
-}
+    void errorLineTakesSpaceOnlyWhilePresent() {
+        Harness harness;
+        harness.view->show();
+        harness.manager().addWebsite(QStringLiteral("mail.test"));
+        QLabel* error = harness.view->errorLine();
+        const int heightWithout = harness.view->sizeHint().height();
+        QVERIFY(!error->isVisibleTo(harness.view.get()));
 
-void ContentViewTest::minimumSizeHoldsAndGrowsWithContent() {
-    QFETCH(int, entries);
-    QFETCH(bool, longTexts);
-    Harness harness;
-    for (int i = 0; i < entries; ++i)
-        harness.manager().addWebsite(QStringLiteral("site%1.test").arg(i));
-    if (longTexts) {
-        harness.manager().addAppBundleId("org.example." + QString(300, 'x'));
-        harness.runner->failWith(1, QByteArray(400, 'e').replace(40, 1, " ").replace(200, 1, " "));
+        harness.runner->failWith(1, "cp: permission denied");
+        QTest::mouseClick(harness.view->sessionCard()->startStopButton(), Qt::LeftButton);
+        QVERIFY(harness.manager().hasErrorMessage());
+        QVERIFY(error->isVisibleTo(harness.view.get()));
+        QCOMPARE(error->text(), harness.manager().errorMessageText());
+        QVERIFY(harness.view->sizeHint().height() > heightWithout);
+
+        harness.runner->succeed();
+        QTest::mouseClick(harness.view->sessionCard()->startStopButton(), Qt::LeftButton);
+        QVERIFY(!harness.manager().hasErrorMessage());
+        QVERIFY(!error->isVisibleTo(harness.view.get()));
+        QCOMPARE(harness.view->sizeHint().height(), heightWithout);
     }
-    harness.view->show();
-    QVERIFY(QTest::qWaitForWindowExposed(harness.view.get()));
-    harness.view->sessionCard()->startStopButton()->click();
-    harness.view->resize(100, 100);
-    QCoreApplication::processEvents();
-    const QSize size = harness.view->size();
-    // A long entry is cut rather than widening the window; a long error wraps.
-    QCOMPARE(size.width(), 640);
-    QVERIFY(size.height() >= 560);
-    const QLabel* error = harness.view->errorLine();
-    const QWidget* session = harness.view->sessionCard();
-    QVERIFY(session->geometry().bottom() <= size.height() - 20);
-    if (longTexts) {
-        QVERIFY(error->height() >= 2 * error->fontMetrics().height());
-        QVERIFY(error->geometry().bottom() < size.height());
-        QVERIFY(session->geometry().bottom() < error->geometry().top());
+
+    void startStopButtonFollowsTheSession_data() {
+        QTest::addColumn<QStringList>("websites");
+        QTest::addColumn<int>("clicks");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<int>("tint");
+        QTest::addColumn<QString>("status");
+
+        const int blue = int(ProminentButton::Tint::Blue);
+        const int red = int(ProminentButton::Tint::Red);
+        QTest::newRow("new window")
+            << QStringList{"mail.test"} << 0 << "Start Focus Session" << blue << "Ready";
+        QTest::newRow("refused: lists empty") << QStringList() << 1 << "Start Focus Session" << blue
+                                              << "Add at least one website or app to block first.";
+        QTest::newRow("running") << QStringList{"mail.test"} << 1 << "Stop Session" << red
+                                 << "Focus session active.";
+        QTest::newRow("stopped") << QStringList{"mail.test"} << 2 << "Start Focus Session" << blue
+                                 << "Focus session stopped.";
     }
-}
 
-void ContentViewTest::tabOrderRunsTopToBottom() {
-    Harness harness;
-    harness.view->show();
-    QVERIFY(QTest::qWaitForWindowActive(harness.view.get()));
-    harness.manager().addWebsite(QStringLiteral("a.test"));
-    harness.manager().addAppBundleId(QStringLiteral("org.example.Chat"));
-    harness.manager().addWebsite(QStringLiteral("b.test"));
+    void startStopButtonFollowsTheSession() {
+        QFETCH(QStringList, websites);
+        QFETCH(int, clicks);
+        QFETCH(QString, caption);
+        QFETCH(int, tint);
+        QFETCH(QString, status);
 
-    // The duration choice is one stop, on its selected segment.
-    QList<QWidget*> expected =
-        harness.view->websitesCard()->focusOrder() + harness.view->appsCard()->focusOrder();
-    SessionCard* card = harness.view->sessionCard();
-    expected << card->durationControl()->segments()[4] << card->startStopButton();
-    expected[0]->setFocus(Qt::TabFocusReason);
-    for (qsizetype i = 1; i < expected.size(); ++i) {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), expected[i]);
+        Harness harness;
+        for (const QString& entry : websites) {
+            harness.manager().addWebsite(entry);
+        }
+        ProminentButton* button = harness.view->sessionCard()->startStopButton();
+        for (int i = 0; i < clicks; ++i) {
+            QTest::mouseClick(button, Qt::LeftButton);
+        }
+        QCOMPARE(button->text(), caption);
+        QCOMPARE(int(button->tint()), tint);
+        QCOMPARE(harness.view->statusLine()->text(), status);
+        QVERIFY(button->isEnabled());
     }
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
-    QCOMPARE(card->focusMinutes(), 45);
-    QCOMPARE(QApplication::focusWidget(), card->durationControl()->segments()[5]);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
-    QCOMPARE(harness.manager().remainingSeconds(), qint64(45 * 60));
-}
 
-void ContentViewTest::everyControlIsNamed() {
-    Harness harness;
-    harness.manager().addWebsite(QStringLiteral("mail.test"));
-    harness.manager().addAppBundleId(QStringLiteral("org.example.Chat"));
-    const QList<QWidget*> controls = harness.view->findChildren<QWidget*>();
-    int named = 0;
-    for (QWidget* control : controls) {
-        if (qobject_cast<QAbstractButton*>(control) || qobject_cast<QLineEdit*>(control) ||
-            qobject_cast<SegmentedControl*>(control)) {
-            QVERIFY2(!control->accessibleName().isEmpty(), control->metaObject()->className());
-            ++named;
+    void selectedSegmentReachesStart_data() {
+        QTest::addColumn<int>("minutes");
+        QTest::addColumn<QString>("remaining");
+        QTest::newRow("untouched: 30") << 0 << "remaining: 30:00";
+        QTest::newRow("5") << 5 << "remaining: 05:00";
+        QTest::newRow("60") << 60 << "remaining: 60:00";
+    }
+
+    void selectedSegmentReachesStart() {
+        QFETCH(int, minutes);
+        QFETCH(QString, remaining);
+
+        Harness harness;
+        harness.manager().addWebsite(QStringLiteral("mail.test"));
+        SessionCard* card = harness.view->sessionCard();
+        QCOMPARE(card->focusMinutes(), 30);
+        QCOMPARE(card->remainingLabel()->text(), QStringLiteral("remaining: 00:00"));
+        if (minutes != 0) {
+            clickSegment(card, minutes);
+        }
+        QTest::mouseClick(card->startStopButton(), Qt::LeftButton);
+        QCOMPARE(card->remainingLabel()->text(), remaining);
+        QCOMPARE(harness.manager().remainingSeconds(), qint64(minutes ? minutes : 30) * 60);
+    }
+
+    void minimumSizeHoldsAndGrowsWithContent_data() {
+        QTest::addColumn<int>("entries");
+        QTest::addColumn<bool>("longTexts"); // a long app entry and a long error
+        QTest::newRow("empty lists") << 0 << false;
+        QTest::newRow("many entries, long texts") << 15 << true;
+    }
+
+    void minimumSizeHoldsAndGrowsWithContent() {
+        QFETCH(int, entries);
+        QFETCH(bool, longTexts);
+        Harness harness;
+        for (int i = 0; i < entries; ++i)
+            harness.manager().addWebsite(QStringLiteral("site%1.test").arg(i));
+        if (longTexts) {
+            harness.manager().addAppBundleId("org.example." + QString(300, 'x'));
+            harness.runner->failWith(1,
+                                     QByteArray(400, 'e').replace(40, 1, " ").replace(200, 1, " "));
+        }
+        harness.view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(harness.view.get()));
+        harness.view->sessionCard()->startStopButton()->click();
+        harness.view->resize(100, 100);
+        QCoreApplication::processEvents();
+        const QSize size = harness.view->size();
+        // A long entry is cut rather than widening the window; a long error wraps.
+        QCOMPARE(size.width(), 640);
+        QVERIFY(size.height() >= 560);
+        const QLabel* error = harness.view->errorLine();
+        const QWidget* session = harness.view->sessionCard();
+        QVERIFY(session->geometry().bottom() <= size.height() - 20);
+        if (longTexts) {
+            QVERIFY(error->height() >= 2 * error->fontMetrics().height());
+            QVERIFY(error->geometry().bottom() < size.height());
+            QVERIFY(session->geometry().bottom() < error->geometry().top());
         }
     }
-    QCOMPARE(named, 2 * 2 + 2 + 1 + 7 + 1);
-    QCOMPARE(harness.view->appsCard()->findChild<TrashButton*>()->accessibleName(),
-             QStringLiteral("Remove org.example.Chat"));
-}
+
+    void tabOrderRunsTopToBottom() {
+        Harness harness;
+        harness.view->show();
+        QVERIFY(QTest::qWaitForWindowActive(harness.view.get()));
+        harness.manager().addWebsite(QStringLiteral("a.test"));
+        harness.manager().addAppBundleId(QStringLiteral("org.example.Chat"));
+        harness.manager().addWebsite(QStringLiteral("b.test"));
+
+        // The duration choice is one stop, on its selected segment.
+        QList<QWidget*> expected =
+            harness.view->websitesCard()->focusOrder() + harness.view->appsCard()->focusOrder();
+        SessionCard* card = harness.view->sessionCard();
+        expected << card->durationControl()->segments()[4] << card->startStopButton();
+        expected[0]->setFocus(Qt::TabFocusReason);
+        for (qsizetype i = 1; i < expected.size(); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), expected[i]);
+        }
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+        QCOMPARE(card->focusMinutes(), 45);
+        QCOMPARE(QApplication::focusWidget(), card->durationControl()->segments()[5]);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QCOMPARE(harness.manager().remainingSeconds(), qint64(45 * 60));
+    }
+
+    void everyControlIsNamed() {
+        Harness harness;
+        harness.manager().addWebsite(QStringLiteral("mail.test"));
+        harness.manager().addAppBundleId(QStringLiteral("org.example.Chat"));
+        const QList<QWidget*> controls = harness.view->findChildren<QWidget*>();
+        int named = 0;
+        for (QWidget* control : controls) {
+            if (qobject_cast<QAbstractButton*>(control) || qobject_cast<QLineEdit*>(control) ||
+                qobject_cast<SegmentedControl*>(control)) {
+                QVERIFY2(!control->accessibleName().isEmpty(), control->metaObject()->className());
+                ++named;
+            }
+        }
+        QCOMPARE(named, 2 * 2 + 2 + 1 + 7 + 1);
+        QCOMPARE(harness.view->appsCard()->findChild<TrashButton*>()->accessibleName(),
+                 QStringLiteral("Remove org.example.Chat"));
+    }
+};
 
 QTEST_MAIN(ContentViewTest)
 #include "tst_ContentView.moc"

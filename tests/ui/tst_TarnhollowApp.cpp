@@ -16,65 +16,60 @@ class TarnhollowAppTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void windowSizeFollowsTheContent_data();
-    void windowSizeFollowsTheContent();
-    void windowsShareOnlyTheFile();
+    void initTestCase() {
+        QVERIFY(m_data.isValid());
+        qputenv("XDG_DATA_HOME", m_data.path().toLocal8Bit());
+    }
+
+    void windowSizeFollowsTheContent_data() {
+        QTest::addColumn<QSize>("requested");
+        QTest::addColumn<QSize>("expected");
+        QTest::newRow("too small") << QSize(300, 200) << QSize(640, 560);
+        QTest::newRow("larger") << QSize(1400, 1000) << QSize(1400, 1000);
+    }
+
+    void windowSizeFollowsTheContent() {
+        QFETCH(QSize, requested);
+        QFETCH(QSize, expected);
+
+        const std::unique_ptr<QWidget> window = TarnhollowApp().makeWindow();
+        auto* view = qobject_cast<ContentView*>(window.get());
+        QVERIFY(view);
+        QCOMPARE(window->size(), QSize(640, 560));
+        QCOMPARE(window->maximumSize(), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        window->resize(requested);
+        QTRY_COMPARE(window->size(), expected);
+
+        // Content keeps to the top and leading edge; the wide parts stretch.
+        const SessionCard* card = view->sessionCard();
+        QCOMPARE(view->websitesCard()->x(), 20);
+        QVERIFY(card->geometry().bottom() < 560);
+        QCOMPARE(card->width(), expected.width() - 40);
+        QCOMPARE(card->startStopButton()->width(), card->width());
+        QCOMPARE(card->remainingLabel()->geometry().right(), card->width() - 1);
+    }
+
+    void windowsShareOnlyTheFile() {
+        const TarnhollowApp app;
+        const std::unique_ptr<QWidget> first = app.makeWindow();
+        auto* firstView = qobject_cast<ContentView*>(first.get());
+        firstView->websitesCard()->inputField()->setText(QStringLiteral("mail.test"));
+        firstView->websitesCard()->addButton()->click();
+
+        const std::unique_ptr<QWidget> second = app.makeWindow();
+        auto* secondView = qobject_cast<ContentView*>(second.get());
+        QVERIFY(&secondView->manager() != &firstView->manager());
+        QCOMPARE(secondView->manager().websites(), QStringList{"mail.test"});
+        secondView->manager().addWebsite(QStringLiteral("news.test"));
+        QCOMPARE(firstView->manager().websites(), QStringList{"mail.test"});
+        QVERIFY(QFile::exists(m_data.filePath(QStringLiteral("Tarnhollow/focus-config.json"))));
+    }
 
 private:
     QTemporaryDir m_data;
 };
-
-void TarnhollowAppTest::initTestCase() {
-    QVERIFY(m_data.isValid());
-    qputenv("XDG_DATA_HOME", m_data.path().toLocal8Bit());
-}
-
-void TarnhollowAppTest::windowSizeFollowsTheContent_data() {
-    QTest::addColumn<QSize>("requested");
-    QTest::addColumn<QSize>("expected");
-    QTest::newRow("too small") << QSize(300, 200) << QSize(640, 560);
-    QTest::newRow("larger") << QSize(1400, 1000) << QSize(1400, 1000);
-}
-
-void TarnhollowAppTest::windowSizeFollowsTheContent() {
-    QFETCH(QSize, requested);
-    QFETCH(QSize, expected);
-
-    const std::unique_ptr<QWidget> window = TarnhollowApp().makeWindow();
-    auto* view = qobject_cast<ContentView*>(window.get());
-    QVERIFY(view);
-    QCOMPARE(window->size(), QSize(640, 560));
-    QCOMPARE(window->maximumSize(), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    window->resize(requested);
-    QTRY_COMPARE(window->size(), expected);
-
-    // Content keeps to the top and leading edge; the wide parts stretch.
-    const SessionCard* card = view->sessionCard();
-    QCOMPARE(view->websitesCard()->x(), 20);
-    QVERIFY(card->geometry().bottom() < 560);
-    QCOMPARE(card->width(), expected.width() - 40);
-    QCOMPARE(card->startStopButton()->width(), card->width());
-    QCOMPARE(card->remainingLabel()->geometry().right(), card->width() - 1);
-}
-
-void TarnhollowAppTest::windowsShareOnlyTheFile() {
-    const TarnhollowApp app;
-    const std::unique_ptr<QWidget> first = app.makeWindow();
-    auto* firstView = qobject_cast<ContentView*>(first.get());
-    firstView->websitesCard()->inputField()->setText(QStringLiteral("mail.test"));
-    firstView->websitesCard()->addButton()->click();
-
-    const std::unique_ptr<QWidget> second = app.makeWindow();
-    auto* secondView = qobject_cast<ContentView*>(second.get());
-    QVERIFY(&secondView->manager() != &firstView->manager());
-    QCOMPARE(secondView->manager().websites(), QStringList{"mail.test"});
-    secondView->manager().addWebsite(QStringLiteral("news.test"));
-    QCOMPARE(firstView->manager().websites(), QStringList{"mail.test"});
-    QVERIFY(QFile::exists(m_data.filePath(QStringLiteral("Tarnhollow/focus-config.json"))));
-}
 
 QTEST_MAIN(TarnhollowAppTest)
 #include "tst_TarnhollowApp.moc"
