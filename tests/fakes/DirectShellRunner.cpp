@@ -10,7 +10,7 @@ Result<RunnerOutcome, PlatformError> DirectShellRunner::run(const QString& comma
         return *m_outcome;
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), commandLine});
+    process.start("/bin/sh", {"-c", commandLine});
     if (!process.waitForStarted(-1))
         return PlatformError{process.errorString()};
     process.waitForFinished(-1);

@@ -36,7 +36,7 @@ private slots:
     void applyResolveClear() {
         if (geteuid() != 0)
             QSKIP("needs root to create a private mount namespace");
-        const QByteArray realBefore = readAll(QStringLiteral("/etc/hosts"));
+        const QByteArray realBefore = readAll("/etc/hosts");
         QTemporaryDir dir;
         const QString hosts = dir.filePath("hosts");
         const QByteArray original =
@@ -71,7 +71,7 @@ private slots:
         QVERIFY(applied.endsWith("127.0.0.1 www.c.test\n# Tarnhollow:END"));
         QCOMPARE(readAll(hosts), original);
         QCOMPARE(int(QFile(hosts).permissions()) & 0x7077, 0x6044);
-        QCOMPARE(readAll(QStringLiteral("/etc/hosts")), realBefore);
+        QCOMPARE(readAll("/etc/hosts"), realBefore);
     }
 };
 

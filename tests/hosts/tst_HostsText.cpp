@@ -4,8 +4,8 @@
 
 namespace {
 
-const QString kBegin = QStringLiteral("# Tarnhollow:BEGIN");
-const QString kEnd = QStringLiteral("# Tarnhollow:END");
+const QString kBegin = "# Tarnhollow:BEGIN";
+const QString kEnd = "# Tarnhollow:END";
 
 QByteArray stripped(const QByteArray& text) {
     return HostsText::stripExistingBlockSection(text, kBegin.toUtf8(), kEnd.toUtf8());
@@ -53,8 +53,7 @@ private slots:
         QTest::addColumn<QStringList>("expected");
 
         const QDateTime utc(QDate(2026, 12, 6), QTime(1, 8, 26), Qt::UTC);
-        const QString dateLine =
-            QStringLiteral("# Added by Tarnhollow on 2026-12-06 01:08:26 +0000");
+        const QString dateLine = "# Added by Tarnhollow on 2026-12-06 01:08:26 +0000";
         QTest::newRow("one name")
             << QStringList{"n.test"} << utc
             << QStringList{"", kBegin, dateLine, "127.0.0.1 n.test", "127.0.0.1 www.n.test", kEnd};

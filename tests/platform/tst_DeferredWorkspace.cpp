@@ -19,7 +19,7 @@ private slots:
     void createdOnceAtFirstUse() {
         QFETCH(int, operation);
         QFETCH(bool, creates);
-        const RunningApplication chat = FakeWorkspace::app(7, QStringLiteral("org.example.Chat"));
+        const RunningApplication chat = FakeWorkspace::app(7, "org.example.Chat");
         int created = 0;
         FakeWorkspace* fake = nullptr;
         DeferredWorkspace workspace([&] {

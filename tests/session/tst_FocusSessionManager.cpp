@@ -21,11 +21,11 @@ namespace {
 const QByteArray kHostsWithOldSection = "127.0.0.1 localhost\n\n# Tarnhollow:BEGIN\n"
                                         "# Blocked sites - 2020-01-01\n127.0.0.1 old.com\n"
                                         "127.0.0.1 www.old.com\n# Tarnhollow:END\n";
-const QString kNone = QStringLiteral("<none>");
-const QString kActive = QStringLiteral("Focus session active.");
-const QString kStopped = QStringLiteral("Focus session stopped.");
-const QString kEnded = QStringLiteral("Focus session ended.");
-const QString kAddFirst = QStringLiteral("Add at least one website or app to block first.");
+const QString kNone = "<none>";
+const QString kActive = "Focus session active.";
+const QString kStopped = "Focus session stopped.";
+const QString kEnded = "Focus session ended.";
+const QString kAddFirst = "Add at least one website or app to block first.";
 
 QByteArray readAll(const QString& path) {
     QFile file(path);

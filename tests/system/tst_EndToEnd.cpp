@@ -9,7 +9,7 @@
 namespace {
 
 QByteArray realHostsDigest() {
-    QFile hosts(QStringLiteral("/etc/hosts"));
+    QFile hosts("/etc/hosts");
     if (!hosts.open(QIODevice::ReadOnly)) {
         return {};
     }
@@ -34,26 +34,21 @@ private slots:
                 QSKIP(qPrintable(QStringLiteral("%1 is not installed").arg(QLatin1String(tool))));
             }
         }
-        if (QProcess::execute(QStringLiteral("unshare"),
-                              {QStringLiteral("--mount"), QStringLiteral("--propagation"),
-                               QStringLiteral("private"), QStringLiteral("true")}) != 0) {
+        if (QProcess::execute("unshare", {"--mount", "--propagation", "private", "true"}) != 0) {
             QSKIP("no private mount namespace here");
         }
 
         const QByteArray before = realHostsDigest();
         QProcess run;
         run.setProcessChannelMode(QProcess::MergedChannels);
-        run.start(QStringLiteral("timeout"),
-                  {QStringLiteral("-k"), QStringLiteral("5"), QStringLiteral("150"),
-                   QStringLiteral("unshare"), QStringLiteral("--mount"),
-                   QStringLiteral("--propagation"), QStringLiteral("private"),
-                   QStringLiteral("/bin/sh"), QStringLiteral(TARNHOLLOW_END_TO_END_SCRIPT),
-                   QStringLiteral(TARNHOLLOW_EXECUTABLE)});
+        run.start("timeout", {"-k", "5", "150", "unshare", "--mount", "--propagation", "private",
+                              "/bin/sh", QStringLiteral(TARNHOLLOW_END_TO_END_SCRIPT),
+                              QStringLiteral(TARNHOLLOW_EXECUTABLE)});
         QVERIFY(run.waitForFinished(170000));
         const QString output = QString::fromLocal8Bit(run.readAll());
         QVERIFY2(run.exitStatus() == QProcess::NormalExit && run.exitCode() == 0,
                  qPrintable(output));
-        QVERIFY2(output.contains(QLatin1String("end-to-end: ok")), qPrintable(output));
+        QVERIFY2(output.contains("end-to-end: ok"), qPrintable(output));
         QCOMPARE(realHostsDigest(), before);
     }
 };

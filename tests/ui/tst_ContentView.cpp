@@ -30,7 +30,7 @@ const QByteArray originalHosts = "127.0.0.1 localhost\n::1 localhost\n";
 // A view on a controller that touches only a temporary directory.
 struct Harness {
     explicit Harness(std::chrono::milliseconds countdown = 1h) {
-        QFile hosts(dir.filePath(QStringLiteral("hosts")));
+        QFile hosts(dir.filePath("hosts"));
         if (hosts.open(QIODevice::WriteOnly)) {
             hosts.write(originalHosts);
         }
@@ -47,10 +47,10 @@ struct Harness {
         view = std::make_unique<ContentView>(std::move(manager));
     }
 
-    QString configPath() const { return dir.filePath(QStringLiteral("focus-config.json")); }
+    QString configPath() const { return dir.filePath("focus-config.json"); }
     FocusSessionManager& manager() const { return view->manager(); }
     FormCard* card(const QString& which) const {
-        return which == QLatin1String("websites") ? view->websitesCard() : view->appsCard();
+        return which == "websites" ? view->websitesCard() : view->appsCard();
     }
 
     QTemporaryDir dir;
@@ -71,7 +71,7 @@ QStringList shownEntries(const FormCard* card) {
 
 bool showsNoEntriesText(const FormCard* card) {
     for (const QLabel* label : card->findChildren<QLabel*>()) {
-        if (label->text() == QLatin1String("No entries yet.")) {
+        if (label->text() == "No entries yet.") {
             return label->isVisibleTo(card);
         }
     }
@@ -155,13 +155,12 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(harness.view.get()));
         FormCard* card = harness.view->appsCard();
         QWidget* target = onButton ? static_cast<QWidget*>(card->addButton()) : card->inputField();
-        card->inputField()->setText(QStringLiteral("org.example.Chat"));
+        card->inputField()->setText("org.example.Chat");
         target->setFocus();
         QTest::keyClick(target, Qt::Key(key));
         QCOMPARE(harness.manager().appBundleIds(),
                  onButton ? QStringList{"org.example.Chat"} : QStringList());
-        QCOMPARE(card->inputField()->text(),
-                 onButton ? QString() : QStringLiteral("org.example.Chat"));
+        QCOMPARE(card->inputField()->text(), onButton ? QString() : "org.example.Chat");
     }
 
     void removesWithoutAsking_data() {
@@ -187,7 +186,7 @@ private slots:
         FormCard* card = harness.view->websitesCard();
         QCOMPARE(showsNoEntriesText(card), false);
         const QList<TrashButton*> buttons = card->findChildren<TrashButton*>();
-        QCOMPARE(buttons[row]->accessibleName(), QStringLiteral("Remove ") + before[row]);
+        QCOMPARE(buttons[row]->accessibleName(), "Remove " + before[row]);
         QTest::mouseClick(buttons[row], Qt::LeftButton);
 
         QCOMPARE(shownEntries(card), after);
@@ -200,7 +199,7 @@ private slots:
     void errorLineTakesSpaceOnlyWhilePresent() {
         Harness harness;
         harness.view->show();
-        harness.manager().addWebsite(QStringLiteral("mail.test"));
+        harness.manager().addWebsite("mail.test");
         QLabel* error = harness.view->errorLine();
         const int heightWithout = harness.view->sizeHint().height();
         QVERIFY(!error->isVisibleTo(harness.view.get()));
@@ -272,10 +271,10 @@ private slots:
         QFETCH(QString, remaining);
 
         Harness harness;
-        harness.manager().addWebsite(QStringLiteral("mail.test"));
+        harness.manager().addWebsite("mail.test");
         SessionCard* card = harness.view->sessionCard();
         QCOMPARE(card->focusMinutes(), 30);
-        QCOMPARE(card->remainingLabel()->text(), QStringLiteral("remaining: 00:00"));
+        QCOMPARE(card->remainingLabel()->text(), "remaining: 00:00");
         if (minutes != 0) {
             clickSegment(card, minutes);
         }
@@ -325,9 +324,9 @@ private slots:
         Harness harness;
         harness.view->show();
         QVERIFY(QTest::qWaitForWindowActive(harness.view.get()));
-        harness.manager().addWebsite(QStringLiteral("a.test"));
-        harness.manager().addAppBundleId(QStringLiteral("org.example.Chat"));
-        harness.manager().addWebsite(QStringLiteral("b.test"));
+        harness.manager().addWebsite("a.test");
+        harness.manager().addAppBundleId("org.example.Chat");
+        harness.manager().addWebsite("b.test");
 
         // The duration choice is one stop, on its selected segment.
         QList<QWidget*> expected =
@@ -350,8 +349,8 @@ private slots:
 
     void everyControlIsNamed() {
         Harness harness;
-        harness.manager().addWebsite(QStringLiteral("mail.test"));
-        harness.manager().addAppBundleId(QStringLiteral("org.example.Chat"));
+        harness.manager().addWebsite("mail.test");
+        harness.manager().addAppBundleId("org.example.Chat");
         const QList<QWidget*> controls = harness.view->findChildren<QWidget*>();
         int named = 0;
         for (QWidget* control : controls) {
@@ -363,7 +362,7 @@ private slots:
         }
         QCOMPARE(named, 2 * 2 + 2 + 1 + 7 + 1);
         QCOMPARE(harness.view->appsCard()->findChild<TrashButton*>()->accessibleName(),
-                 QStringLiteral("Remove org.example.Chat"));
+                 "Remove org.example.Chat");
     }
 };
 

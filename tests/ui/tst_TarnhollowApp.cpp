@@ -55,16 +55,16 @@ private slots:
         const TarnhollowApp app;
         const std::unique_ptr<QWidget> first = app.makeWindow();
         auto* firstView = qobject_cast<ContentView*>(first.get());
-        firstView->websitesCard()->inputField()->setText(QStringLiteral("mail.test"));
+        firstView->websitesCard()->inputField()->setText("mail.test");
         firstView->websitesCard()->addButton()->click();
 
         const std::unique_ptr<QWidget> second = app.makeWindow();
         auto* secondView = qobject_cast<ContentView*>(second.get());
         QVERIFY(&secondView->manager() != &firstView->manager());
         QCOMPARE(secondView->manager().websites(), QStringList{"mail.test"});
-        secondView->manager().addWebsite(QStringLiteral("news.test"));
+        secondView->manager().addWebsite("news.test");
         QCOMPARE(firstView->manager().websites(), QStringList{"mail.test"});
-        QVERIFY(QFile::exists(m_data.filePath(QStringLiteral("Tarnhollow/focus-config.json"))));
+        QVERIFY(QFile::exists(m_data.filePath("Tarnhollow/focus-config.json")));
     }
 
 private:

@@ -71,9 +71,9 @@ bool FakeApp::waitForEvent(const QString& event, int count, int timeoutMs) const
 }
 
 WorkspaceFixture::WorkspaceFixture() {
-    QDir().mkpath(m_dir.filePath(QStringLiteral("share/applications")));
-    QDir().mkpath(m_dir.filePath(QStringLiteral("home/applications")));
-    QDir().mkpath(m_dir.filePath(QStringLiteral("services")));
+    QDir().mkpath(m_dir.filePath("share/applications"));
+    QDir().mkpath(m_dir.filePath("home/applications"));
+    QDir().mkpath(m_dir.filePath("services"));
 }
 
 void WorkspaceFixture::stopApps() {
@@ -102,32 +102,28 @@ WorkspaceFixture::~WorkspaceFixture() {
 }
 
 QString WorkspaceFixture::startDisplay() {
-    const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+    const QString xvfb = QStandardPaths::findExecutable("Xvfb");
     if (xvfb.isEmpty())
-        return QStringLiteral("Xvfb is not installed");
+        return "Xvfb is not installed";
     m_xvfb = std::make_unique<QProcess>();
     m_xvfb->setProcessChannelMode(QProcess::SeparateChannels);
     // -displayfd picks a free display and prints its number once it is up.
-    m_xvfb->start(xvfb,
-                  {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
-                   QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
-                   QStringLiteral("320x240x24")});
+    m_xvfb->start(xvfb, {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "320x240x24"});
     const QString number = readLineFrom(*m_xvfb, 10000);
     if (number.isEmpty())
-        return QStringLiteral("Xvfb did not start: ") +
-               QString::fromUtf8(m_xvfb->readAllStandardError());
+        return "Xvfb did not start: " + QString::fromUtf8(m_xvfb->readAllStandardError());
     m_display = u':' + number;
     return {};
 }
 
 QString WorkspaceFixture::startBus() {
-    const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
+    const QString daemon = QStandardPaths::findExecutable("dbus-daemon");
     if (daemon.isEmpty())
-        return QStringLiteral("dbus-daemon is not installed");
-    const QString config = m_dir.filePath(QStringLiteral("bus.conf"));
+        return "dbus-daemon is not installed";
+    const QString config = m_dir.filePath("bus.conf");
     QFile file(config);
     if (!file.open(QIODevice::WriteOnly))
-        return QStringLiteral("cannot write the bus configuration");
+        return "cannot write the bus configuration";
     file.write(
         QStringLiteral(
             R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
@@ -144,19 +140,17 @@ QString WorkspaceFixture::startBus() {
   </policy>
 </busconfig>
 )")
-            .arg(m_dir.path(), m_dir.filePath(QStringLiteral("services")))
+            .arg(m_dir.path(), m_dir.filePath("services"))
             .toUtf8());
     file.close();
     m_dbus = std::make_unique<QProcess>();
-    m_dbus->start(daemon, {QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"),
-                           QStringLiteral("--print-address=1")});
+    m_dbus->start(daemon, {"--config-file=" + config, "--nofork", "--print-address=1"});
     m_busAddress = readLineFrom(*m_dbus, 10000);
     if (m_busAddress.isEmpty())
-        return QStringLiteral("dbus-daemon did not start: ") +
-               QString::fromUtf8(m_dbus->readAllStandardError());
-    m_busName = QStringLiteral("tarnhollow-test-") + QUuid::createUuid().toString(QUuid::Id128);
+        return "dbus-daemon did not start: " + QString::fromUtf8(m_dbus->readAllStandardError());
+    m_busName = "tarnhollow-test-" + QUuid::createUuid().toString(QUuid::Id128);
     if (!QDBusConnection::connectToBus(m_busAddress, m_busName).isConnected())
-        return QStringLiteral("cannot connect to the test bus");
+        return "cannot connect to the test bus";
     return {};
 }
 
@@ -166,7 +160,7 @@ QString WorkspaceFixture::uniqueId(const QString& tag) {
 }
 
 QString WorkspaceFixture::entryPath(const QString& id) const {
-    return m_dir.filePath(QStringLiteral("share/applications/") + id + ".desktop");
+    return m_dir.filePath("share/applications/" + id + ".desktop");
 }
 
 void WorkspaceFixture::writeApplicationEntry(const QString& id, const QString& exec,
@@ -179,7 +173,7 @@ void WorkspaceFixture::writeApplicationEntry(const QString& id, const QString& e
 }
 
 QString WorkspaceFixture::copyOfHelper(const QString& name) {
-    const QString path = m_dir.filePath(QStringLiteral("bin/") + name);
+    const QString path = m_dir.filePath("bin/" + name);
     QDir().mkpath(QFileInfo(path).path());
     QFile::copy(helper(), path);
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -188,13 +182,13 @@ QString WorkspaceFixture::copyOfHelper(const QString& name) {
 
 QProcessEnvironment WorkspaceFixture::workspaceEnvironment() const {
     QProcessEnvironment env;
-    env.insert(QStringLiteral("HOME"), m_dir.filePath(QStringLiteral("home")));
-    env.insert(QStringLiteral("XDG_DATA_HOME"), m_dir.filePath(QStringLiteral("home")));
-    env.insert(QStringLiteral("XDG_DATA_DIRS"), m_dir.filePath(QStringLiteral("share")));
-    env.insert(QStringLiteral("PATH"), m_dir.filePath(QStringLiteral("bin")));
-    env.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), QStringLiteral("TestDesk"));
+    env.insert("HOME", m_dir.filePath("home"));
+    env.insert("XDG_DATA_HOME", m_dir.filePath("home"));
+    env.insert("XDG_DATA_DIRS", m_dir.filePath("share"));
+    env.insert("PATH", m_dir.filePath("bin"));
+    env.insert("XDG_CURRENT_DESKTOP", "TestDesk");
     if (!m_display.isEmpty())
-        env.insert(QStringLiteral("DISPLAY"), m_display);
+        env.insert("DISPLAY", m_display);
     return env;
 }
 
@@ -204,8 +198,7 @@ WorkspaceFixture::makeWorkspace(std::chrono::milliseconds scanInterval) const {
     options.environment = workspaceEnvironment();
     options.scanInterval = scanInterval;
     return std::make_unique<LinuxWorkspace>(
-        options,
-        QDBusConnection(m_busName.isEmpty() ? QStringLiteral("tarnhollow-no-bus") : m_busName));
+        options, QDBusConnection(m_busName.isEmpty() ? "tarnhollow-no-bus" : m_busName));
 }
 
 FakeApp WorkspaceFixture::start(const QString& id, const QStringList& args,
@@ -221,12 +214,12 @@ FakeApp WorkspaceFixture::launch(const QString& program, const QStringList& pref
     app.reportPath = m_dir.filePath(QStringLiteral("report-%1.log").arg(++m_reports));
     auto process = std::make_shared<QProcess>();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("GIO_LAUNCHED_DESKTOP_FILE"));
-    env.remove(QStringLiteral("GIO_LAUNCHED_DESKTOP_FILE_PID"));
-    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
-               m_busAddress.isEmpty() ? QStringLiteral("unix:path=/nonexistent") : m_busAddress);
+    env.remove("GIO_LAUNCHED_DESKTOP_FILE");
+    env.remove("GIO_LAUNCHED_DESKTOP_FILE_PID");
+    env.insert("DBUS_SESSION_BUS_ADDRESS",
+               m_busAddress.isEmpty() ? "unix:path=/nonexistent" : m_busAddress);
     if (!m_display.isEmpty())
-        env.insert(QStringLiteral("DISPLAY"), m_display);
+        env.insert("DISPLAY", m_display);
     env.insert(extraEnv);
     process->setProcessEnvironment(env);
     process->setChildProcessModifier([] {
@@ -237,13 +230,12 @@ FakeApp WorkspaceFixture::launch(const QString& program, const QStringList& pref
     });
     process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process->setStandardOutputFile(QProcess::nullDevice());
-    process->start(program,
-                   prefix + QStringList{QStringLiteral("--report"), app.reportPath} + args);
+    process->start(program, prefix + QStringList{"--report", app.reportPath} + args);
     process->waitForStarted(5000);
     app.pid = process->processId();
     app.process = process;
     m_apps << process;
-    if (waitReady && !app.waitForEvent(QStringLiteral("ready"), 1, 5000))
+    if (waitReady && !app.waitForEvent("ready", 1, 5000))
         app.pid = 0;
     return app;
 }
@@ -251,11 +243,10 @@ FakeApp WorkspaceFixture::launch(const QString& program, const QStringList& pref
 FakeApp WorkspaceFixture::startGioLaunched(const QString& id, const QStringList& args,
                                            bool waitReady, const QString& launcherScript) {
     QProcessEnvironment env;
-    env.insert(QStringLiteral("GIO_LAUNCHED_DESKTOP_FILE"), entryPath(id));
+    env.insert("GIO_LAUNCHED_DESKTOP_FILE", entryPath(id));
     // "$0" is the helper; the rest are its arguments.
     const QString script =
-        launcherScript +
-        QStringLiteral("\nexport GIO_LAUNCHED_DESKTOP_FILE_PID=$$; exec \"$0\" \"$@\"");
-    const QStringList prefix{QStringLiteral("-c"), script, helper()};
-    return launch(QStringLiteral("/bin/sh"), prefix, args, env, waitReady);
+        launcherScript + "\nexport GIO_LAUNCHED_DESKTOP_FILE_PID=$$; exec \"$0\" \"$@\"";
+    const QStringList prefix{"-c", script, helper()};
+    return launch("/bin/sh", prefix, args, env, waitReady);
 }

@@ -19,7 +19,7 @@ private:
 
     QString listedId(const QString& tag, const QString& keys = QString()) {
         const QString id = WorkspaceFixture::uniqueId(tag);
-        fx().writeApplicationEntry(id, QStringLiteral("tarnhollow-never-installed"), keys);
+        fx().writeApplicationEntry(id, "tarnhollow-never-installed", keys);
         return id;
     }
 
@@ -36,10 +36,10 @@ private slots:
     }
 
     void launchedAppAskedQuickly() {
-        const QString id = listedId(QStringLiteral("Launched"));
+        const QString id = listedId("Launched");
         const auto workspace = fx().makeWorkspace();
         // Listed with other spacing and case: matching ignores both.
-        AppBlocker blocker({QStringLiteral(" ") + id.toUpper() + QStringLiteral("\n")}, *workspace);
+        AppBlocker blocker({" " + id.toUpper() + "\n"}, *workspace);
         blocker.start();
         QTest::qWait(50);
         const double launchedAt = steadyNowMs();
@@ -54,7 +54,7 @@ private slots:
     void decliningAppAskedEverySweep() {
         if (!m_noBus.isEmpty())
             QSKIP(qPrintable(m_noBus));
-        const QString id = listedId(QStringLiteral("Declining"));
+        const QString id = listedId("Declining");
         const FakeApp app = fx().startGioLaunched(id, {"--bus-name", id, "--decline"});
         QVERIFY(app.pid > 0);
         const auto workspace = fx().makeWorkspace();
@@ -70,7 +70,7 @@ private slots:
     }
 
     void backgroundOnlyLeftToSweeps() {
-        const QString id = listedId(QStringLiteral("Background"), QStringLiteral("NoDisplay=true"));
+        const QString id = listedId("Background", "NoDisplay=true");
         const FakeApp running = fx().startGioLaunched(id, {"--ignore-term"});
         QVERIFY(running.pid > 0);
         const auto workspace = fx().makeWorkspace();
@@ -86,7 +86,7 @@ private slots:
     }
 
     void nothingAskedAfterStop() {
-        const QString id = listedId(QStringLiteral("Stopped"));
+        const QString id = listedId("Stopped");
         const FakeApp running = fx().startGioLaunched(id, {"--ignore-term"});
         QVERIFY(running.pid > 0);
         const auto workspace = fx().makeWorkspace();
@@ -102,8 +102,8 @@ private slots:
     }
 
     void unlistedAppsNeverTouched() {
-        const QString listed = listedId(QStringLiteral("Listed"));
-        const QString unlisted = listedId(QStringLiteral("Unlisted"));
+        const QString listed = listedId("Listed");
+        const QString unlisted = listedId("Unlisted");
         QStringList args{"--ignore-term"};
         if (m_noDisplay.isEmpty())
             args << "--window"

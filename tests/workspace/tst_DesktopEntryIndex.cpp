@@ -68,7 +68,7 @@ private slots:
             writeFile(dir.filePath("system/org.example.App.desktop"), system);
         const DesktopEntryIndex index({dir.filePath("user"), dir.filePath("system")}, {},
                                       desktops.split(u':', Qt::SkipEmptyParts));
-        QCOMPARE(index.isBackgroundOnly(QStringLiteral("org.example.App")), backgroundOnly);
+        QCOMPARE(index.isBackgroundOnly("org.example.App"), backgroundOnly);
     }
 
     void executable_data() {
@@ -125,7 +125,7 @@ private slots:
         for (const QString& file : files) {
             const qsizetype eq = file.indexOf(u'=');
             QString keys = file.mid(eq + 1);
-            keys.replace(QStringLiteral("@BIN@"), bin);
+            keys.replace("@BIN@", bin);
             writeFile(dir.filePath(file.left(eq)), entry(keys.toUtf8()));
         }
         const DesktopEntryIndex index({dir.filePath("apps"), dir.filePath("more")}, {bin}, {});
@@ -138,9 +138,8 @@ private slots:
         writeFile(dir.filePath("apps/vendor/editor.desktop"), entry("Exec=x"));
         const DesktopEntryIndex index({dir.filePath("apps")}, {}, {});
         QCOMPARE(index.identifierForFile(dir.filePath("apps/vendor/./editor.desktop")).value_or(""),
-                 QStringLiteral("vendor-editor"));
-        QCOMPARE(index.identifierForFile("/elsewhere/org.x.Y.desktop").value_or(""),
-                 QStringLiteral("org.x.Y"));
+                 "vendor-editor");
+        QCOMPARE(index.identifierForFile("/elsewhere/org.x.Y.desktop").value_or(""), "org.x.Y");
         QVERIFY(!index.identifierForFile("/elsewhere/notes.txt"));
     }
 

@@ -18,7 +18,7 @@ QList<RunningApplication> withId(const QList<RunningApplication>& apps, const QS
     return out;
 }
 
-const QString never = QStringLiteral("tarnhollow-never-installed");
+const QString never = "tarnhollow-never-installed";
 
 // Plays the systemd user manager on the test bus: counts Subscribe calls.
 class FakeSystemd : public QDBusVirtualObject {
@@ -26,7 +26,7 @@ public:
     int subscribes = 0;
     QString introspect(const QString&) const override { return {}; }
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
-        if (message.member() == QStringLiteral("Subscribe"))
+        if (message.member() == "Subscribe")
             ++subscribes;
         connection.send(message.createReply());
         return true;
@@ -81,22 +81,22 @@ private slots:
         QFETCH(QString, entryKeys);
         QFETCH(int, expectedCount);
         QFETCH(bool, backgroundOnly);
-        const QString id = WorkspaceFixture::uniqueId(QStringLiteral("Id"));
+        const QString id = WorkspaceFixture::uniqueId("Id");
         QString exec = never;
-        if (kind == QStringLiteral("exe"))
-            exec = fx().copyOfHelper(QStringLiteral("app-") + id);
-        if (entryKeys != QStringLiteral("-") && kind != QStringLiteral("none"))
+        if (kind == "exe")
+            exec = fx().copyOfHelper("app-" + id);
+        if (entryKeys != "-" && kind != "none")
             fx().writeApplicationEntry(id, exec, entryKeys);
 
         FakeApp app;
-        if (kind == QStringLiteral("gio")) {
+        if (kind == "gio") {
             app = fx().startGioLaunched(id, {});
-        } else if (kind == QStringLiteral("gio-other-pid")) {
+        } else if (kind == "gio-other-pid") {
             QProcessEnvironment env;
             env.insert("GIO_LAUNCHED_DESKTOP_FILE", fx().entryPath(id));
             env.insert("GIO_LAUNCHED_DESKTOP_FILE_PID", "1");
             app = fx().start(id, {}, env);
-        } else if (kind == QStringLiteral("exe")) {
+        } else if (kind == "exe") {
             app = fx().start(id, {}, {}, exec);
         } else {
             app = fx().start(id, {});
@@ -149,11 +149,11 @@ private slots:
             QSKIP(qPrintable(m_noDisplay));
         if (args.contains("--bus-name") && !m_noBus.isEmpty())
             QSKIP(qPrintable(m_noBus));
-        const QString id = WorkspaceFixture::uniqueId(QStringLiteral("Quit"));
-        args.replaceInStrings(QStringLiteral("@ID@"), id);
+        const QString id = WorkspaceFixture::uniqueId("Quit");
+        args.replaceInStrings("@ID@", id);
         // With children, matched by executable: all three are the application.
         const bool byExe = args.contains("--children");
-        const QString exec = byExe ? fx().copyOfHelper(QStringLiteral("q-") + id) : never;
+        const QString exec = byExe ? fx().copyOfHelper("q-" + id) : never;
         fx().writeApplicationEntry(id, exec);
         const FakeApp app =
             byExe ? fx().start(id, args, {}, exec) : fx().startGioLaunched(id, args);
@@ -176,7 +176,7 @@ private slots:
     void neverStartsAnApplication() {
         if (!m_noBus.isEmpty())
             QSKIP(qPrintable(m_noBus));
-        const QString id = WorkspaceFixture::uniqueId(QStringLiteral("Activatable"));
+        const QString id = WorkspaceFixture::uniqueId("Activatable");
         const QString activated = fx().dir() + "/activated.log";
         QFile service(fx().dir() + "/services/" + id + ".service");
         QVERIFY(service.open(QIODevice::WriteOnly));
@@ -201,7 +201,7 @@ private slots:
     void foreignAndStaleProcessesUntouched() {
         if (geteuid() != 0)
             QSKIP("needs root to start a process as another user");
-        const QString id = WorkspaceFixture::uniqueId(QStringLiteral("Foreign"));
+        const QString id = WorkspaceFixture::uniqueId("Foreign");
         fx().writeApplicationEntry(id, never);
         QProcess other;
         QProcessEnvironment env;
@@ -237,34 +237,34 @@ private slots:
     void launches() {
         QFETCH(QString, how);
         QFETCH(int, expectedLaunches);
-        const QString id = WorkspaceFixture::uniqueId(QStringLiteral("Launch"));
-        const QString exec = fx().copyOfHelper(QStringLiteral("launch-") + id);
-        fx().writeApplicationEntry(id, how == QStringLiteral("exe-children") ? exec : never);
+        const QString id = WorkspaceFixture::uniqueId("Launch");
+        const QString exec = fx().copyOfHelper("launch-" + id);
+        fx().writeApplicationEntry(id, how == "exe-children" ? exec : never);
         const auto workspace = fx().makeWorkspace();
 
         FakeApp app;
-        if (how == QStringLiteral("before"))
+        if (how == "before")
             app = fx().startGioLaunched(id, {});
         QList<RunningApplication> launched;
         const auto token = workspace->addLaunchObserver([&](const RunningApplication& a) {
             if (a.identifier == id)
                 launched << a;
         });
-        if (how == QStringLiteral("after-removal"))
+        if (how == "after-removal")
             workspace->removeLaunchObserver(token);
-        if (how == QStringLiteral("gio") || how == QStringLiteral("after-removal")) {
+        if (how == "gio" || how == "after-removal") {
             app = fx().startGioLaunched(id, {});
-        } else if (how == QStringLiteral("exe-children")) {
+        } else if (how == "exe-children") {
             app = fx().start(id, {"--children", "2"}, {}, exec);
-        } else if (how == QStringLiteral("delayed-exec")) {
+        } else if (how == "delayed-exec") {
             // The launcher runs a while as itself, then becomes the application.
-            app = fx().startGioLaunched(id, {}, true, QStringLiteral("sleep 0.3"));
-        } else if (how == QStringLiteral("exec-after")) {
+            app = fx().startGioLaunched(id, {}, true, "sleep 0.3");
+        } else if (how == "exec-after") {
             QProcessEnvironment env;
             env.insert("GIO_LAUNCHED_DESKTOP_FILE", fx().entryPath(id));
             app = fx().start(id, {"--exec-after", "300"}, env);
         }
-        QTest::qWait(how.contains(QStringLiteral("exec")) ? 800 : 400);
+        QTest::qWait(how.contains("exec") ? 800 : 400);
         QCOMPARE(launched.size(), expectedLaunches);
         if (expectedLaunches == 1)
             QCOMPARE(launched.first().pid, app.pid);
@@ -274,7 +274,7 @@ private slots:
     void unitNewScansAtOnce() {
         if (!m_noBus.isEmpty())
             QSKIP(qPrintable(m_noBus));
-        const QString managerName = QStringLiteral("tarnhollow-fake-systemd");
+        const QString managerName = "tarnhollow-fake-systemd";
         QDBusConnection manager = QDBusConnection::connectToBus(fx().busAddress(), managerName);
         FakeSystemd systemd;
         QVERIFY(manager.registerVirtualObject("/org/freedesktop/systemd1", &systemd));
@@ -287,7 +287,7 @@ private slots:
             QVERIFY(manager.send(signal));
         };
 
-        const QString id = WorkspaceFixture::uniqueId(QStringLiteral("Unit"));
+        const QString id = WorkspaceFixture::uniqueId("Unit");
         fx().writeApplicationEntry(id, never);
         // Timed scans are far apart here: only the signal can be quick.
         const auto workspace = fx().makeWorkspace(std::chrono::seconds(30));
@@ -299,7 +299,7 @@ private slots:
         QTRY_COMPARE(systemd.subscribes, 1);
         const FakeApp app = fx().startGioLaunched(id, {});
         QVERIFY(app.pid > 0);
-        announce(QStringLiteral("session-7.scope"));
+        announce("session-7.scope");
         QTest::qWait(150);
         QCOMPARE(launched.size(), 0);
         announce(QStringLiteral("app-gnome-%1-77.scope").arg(id));
@@ -314,15 +314,14 @@ private slots:
     }
 
     void unreachableDisplayAndBusFailSoft() {
-        const QString id = WorkspaceFixture::uniqueId(QStringLiteral("Soft"));
+        const QString id = WorkspaceFixture::uniqueId("Soft");
         fx().writeApplicationEntry(id, never);
         const FakeApp app = fx().startGioLaunched(id, {});
         QVERIFY(app.pid > 0);
         LinuxWorkspace::Options options;
         options.environment = fx().workspaceEnvironment();
         options.environment.insert("DISPLAY", ":31999");
-        LinuxWorkspace workspace(options,
-                                 QDBusConnection(QStringLiteral("tarnhollow-not-connected")));
+        LinuxWorkspace workspace(options, QDBusConnection("tarnhollow-not-connected"));
         const QList<RunningApplication> found = withId(workspace.runningApplications(), id);
         QCOMPARE(found.size(), 1);
         QElapsedTimer timer;
