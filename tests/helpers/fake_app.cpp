@@ -56,8 +56,7 @@ struct ActionDescription {
     bool enabled = true;
     // Real applications describe a parameterless action with the empty
     // signature, which QtDBus refuses to write; the workspace skips it.
-    QDBusSignature parameter{QStringLiteral("s")};
-    QList<QDBusVariant> state;
+    QDBusSignature parameter{"s"};
 };
 
 QDBusArgument& operator<<(QDBusArgument& arg, const ActionDescription& action) {
@@ -67,16 +66,8 @@ QDBusArgument& operator<<(QDBusArgument& arg, const ActionDescription& action) {
     return arg;
 }
 
-const QDBusArgument& operator>>(const QDBusArgument& arg, ActionDescription& action) {
-    arg.beginStructure();
-    arg >> action.enabled >> action.parameter;
-    arg.beginArray();
-    while (!arg.atEnd()) {
-        QDBusVariant v;
-        arg >> v;
-    }
-    arg.endArray();
-    arg.endStructure();
+// Only sent, never read back.
+const QDBusArgument& operator>>(const QDBusArgument& arg, ActionDescription&) {
     return arg;
 }
 
@@ -98,7 +89,6 @@ struct Options {
     bool deleteProtocol = true;
     bool ignoreDelete = false;
     bool ignoreTerm = false;
-    int children = 0;
 };
 
 // org.freedesktop.Application and org.gtk.Actions at the application's path.
@@ -110,21 +100,17 @@ public:
 
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
         const QString member = message.member();
-        if (message.interface() == QStringLiteral("org.gtk.Actions") &&
-            member == QStringLiteral("DescribeAll")) {
+        if (message.interface() == "org.gtk.Actions" && member == "DescribeAll") {
             ActionMap actions;
-            actions.insert(QStringLiteral("about"), ActionDescription{});
+            actions.insert("about", ActionDescription{});
             if (m_options.quitAction)
-                actions.insert(QStringLiteral("quit"),
-                               ActionDescription{
-                                   m_options.quitEnabled, QDBusSignature(QStringLiteral("s")), {}});
+                actions.insert("quit", ActionDescription{m_options.quitEnabled});
             connection.send(message.createReply(QVariant::fromValue(actions)));
             return true;
         }
-        if (message.interface() == QStringLiteral("org.freedesktop.Application") &&
-            member == QStringLiteral("ActivateAction")) {
+        if (message.interface() == "org.freedesktop.Application" && member == "ActivateAction") {
             const QString action = message.arguments().value(0).toString();
-            if (action == QStringLiteral("quit")) {
+            if (action == "quit") {
                 report(m_options.declineQuit ? "quit-action-declined" : "quit-action");
                 if (!m_options.declineQuit)
                     QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
@@ -149,27 +135,16 @@ xcb_atom_t internAtom(xcb_connection_t* c, const char* name) {
 
 Options parse(const QStringList& args) {
     Options options;
-    for (qsizetype i = 1; i < args.size(); ++i) {
-        const QString& a = args[i];
-        if (a == QStringLiteral("--bus-name") && i + 1 < args.size())
-            options.busName = args[++i];
-        else if (a == QStringLiteral("--no-quit-action"))
-            options.quitAction = false;
-        else if (a == QStringLiteral("--quit-disabled"))
-            options.quitEnabled = false;
-        else if (a == QStringLiteral("--decline"))
-            options.declineQuit = true;
-        else if (a == QStringLiteral("--window"))
-            options.window = true;
-        else if (a == QStringLiteral("--no-delete-protocol"))
-            options.deleteProtocol = false;
-        else if (a == QStringLiteral("--ignore-delete"))
-            options.ignoreDelete = true;
-        else if (a == QStringLiteral("--ignore-term"))
-            options.ignoreTerm = true;
-        else if (a == QStringLiteral("--children") && i + 1 < args.size())
-            options.children = args[++i].toInt();
-    }
+    const qsizetype bus = args.indexOf("--bus-name");
+    if (bus > 0 && bus + 1 < args.size())
+        options.busName = args[bus + 1];
+    options.quitAction = !args.contains("--no-quit-action");
+    options.quitEnabled = !args.contains("--quit-disabled");
+    options.declineQuit = args.contains("--decline");
+    options.window = args.contains("--window");
+    options.deleteProtocol = !args.contains("--no-delete-protocol");
+    options.ignoreDelete = args.contains("--ignore-delete");
+    options.ignoreTerm = args.contains("--ignore-term");
     return options;
 }
 
