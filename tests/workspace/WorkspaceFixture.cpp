@@ -52,22 +52,14 @@ QStringList FakeApp::events() const {
 
 QList<double> FakeApp::eventTimesMs(const QString& wanted) const {
     QList<double> out;
-    for (const auto& [event, ms] : reportLines(reportPath)) {
+    for (const auto& [event, ms] : reportLines(reportPath))
         if (event == wanted)
             out << ms;
-    }
     return out;
 }
 
 bool FakeApp::waitForEvent(const QString& event, int count, int timeoutMs) const {
-    QElapsedTimer timer;
-    timer.start();
-    while (events().count(event) < count) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QTest::qWait(5);
-    }
-    return true;
+    return QTest::qWaitFor([&] { return events().count(event) >= count; }, timeoutMs);
 }
 
 WorkspaceFixture::WorkspaceFixture() {
@@ -78,10 +70,8 @@ WorkspaceFixture::WorkspaceFixture() {
 
 void WorkspaceFixture::stopApps() {
     for (const auto& app : std::as_const(m_apps)) {
-        if (app->state() != QProcess::NotRunning) {
-            app->kill();
-            app->waitForFinished(2000);
-        }
+        app->kill();
+        app->waitForFinished(2000);
     }
     m_apps.clear();
 }
@@ -201,9 +191,8 @@ WorkspaceFixture::makeWorkspace(std::chrono::milliseconds scanInterval) const {
         options, QDBusConnection(m_busName.isEmpty() ? "tarnhollow-no-bus" : m_busName));
 }
 
-FakeApp WorkspaceFixture::start(const QString& id, const QStringList& args,
-                                const QProcessEnvironment& extraEnv, const QString& program,
-                                bool waitReady) {
+FakeApp WorkspaceFixture::start(const QStringList& args, const QProcessEnvironment& extraEnv,
+                                const QString& program, bool waitReady) {
     return launch(program.isEmpty() ? helper() : program, {}, args, extraEnv, waitReady);
 }
 

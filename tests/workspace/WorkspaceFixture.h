@@ -54,9 +54,8 @@ public:
 
     // Starts the helper (or program) and waits for its "ready". SIGTERM stays
     // blocked until the helper traps it, so an early request is not lost.
-    FakeApp start(const QString& id, const QStringList& args,
-                  const QProcessEnvironment& extraEnv = {}, const QString& program = {},
-                  bool waitReady = true);
+    FakeApp start(const QStringList& args, const QProcessEnvironment& extraEnv = {},
+                  const QString& program = {}, bool waitReady = true);
     // Through /bin/sh, which exports GIO_LAUNCHED_DESKTOP_FILE(_PID) for its
     // own PID and execs the helper, as a launcher does; launcherScript runs
     // first, as the launcher itself.

@@ -101,11 +101,11 @@ private slots:
             QProcessEnvironment env;
             env.insert("GIO_LAUNCHED_DESKTOP_FILE", fx().entryPath(id));
             env.insert("GIO_LAUNCHED_DESKTOP_FILE_PID", "1");
-            app = fx().start(id, {}, env);
+            app = fx().start({}, env);
         } else if (kind == "exe") {
-            app = fx().start(id, {}, {}, exec);
+            app = fx().start({}, {}, exec);
         } else {
-            app = fx().start(id, {});
+            app = fx().start({});
         }
         QVERIFY2(app.pid > 0, "helper did not start");
         const auto workspace = fx().makeWorkspace();
@@ -161,8 +161,7 @@ private slots:
         const bool byExe = args.contains("--children");
         const QString exec = byExe ? fx().copyOfHelper("q-" + id) : never;
         fx().writeApplicationEntry(id, exec);
-        const FakeApp app =
-            byExe ? fx().start(id, args, {}, exec) : fx().startGioLaunched(id, args);
+        const FakeApp app = byExe ? fx().start(args, {}, exec) : fx().startGioLaunched(id, args);
         QVERIFY2(app.pid > 0, "helper did not start");
 
         const auto workspace = fx().makeWorkspace();
@@ -258,14 +257,14 @@ private slots:
         if (how == "gio" || how == "after-removal") {
             app = fx().startGioLaunched(id, {});
         } else if (how == "exe-children") {
-            app = fx().start(id, {"--children", "2"}, {}, exec);
+            app = fx().start({"--children", "2"}, {}, exec);
         } else if (how == "delayed-exec") {
             // The launcher runs a while as itself, then becomes the application.
             app = fx().startGioLaunched(id, {}, true, "sleep 0.3");
         } else if (how == "exec-after") {
             QProcessEnvironment env;
             env.insert("GIO_LAUNCHED_DESKTOP_FILE", fx().entryPath(id));
-            app = fx().start(id, {"--exec-after", "300"}, env);
+            app = fx().start({"--exec-after", "300"}, env);
         }
         QTest::qWait(how.contains("exec") ? 800 : 400);
         QCOMPARE(launched.size(), expectedLaunches);
