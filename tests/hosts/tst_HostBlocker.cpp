@@ -141,15 +141,14 @@ private slots:
         QTest::addColumn<QByteArray>("hosts"); // empty: the hosts path is a directory
         QTest::addColumn<QString>("staging");
         QTest::addColumn<QString>("descriptionPart");
-        QTest::newRow("hosts missing") << QByteArray("-") << "staging"
-                                       << "";
-        QTest::newRow("hosts is a directory") << QByteArray() << "staging"
-                                              << "";
-        QTest::newRow("hosts not UTF-8") << QByteArray("# h\xF4te\n") << "staging"
-                                         << "UTF-8";
-        QTest::newRow("staging directory missing")
-            << QByteArray("a\n") << "/nonexistent-tarnhollow/x"
-            << "";
+        const auto row = [](const char* name, const QByteArray& hosts, const char* staging,
+                            const char* part) {
+            QTest::newRow(name) << hosts << QString(staging) << QString(part);
+        };
+        row("hosts missing", "-", "staging", "");
+        row("hosts is a directory", "", "staging", "");
+        row("hosts not UTF-8", "# h\xF4te\n", "staging", "UTF-8");
+        row("staging directory missing", "a\n", "/nonexistent-tarnhollow/x", "");
     }
     void failureLeavesHostsUntouched() {
         QFETCH(QByteArray, hosts);

@@ -76,43 +76,27 @@ private slots:
         QTest::addColumn<QString>("program");   // looked up under bin/
         QTest::addColumn<QString>("expected");  // empty: no identifier
 
-        QTest::newRow("absolute Exec")
-            << QStringList{"apps/org.a.Editor.desktop=Exec=@BIN@/editor %F"} << "editor"
-            << "org.a.Editor";
-        QTest::newRow("quoted path with space")
-            << QStringList{"apps/org.a.Editor.desktop=Exec=\"@BIN@/my editor\" --new %U"}
-            << "my editor"
-            << "org.a.Editor";
-        QTest::newRow("space written as \\s")
-            << QStringList{"apps/org.a.Editor.desktop=Exec=\"@BIN@/my\\seditor\""} << "my editor"
-            << "org.a.Editor";
-        QTest::newRow("env prefix")
-            << QStringList{"apps/org.a.Editor.desktop=Exec=env GDK_BACKEND=x11 editor %f"}
-            << "editor"
-            << "org.a.Editor";
-        QTest::newRow("TryExec")
-            << QStringList{"apps/org.a.Editor.desktop=Exec=sh -c editor\nTryExec=editor"}
-            << "editor"
-            << "org.a.Editor";
-        QTest::newRow("shell is no application")
-            << QStringList{"apps/org.a.Script.desktop=Exec=sh -c 'editor --x'"} << "sh"
-            << "";
-        QTest::newRow("subfolder id")
-            << QStringList{"apps/vendor/tools/editor.desktop=Exec=editor"} << "editor"
-            << "vendor-tools-editor";
-        QTest::newRow("two entries: ambiguous")
-            << QStringList{"apps/org.a.Editor.desktop=Exec=editor",
-                           "apps/org.b.Viewer.desktop=Exec=editor --view"}
-            << "editor"
-            << "";
-        QTest::newRow("shadowing entry starts another program")
-            << QStringList{"apps/org.a.Editor.desktop=Exec=viewer",
-                           "more/org.a.Editor.desktop=Exec=editor"}
-            << "editor"
-            << "";
-        QTest::newRow("other program")
-            << QStringList{"apps/org.a.Editor.desktop=Exec=viewer"} << "editor"
-            << "";
+        const auto row = [](const char* name, const QStringList& files, const char* program,
+                            const char* expected) {
+            QTest::newRow(name) << files << QString(program) << QString(expected);
+        };
+        const QString editor = "apps/org.a.Editor.desktop=Exec=";
+        row("absolute Exec", {editor + "@BIN@/editor %F"}, "editor", "org.a.Editor");
+        row("quoted path with space", {editor + "\"@BIN@/my editor\" --new %U"}, "my editor",
+            "org.a.Editor");
+        row("space written as \\s", {editor + "\"@BIN@/my\\seditor\""}, "my editor",
+            "org.a.Editor");
+        row("env prefix", {editor + "env GDK_BACKEND=x11 editor %f"}, "editor", "org.a.Editor");
+        row("TryExec", {editor + "sh -c editor\nTryExec=editor"}, "editor", "org.a.Editor");
+        row("shell is no application", {"apps/org.a.Script.desktop=Exec=sh -c 'editor --x'"}, "sh",
+            "");
+        row("subfolder id", {"apps/vendor/tools/editor.desktop=Exec=editor"}, "editor",
+            "vendor-tools-editor");
+        row("two entries: ambiguous",
+            {editor + "editor", "apps/org.b.Viewer.desktop=Exec=editor --view"}, "editor", "");
+        row("shadowing entry starts another program",
+            {editor + "viewer", "more/org.a.Editor.desktop=Exec=editor"}, "editor", "");
+        row("other program", {editor + "viewer"}, "editor", "");
     }
     void executable() {
         QFETCH(QStringList, files);
