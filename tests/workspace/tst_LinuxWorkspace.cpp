@@ -125,27 +125,24 @@ private slots:
         QTest::addColumn<QString>("expectedEvent");
         QTest::addColumn<bool>("keepsRunning");
 
-        QTest::newRow("quit action") << QStringList{"--bus-name", "@ID@"} << "quit-action" << false;
-        QTest::newRow("quit action declined")
-            << QStringList{"--bus-name", "@ID@", "--decline", "--window"} << "quit-action-declined"
-            << true;
-        QTest::newRow("no quit action: window")
-            << QStringList{"--bus-name", "@ID@", "--no-quit-action", "--window"} << "wm-delete"
-            << false;
-        QTest::newRow("quit disabled: window")
-            << QStringList{"--bus-name", "@ID@", "--quit-disabled", "--window"} << "wm-delete"
-            << false;
-        QTest::newRow("window") << QStringList{"--window"} << "wm-delete" << false;
-        QTest::newRow("window ignores close")
-            << QStringList{"--window", "--ignore-delete"} << "wm-delete-ignored" << true;
-        QTest::newRow("window without the protocol")
-            << QStringList{"--window", "--no-delete-protocol"} << "sigterm" << false;
-        QTest::newRow("nothing else: SIGTERM") << QStringList{} << "sigterm" << false;
+        const auto row = [](const char* name, const char* args, const char* event, bool keeps) {
+            QTest::newRow(name) << QString(args).split(' ', Qt::SkipEmptyParts) << QString(event)
+                                << keeps;
+        };
+        row("quit action", "--bus-name @ID@", "quit-action", false);
+        row("quit action declined", "--bus-name @ID@ --decline --window", "quit-action-declined",
+            true);
+        row("no quit action: window", "--bus-name @ID@ --no-quit-action --window", "wm-delete",
+            false);
+        row("quit disabled: window", "--bus-name @ID@ --quit-disabled --window", "wm-delete",
+            false);
+        row("window", "--window", "wm-delete", false);
+        row("window ignores close", "--window --ignore-delete", "wm-delete-ignored", true);
+        row("window without the protocol", "--window --no-delete-protocol", "sigterm", false);
+        row("nothing else: SIGTERM", "", "sigterm", false);
         // Children would report "sigterm-child"; they only die with their parent.
-        QTest::newRow("three processes: SIGTERM to the top one")
-            << QStringList{"--children", "2"} << "sigterm" << false;
-        QTest::newRow("SIGTERM ignored")
-            << QStringList{"--ignore-term"} << "sigterm-ignored" << true;
+        row("three processes: SIGTERM to the top one", "--children 2", "sigterm", false);
+        row("SIGTERM ignored", "--ignore-term", "sigterm-ignored", true);
     }
     void quitChannels() {
         QFETCH(QStringList, args);
