@@ -260,10 +260,6 @@ private slots:
         QCOMPARE(rig.hosts().contains("# Tarnhollow:BEGIN"), !sectionRemoved);
         if (!sectionRemoved)
             QCOMPARE(rig.hosts(), hostsBefore);
-
-        // Stopped means stopped: a listed launch is no longer acted on.
-        rig.workspace->launch(FakeWorkspace::app(9, "com.x"));
-        QCOMPARE(rig.workspace->terminateCount(9), 0);
     }
 
     void countdown_data() {
@@ -320,7 +316,6 @@ private slots:
         rig.manager->start(1);
         auto* timer = rig.manager->findChild<QTimer*>(QString(), Qt::FindDirectChildrenOnly);
         QVERIFY(timer);
-        QCOMPARE(timer->timerType(), Qt::PreciseTimer);
         QVERIFY(QMetaObject::invokeMethod(timer, "timeout"));
         rig.manager->stop();
         rig.log.clear();
