@@ -1,5 +1,6 @@
 #include "fakes/DirectShellRunner.h"
 #include "fakes/FakeWorkspace.h"
+#include "fakes/FileBytes.h"
 #include "fakes/NullDnsCacheFlusher.h"
 #include "services/AppBlocker.h"
 #include "services/FocusSessionManager.h"
@@ -26,16 +27,6 @@ const QString kActive = "Focus session active.";
 const QString kStopped = "Focus session stopped.";
 const QString kEnded = "Focus session ended.";
 const QString kAddFirst = "Add at least one website or app to block first.";
-
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeAll(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 // A controller on temporary files with an unprivileged shell runner, a fake
 // workspace and a log of every change with the value read when announced.

@@ -1,3 +1,4 @@
+#include "fakes/FileBytes.h"
 #include "services/FocusStore.h"
 
 #include <QDir>
@@ -13,19 +14,7 @@ using Record = FocusConfiguration;
 Q_DECLARE_METATYPE(FocusConfiguration)
 Q_DECLARE_METATYPE(std::optional<FocusConfiguration>)
 
-namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeAll(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-} // namespace
+namespace {} // namespace
 
 class TestFocusStore : public QObject {
     Q_OBJECT
