@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/PlatformError.h"
-#include "services/Result.h"
+#include "base/Result.h"
 
 #include <QByteArray>
 #include <QString>

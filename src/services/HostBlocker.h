@@ -1,7 +1,7 @@
 #pragma once
 
 #include "services/BlockError.h"
-#include "services/Result.h"
+#include "base/Result.h"
 
 #include <QDateTime>
 #include <QString>
