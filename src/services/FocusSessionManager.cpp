@@ -192,8 +192,17 @@ void FocusSessionManager::removeAppBundleId(const QString& entry) {
     persist();
 }
 
+// The lists stay as edited even when they cannot be saved; the next change
+// tries again, and a save that works takes its own error away.
 void FocusSessionManager::persist() {
-    m_store->save(FocusConfiguration{m_websites, m_appBundleIds});
+    const auto saved = m_store->save(FocusConfiguration{m_websites, m_appBundleIds});
+    if (!saved) {
+        setErrorMessage(QStringLiteral("The block lists could not be saved: ") +
+                        saved.error().message());
+        m_saveErrorShown = true;
+    } else if (m_saveErrorShown) {
+        setErrorMessage(std::nullopt);
+    }
 }
 
 // Every assignment notifies, also of an equal value: the window redraws from
@@ -224,6 +233,7 @@ void FocusSessionManager::setStatusMessage(QString value) {
 }
 
 void FocusSessionManager::setErrorMessage(std::optional<QString> value) {
+    m_saveErrorShown = false;
     m_errorMessage = std::move(value);
     emit errorMessageChanged();
 }

@@ -85,6 +85,8 @@ private:
     qint64 m_remainingSeconds = 0;
     QString m_statusMessage = QStringLiteral("Ready");
     std::optional<QString> m_errorMessage;
+    // The error line shows a failed save of the lists.
+    bool m_saveErrorShown = false;
 
     std::unique_ptr<FocusStore> m_store;
     std::unique_ptr<HostBlocker> m_hostBlocker;

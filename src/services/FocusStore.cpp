@@ -1,4 +1,5 @@
 #include "services/FocusStore.h"
+#include "base/AtomicFileWriter.h"
 
 #include <QDir>
 #include <QFile>
@@ -7,7 +8,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 namespace {
@@ -131,29 +131,12 @@ std::optional<QByteArray> readRegularFile(const QString& path) {
     return bytes;
 }
 
-// The save follows symbolic links; it never replaces a directory, FIFO or
-// device (running as root, that could be a system's /dev node).
-bool writeAtomically(const QString& path, const QByteArray& bytes) {
-    const QFileInfo target(path);
-    if (target.exists() && !target.isFile())
-        return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        file.commit();
-        return false;
-    }
-    return file.commit();
-}
-
 QString defaultLocation() {
     const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     if (base.isEmpty())
         return QDir::current().absoluteFilePath(QStringLiteral("TarnhollowConfig.json"));
     const QString directory = QDir(base).filePath(QStringLiteral("Tarnhollow"));
-    // A failure shows later as failing saves, which are silent anyway.
+    // A failure shows later, as a save that reports it.
     QDir().mkpath(directory);
     return QDir(directory).filePath(QStringLiteral("focus-config.json"));
 }
@@ -205,19 +188,21 @@ std::optional<FocusConfiguration> FocusStore::load() {
 // A copy of what is about to be replaced. Something that is not a regular
 // file (a directory, a FIFO) holds nothing to keep; a regular file that
 // cannot be copied must not be replaced.
-bool FocusStore::keepUnreadableCopy() const {
+Result<void, FileError> FocusStore::keepUnreadableCopy() const {
     const QFileInfo info(m_fileURL);
     if (!info.exists() || !info.isFile())
-        return true;
+        return Result<void, FileError>::success();
     const std::optional<QByteArray> bytes = readRegularFile(m_fileURL);
-    return bytes && writeAtomically(unreadableCopyPath(), *bytes);
+    if (!bytes)
+        return FileError{m_fileURL, QStringLiteral("The file could not be read")};
+    return AtomicFileWriter().write(unreadableCopyPath(), *bytes);
 }
 
-void FocusStore::save(const FocusConfiguration& configuration) {
+Result<void, FileError> FocusStore::save(const FocusConfiguration& configuration) {
     if (m_loadFoundDamagedFile) {
-        if (!keepUnreadableCopy())
-            return;
+        if (auto kept = keepUnreadableCopy(); !kept)
+            return kept;
         m_loadFoundDamagedFile = false;
     }
-    writeAtomically(m_fileURL, encode(configuration));
+    return AtomicFileWriter().write(m_fileURL, encode(configuration));
 }

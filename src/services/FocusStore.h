@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/FileError.h"
+#include "base/Result.h"
 #include "models/FocusConfiguration.h"
 
 #include <QByteArray>
@@ -20,15 +22,15 @@ public:
 
     // Nothing when the file is absent, unreadable or does not decode.
     std::optional<FocusConfiguration> load();
-    // Atomic; failures are dropped silently.
-    void save(const FocusConfiguration& configuration);
+    // Atomic: a failure leaves the file as it was and says why.
+    Result<void, FileError> save(const FocusConfiguration& configuration);
 
     // The exact bytes save writes: compact JSON, "websites" first.
     static QByteArray encode(const FocusConfiguration& configuration);
     static std::optional<FocusConfiguration> decode(const QByteArray& bytes);
 
 private:
-    bool keepUnreadableCopy() const;
+    Result<void, FileError> keepUnreadableCopy() const;
 
     QString m_fileURL;
     // Set when load met a file it could not use; cleared once a copy of it

@@ -1,4 +1,5 @@
 #include "services/HostBlocker.h"
+#include "base/AtomicFileWriter.h"
 #include "platform/DnsCacheFlusher.h"
 #include "platform/PlatformDefaults.h"
 #include "platform/PrivilegedRunner.h"
@@ -6,7 +7,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -132,13 +132,13 @@ HostBlocker::VoidResult HostBlocker::writeHosts(const QByteArray& utf8Text) {
         return PlatformError{
             QStringLiteral("No private temporary directory is available for the new hosts file.")};
 
-    QSaveFile staging(stagingPath);
-    if (!staging.open(QIODevice::WriteOnly))
-        return PlatformError{staging.errorString()};
-    if (staging.write(utf8Text) != utf8Text.size() || !staging.commit())
-        return PlatformError{staging.errorString()};
-
-    return runAsRoot(copyCommand(stagingPath));
+    // The copy must never run on a staging file that is not complete.
+    if (auto staged = AtomicFileWriter().write(stagingPath, utf8Text); !staged)
+        return PlatformError{staged.error().message()};
+    VoidResult copied = runAsRoot(copyCommand(stagingPath));
+    // A full copy of the hosts file has no reason to stay behind.
+    QFile::remove(stagingPath);
+    return copied;
 }
 
 HostBlocker::VoidResult HostBlocker::runAsRoot(const QString& command) {

@@ -75,7 +75,7 @@ void TestFocusStore::savesExactBytes() {
     QTemporaryDir dir;
     const QString path = dir.filePath("focus-config.json");
     FocusStore store(path);
-    store.save(record);
+    QVERIFY(store.save(record).ok());
     QCOMPARE(readAll(path), bytes);
     const auto loaded = store.load();
     QVERIFY(loaded.has_value());
@@ -135,7 +135,7 @@ void TestFocusStore::loadsFile() {
     QVERIFY(!QFileInfo::exists(store.unreadableCopyPath()));
 
     const Record next{{"new.com"}, {}};
-    store.save(next);
+    QVERIFY(store.save(next).ok());
     QCOMPARE(readAll(path), FocusStore::encode(next));
     if (expected) {
         QVERIFY(!QFileInfo::exists(store.unreadableCopyPath()));
@@ -143,7 +143,7 @@ void TestFocusStore::loadsFile() {
         QCOMPARE(readAll(store.unreadableCopyPath()), bytes);
         // Later saves replace our own file, not the kept copy.
         QVERIFY(writeAll(store.unreadableCopyPath(), "older"));
-        store.save(Record{});
+        QVERIFY(store.save(Record{}).ok());
         QCOMPARE(readAll(store.unreadableCopyPath()), QByteArray("older"));
     }
 }
@@ -171,7 +171,7 @@ void TestFocusStore::somethingElseAtThePath() {
 
     FocusStore store(path);
     QVERIFY(!store.load().has_value());
-    store.save(Record{{"a.com"}, {}});
+    QVERIFY(!store.save(Record{{"a.com"}, {}}).ok());
     QVERIFY(!QFileInfo::exists(store.unreadableCopyPath()));
     struct stat info {};
     QCOMPARE(::stat(QFile::encodeName(path).constData(), &info), 0);
@@ -190,7 +190,7 @@ void TestFocusStore::defaultLocation() {
     QVERIFY(QFileInfo(directory).isDir());
     QVERIFY(!QFileInfo::exists(store.fileURL()));
     QVERIFY(!store.load().has_value());
-    store.save(Record{});
+    QVERIFY(store.save(Record{}).ok());
     QCOMPARE(readAll(store.fileURL()), QByteArray(R"({"websites":[],"appBundleIds":[]})"));
 }
 

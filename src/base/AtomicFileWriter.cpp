@@ -1,0 +1,137 @@
+#include "base/AtomicFileWriter.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QString systemReason(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Writes everything or reports why not; short writes are retried.
+bool writeAll(int fd, const QByteArray& bytes, off_t offset, bool positional) {
+    const char* data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n =
+            positional ? ::pwrite(fd, data, size_t(left), offset) : ::write(fd, data, size_t(left));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += n;
+        left -= n;
+        offset += n;
+    }
+    return true;
+}
+
+// Reserves room for `size` bytes without changing what a reader sees.
+bool reserveSpace(int fd, off_t size) {
+#if defined(__linux__)
+    return size == 0 || ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, size) == 0;
+#else
+    (void)fd;
+    (void)size;
+    errno = ENOTSUP;
+    return false;
+#endif
+}
+
+class ScopedFd {
+public:
+    explicit ScopedFd(int fd) : m_fd(fd) {}
+    ~ScopedFd() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    ScopedFd(const ScopedFd&) = delete;
+    ScopedFd& operator=(const ScopedFd&) = delete;
+    int get() const { return m_fd; }
+    // A close that fails can still lose written data.
+    bool close() {
+        const int fd = m_fd;
+        m_fd = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int m_fd;
+};
+
+} // namespace
+
+Result<void, FileError> AtomicFileWriter::write(const QString& requestedPath,
+                                                const QByteArray& bytes) const {
+    QString path = requestedPath;
+    const QFileInfo link(requestedPath);
+    if (link.isSymLink() && link.exists())
+        path = link.canonicalFilePath();
+    const QByteArray target = QFile::encodeName(path);
+    const auto failure = [&path](int error) { return FileError{path, systemReason(error)}; };
+
+    struct stat old {};
+    const bool exists = ::stat(target.constData(), &old) == 0;
+    if (!exists && errno != ENOENT)
+        return failure(errno);
+    if (exists && !S_ISREG(old.st_mode))
+        return FileError{path, QStringLiteral("Not a regular file")};
+
+    const QByteArray directory = QFile::encodeName(QFileInfo(path).absolutePath());
+    const QByteArray base = QFile::encodeName(QFileInfo(path).fileName());
+    QByteArray temporary;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        temporary = directory + "/." + base + '.' +
+                    QByteArray::number(QRandomGenerator::global()->generate(), 36) + ".new";
+        // 0666 less the umask for a new file, like any other program's.
+        fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            return failure(errno);
+    }
+    if (fd < 0)
+        return failure(EEXIST);
+    ScopedFd file(fd);
+    const auto abandon = [&](int error) {
+        ::unlink(temporary.constData());
+        return failure(error);
+    };
+
+    if (exists) {
+        if (m_options.keepOwner && ::fchown(file.get(), old.st_uid, old.st_gid) != 0)
+            return abandon(errno);
+        if (::fchmod(file.get(), old.st_mode & 07777) != 0)
+            return abandon(errno);
+    }
+    if (!writeAll(file.get(), bytes, 0, false) || ::fsync(file.get()) != 0 || !file.close())
+        return abandon(errno);
+
+    if (::rename(temporary.constData(), target.constData()) == 0)
+        return Result<void, FileError>::success();
+    const int renameError = errno;
+    ::unlink(temporary.constData());
+    if (renameError != EBUSY || !m_options.inPlaceOnMountPoint)
+        return failure(renameError);
+
+    // A bind-mounted file: overwrite it, with the room reserved first so a
+    // full disk is refused before a byte changes.
+    ScopedFd inPlace(::open(target.constData(), O_WRONLY | O_CLOEXEC));
+    if (inPlace.get() < 0)
+        return failure(errno);
+    if (!reserveSpace(inPlace.get(), off_t(bytes.size())))
+        return failure(errno);
+    if (!writeAll(inPlace.get(), bytes, 0, true) ||
+        ::ftruncate(inPlace.get(), off_t(bytes.size())) != 0 || ::fsync(inPlace.get()) != 0 ||
+        !inPlace.close())
+        return failure(errno);
+    return Result<void, FileError>::success();
+}

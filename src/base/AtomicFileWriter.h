@@ -1,0 +1,32 @@
+#pragma once
+
+#include "base/FileError.h"
+#include "base/Result.h"
+
+#include <QByteArray>
+#include <QString>
+
+// Replaces a whole file so that a reader sees either the old bytes or the new
+// ones. Everything is written and flushed to a file beside the target before
+// the rename; any failure leaves the old file byte for byte.
+class AtomicFileWriter {
+public:
+    struct Options {
+        // Give the new file the old one's owner and group as well as its mode.
+        bool keepOwner = false;
+        // Where the target is a mount point (a bind-mounted file) rename
+        // cannot replace it: write in place, but only after the space for
+        // the whole text is reserved.
+        bool inPlaceOnMountPoint = false;
+    };
+
+    explicit AtomicFileWriter(Options options) : m_options(options) {}
+    AtomicFileWriter() : AtomicFileWriter(Options{}) {}
+
+    // Follows a symbolic link to its target; never replaces anything that is
+    // not a regular file (a directory, FIFO or device).
+    Result<void, FileError> write(const QString& path, const QByteArray& bytes) const;
+
+private:
+    Options m_options;
+};
