@@ -6,11 +6,13 @@
 
 class PrivilegedRunner;
 class DnsCacheFlusher;
+class InstalledApplications;
 class Workspace;
 
 // The real platform services. One implementation file per OS, chosen in CMake.
 std::unique_ptr<PrivilegedRunner> makeDefaultPrivilegedRunner();
 std::unique_ptr<DnsCacheFlusher> makeDefaultDnsCacheFlusher();
 std::unique_ptr<Workspace> makeDefaultWorkspace();
+std::unique_ptr<InstalledApplications> makeDefaultInstalledApplications();
 // The per-user private directory that holds the hosts file's staging copy.
 QString defaultHostsStagingDirectory();

@@ -168,6 +168,10 @@ std::optional<DesktopEntryIndex::Entry> DesktopEntryIndex::parse(const QByteArra
             exec = unescapeValue(QString::fromUtf8(value));
         else if (key == "TryExec")
             tryExec = unescapeValue(QString::fromUtf8(value));
+        else if (key == "Name")
+            entry.name = unescapeValue(QString::fromUtf8(value));
+        else if (key == "Icon")
+            entry.iconName = unescapeValue(QString::fromUtf8(value));
     }
     if (!isApplication)
         return std::nullopt;

@@ -16,6 +16,8 @@ public:
     struct Entry {
         QString id;
         QString filePath;
+        QString name;
+        QString iconName;
         bool noDisplay = false;
         bool hidden = false;
         QStringList onlyShowIn;
@@ -41,6 +43,7 @@ public:
     void reload();
 
     const Entry* entry(const QString& id) const;
+    const QHash<QString, Entry>& entries() const { return m_entries; }
     // The one entry whose Exec or TryExec program is this executable;
     // nothing when none or several match.
     std::optional<QString> identifierForExecutable(const QByteArray& canonicalPath) const;

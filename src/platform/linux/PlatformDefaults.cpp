@@ -1,6 +1,7 @@
 #include "platform/PlatformDefaults.h"
 #include "platform/Workspace.h"
 #include "platform/linux/LinuxDnsCacheFlusher.h"
+#include "platform/linux/LinuxInstalledApplications.h"
 #include "platform/linux/LinuxPrivilegedRunner.h"
 #include "platform/linux/LinuxWorkspace.h"
 
@@ -16,6 +17,10 @@ std::unique_ptr<DnsCacheFlusher> makeDefaultDnsCacheFlusher() {
 
 std::unique_ptr<Workspace> makeDefaultWorkspace() {
     return std::make_unique<LinuxWorkspace>();
+}
+
+std::unique_ptr<InstalledApplications> makeDefaultInstalledApplications() {
+    return std::make_unique<LinuxInstalledApplications>();
 }
 
 QString defaultHostsStagingDirectory() {

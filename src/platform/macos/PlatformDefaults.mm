@@ -1,5 +1,6 @@
 #include "platform/PlatformDefaults.h"
 #include "platform/macos/MacDnsCacheFlusher.h"
+#include "platform/macos/MacInstalledApplications.h"
 #include "platform/macos/MacWorkspace.h"
 #include "platform/macos/OsascriptRunner.h"
 
@@ -15,6 +16,10 @@ std::unique_ptr<DnsCacheFlusher> makeDefaultDnsCacheFlusher() {
 
 std::unique_ptr<Workspace> makeDefaultWorkspace() {
     return std::make_unique<MacWorkspace>();
+}
+
+std::unique_ptr<InstalledApplications> makeDefaultInstalledApplications() {
+    return std::make_unique<MacInstalledApplications>();
 }
 
 QString defaultHostsStagingDirectory() {
