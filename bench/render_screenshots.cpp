@@ -1,6 +1,7 @@
-// Renders the window offscreen into the two README screenshots: idle with a
-// few entries, and during a session. Everything it writes besides the images
-// lives in a temporary directory.
+// Renders the window offscreen into the README screenshots: idle with a few
+// entries, during a session, a long list scrolled, and the completion popup of
+// the applications field. Everything it writes besides the images lives in a
+// temporary directory.
 //
 //   render_screenshots <output directory> [--dark]
 //
@@ -8,12 +9,16 @@
 // screenshot-dark.png, to check that it stays legible.
 
 #include "fakes/DirectShellRunner.h"
+#include "fakes/FakeInstalledApplications.h"
 #include "fakes/FakeWorkspace.h"
 #include "fakes/NullDnsCacheFlusher.h"
 #include "services/FocusSessionManager.h"
 #include "services/FocusStore.h"
 #include "services/HostBlocker.h"
+#include "ui/ApplicationCompleter.h"
 #include "ui/ContentView.h"
+#include "ui/EntryListView.h"
+#include "ui/FormCard.h"
 #include "ui/ProminentButton.h"
 #include "ui/SegmentedControl.h"
 #include "ui/SessionCard.h"
@@ -21,6 +26,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPainter>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTextStream>
 
@@ -65,7 +74,12 @@ int main(int argc, char* argv[]) {
         std::make_unique<HostBlocker>(options, std::make_unique<DirectShellRunner>(),
                                       std::make_unique<NullDnsCacheFlusher>()),
         std::make_unique<FakeWorkspace>());
-    ContentView view(std::move(manager));
+    ContentView view(std::move(manager),
+                     std::make_unique<FakeInstalledApplications>(
+                         QList<InstalledApplication>{{"org.mozilla.firefox", "Firefox", "firefox"},
+                                                     {"org.mozilla.Thunderbird", "Thunderbird", ""},
+                                                     {"org.gnome.Calendar", "Calendar", ""},
+                                                     {"com.slack.Slack", "Slack", ""}}));
     FocusSessionManager& controller = view.manager();
     for (const char* site : {"news.example.com", "video.example.org", "social.example.net"}) {
         controller.addWebsite(QString::fromLatin1(site));
@@ -74,10 +88,17 @@ int main(int argc, char* argv[]) {
     view.resize(view.minimumSize());
     view.show();
 
-    const auto save = [&](const QString& name) {
+    // The window, with its open popup drawn where it shows on screen.
+    const auto save = [&](const QString& name, QWidget* popup = nullptr) {
         QApplication::processEvents();
         const QString path = output.filePath(name);
-        if (!view.grab().save(path)) {
+        QPixmap image = view.grab();
+        if (popup && popup->isVisible()) {
+            QPainter painter(&image);
+            painter.drawPixmap(popup->mapToGlobal(QPoint()) - view.mapToGlobal(QPoint()),
+                               popup->grab());
+        }
+        if (!image.save(path)) {
             std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
             return false;
         }
@@ -93,5 +114,31 @@ int main(int argc, char* argv[]) {
     }
     view.sessionCard()->durationControl()->setValue(25);
     view.sessionCard()->startStopButton()->click();
-    return save(QStringLiteral("screenshot-session.png")) ? 0 : 1;
+    if (!save(QStringLiteral("screenshot-session.png"))) {
+        return 1;
+    }
+    view.sessionCard()->startStopButton()->click();
+
+    for (int i = 1; i <= 40; ++i) {
+        controller.addWebsite(QStringLiteral("site%1.example.com").arg(i));
+    }
+    controller.addWebsite(QStringLiteral("http://"));
+    controller.addAppBundleId(QStringLiteral("org.example.NotThere"));
+    QScrollBar* scroll = view.websitesCard()->entryList()->verticalScrollBar();
+    QApplication::processEvents();
+    scroll->setValue(scroll->maximum());
+    if (!save(QStringLiteral("screenshot-long-list.png"))) {
+        return 1;
+    }
+
+    // Typed as a user would, so that the field offers its completions.
+    QLineEdit* field = view.appsCard()->inputField();
+    field->setFocus();
+    for (const QChar letter : QStringLiteral("mozi")) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(letter));
+        QApplication::sendEvent(field, &press);
+    }
+    return save(QStringLiteral("screenshot-completion.png"), view.applicationCompleter()->popup())
+               ? 0
+               : 1;
 }

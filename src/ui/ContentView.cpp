@@ -1,10 +1,16 @@
 #include "ui/ContentView.h"
 
+#include "platform/PlatformDefaults.h"
 #include "services/FocusSessionManager.h"
 #include "services/FocusStore.h"
 #include "services/HostBlocker.h"
+#include "services/HostsText.h"
+#include "ui/AccessibleRoles.h"
+#include "ui/ApplicationCompleter.h"
+#include "ui/ApplicationIdTexts.h"
 #include "ui/FormCard.h"
 #include "ui/SessionCard.h"
+#include "ui/StatusLine.h"
 #include "ui/Theme.h"
 
 #include <QAbstractButton>
@@ -12,7 +18,11 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -22,9 +32,12 @@ std::unique_ptr<FocusSessionManager> defaultManager() {
 
 } // namespace
 
-ContentView::ContentView(std::unique_ptr<FocusSessionManager> manager, QWidget* parent)
-    : QWidget(parent), m_manager(manager ? manager.release() : defaultManager().release()) {
+ContentView::ContentView(std::unique_ptr<FocusSessionManager> manager,
+                         std::unique_ptr<InstalledApplications> applications, QWidget* parent)
+    : QWidget(parent), m_manager(manager ? manager.release() : defaultManager().release()),
+      m_applications(applications ? std::move(applications) : makeDefaultInstalledApplications()) {
     m_manager->setParent(this);
+    AccessibleRoles::install();
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 20, 20, 20);
@@ -40,9 +53,7 @@ ContentView::ContentView(std::unique_ptr<FocusSessionManager> manager, QWidget* 
     title->setFont(Theme::largeTitle(font()));
     m_subtitle = new QLabel(tr("Turn websites and apps off during deep work sessions."), this);
     m_subtitle->setWordWrap(true);
-    m_status = new QLabel(this);
-    m_status->setTextFormat(Qt::PlainText);
-    m_status->setWordWrap(true);
+    m_status = new StatusLine(this);
     m_status->setFont(Theme::font(Theme::TextStyle::Callout, font()));
     header->addWidget(title);
     header->addWidget(m_subtitle);
@@ -56,25 +67,34 @@ ContentView::ContentView(std::unique_ptr<FocusSessionManager> manager, QWidget* 
     QFont title2 = Theme::font(Theme::TextStyle::Title2, font());
     title2.setBold(true);
     listsTitle->setFont(title2);
-    // Card titles and placeholders are data, shown as they are.
+    // Card titles and placeholders are data, shown as they are; hints are
+    // only drawn, the lists never change because of them.
+    const ApplicationIdTexts appTexts = applicationIdTexts();
     m_websitesCard = new FormCard(
         QStringLiteral("Websites"), QStringLiteral("example.com"), [this] { addWebsite(); },
-        [this](const QString& entry) { m_manager->removeWebsite(entry); }, this);
-    m_appsCard = new FormCard(
-        QStringLiteral("Apps (Bundle ID)"), QStringLiteral("com.google.Chrome"),
-        [this] { addApp(); }, [this](const QString& entry) { m_manager->removeAppBundleId(entry); },
+        [this](const QString& entry) { m_manager->removeWebsite(entry); },
+        [](const QString& entry) {
+            return HostsText::normalizeDomain(entry) ? QString() : tr("not a web address");
+        },
         this);
+    m_appsCard = new FormCard(
+        appTexts.cardTitle, appTexts.placeholder, [this] { addApp(); },
+        [this](const QString& entry) { m_manager->removeAppBundleId(entry); },
+        [this](const QString& id) {
+            const bool missing = m_completer->isLoaded() && !m_completer->isInstalled(id);
+            return missing ? tr("not installed") : QString();
+        },
+        this);
+    m_completer = new ApplicationCompleter(m_appsCard->inputField());
     blockLists->addWidget(listsTitle);
     blockLists->addWidget(m_websitesCard);
     blockLists->addWidget(m_appsCard);
     layout->addLayout(blockLists);
 
-    m_sessionCard = new SessionCard(this);
+    m_sessionCard = new SessionCard(appTexts.tip, this);
     layout->addWidget(m_sessionCard);
 
-    m_error = new QLabel(this);
-    m_error->setTextFormat(Qt::PlainText);
-    m_error->setWordWrap(true);
+    m_error = new StatusLine(this);
     // Wraps at spaces; a word wider than the window is cut rather than
     // widening it.
     m_error->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
@@ -91,8 +111,6 @@ ContentView::ContentView(std::unique_ptr<FocusSessionManager> manager, QWidget* 
             &ContentView::showRemainingTime);
     connect(m_manager, &FocusSessionManager::statusMessageChanged, this, &ContentView::showStatus);
     connect(m_manager, &FocusSessionManager::errorMessageChanged, this, &ContentView::showError);
-    connect(m_websitesCard, &FormCard::rowsChanged, this, &ContentView::updateTabOrder);
-    connect(m_appsCard, &FormCard::rowsChanged, this, &ContentView::updateTabOrder);
     connect(m_sessionCard, &SessionCard::startStopClicked, this, &ContentView::toggleSession);
 
     showWebsites();
@@ -108,6 +126,14 @@ ContentView::ContentView(std::unique_ptr<FocusSessionManager> manager, QWidget* 
 }
 
 ContentView::~ContentView() = default;
+
+QLabel* ContentView::statusLine() const {
+    return m_status;
+}
+
+QLabel* ContentView::errorLine() const {
+    return m_error;
+}
 
 void ContentView::addWebsite() {
     QLineEdit* field = m_websitesCard->inputField();
@@ -152,19 +178,36 @@ void ContentView::showRemainingTime() {
 }
 
 void ContentView::showStatus() {
-    m_status->setText(m_manager->statusMessage());
+    m_status->setMessage(m_manager->statusMessage());
 }
 
 void ContentView::showError() {
     // Hidden, the line takes no space in the layout.
-    m_error->setText(m_manager->errorMessageText());
+    m_error->setMessage(m_manager->errorMessageText());
     m_error->setVisible(m_manager->hasErrorMessage());
+}
+
+void ContentView::loadInstalledApplications() {
+    m_completer->setApplications(m_applications->list());
+    m_appsCard->refreshHints();
 }
 
 bool ContentView::event(QEvent* event) {
     const bool handled = QWidget::event(event);
-    if (event->type() == QEvent::LayoutRequest) {
+    switch (event->type()) {
+    case QEvent::LayoutRequest:
+    case QEvent::Show:
         updateMinimumSize();
+        break;
+    case QEvent::Paint:
+        // Reading the installed applications must not delay the first frame.
+        if (!m_applicationsRequested) {
+            m_applicationsRequested = true;
+            QTimer::singleShot(0, this, &ContentView::loadInstalledApplications);
+        }
+        break;
+    default:
+        break;
     }
     return handled;
 }
@@ -210,7 +253,43 @@ void ContentView::updateTabOrder() {
     }
 }
 
+// Shows as many list rows as the screen's available height leaves room for,
+// so that the session card stays on screen however long the lists are.
+int ContentView::availableHeight() const {
+    const QScreen* screen = this->screen();
+    const int frame = isVisible() ? frameGeometry().height() - height() : 0;
+    return screen ? screen->availableGeometry().height() - frame : QWIDGETSIZE_MAX;
+}
+
+bool ContentView::fitListsToScreen() {
+    const int available = availableHeight();
+    const int rest = layout()->totalMinimumSize().height() - m_websitesCard->shownEntriesHeight() -
+                     m_appsCard->shownEntriesHeight();
+    int rows = mostListRows;
+    while (rows > fewestListRows &&
+           rest + m_websitesCard->entriesHeight(rows) + m_appsCard->entriesHeight(rows) >
+               available) {
+        --rows;
+    }
+    if (rows == m_websitesCard->maxVisibleRows()) {
+        return false;
+    }
+    m_websitesCard->setMaxVisibleRows(rows);
+    m_appsCard->setMaxVisibleRows(rows);
+    return true;
+}
+
 void ContentView::updateMinimumSize() {
+    if (fitListsToScreen()) {
+        // The lists' new heights are not in the layout's caches yet.
+        layout()->invalidate();
+        layout()->activate();
+    }
     const QSize content = layout()->totalMinimumSize();
     setMinimumSize(content.expandedTo(QSize(minimumContentWidth, minimumContentHeight)));
+    // A window sized for longer lists shrinks back onto the screen.
+    const int available = availableHeight();
+    if (isWindow() && height() > available && height() > minimumHeight()) {
+        resize(width(), std::max(minimumHeight(), available));
+    }
 }

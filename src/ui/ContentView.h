@@ -1,14 +1,17 @@
 #pragma once
 
+#include "platform/InstalledApplications.h"
 #include "services/FocusSessionManager.h"
 
 #include <QWidget>
 
 #include <memory>
 
+class ApplicationCompleter;
 class FormCard;
 class QLabel;
 class SessionCard;
+class StatusLine;
 
 // The one view of the window: header with the status line, the two block
 // lists, the session card and the error line. It draws the controller's state
@@ -18,9 +21,14 @@ class ContentView : public QWidget {
 public:
     static constexpr int minimumContentWidth = 640;
     static constexpr int minimumContentHeight = 560;
+    // Entries a list shows before it scrolls, as the screen's height allows.
+    static constexpr int fewestListRows = 3;
+    static constexpr int mostListRows = 6;
 
-    // Without a controller the view makes its own, on the default store.
+    // Without a controller the view makes its own, on the default store;
+    // without installed applications, the platform's.
     explicit ContentView(std::unique_ptr<FocusSessionManager> manager = nullptr,
+                         std::unique_ptr<InstalledApplications> applications = nullptr,
                          QWidget* parent = nullptr);
     ~ContentView() override;
 
@@ -28,8 +36,9 @@ public:
     FormCard* websitesCard() const { return m_websitesCard; }
     FormCard* appsCard() const { return m_appsCard; }
     SessionCard* sessionCard() const { return m_sessionCard; }
-    QLabel* statusLine() const { return m_status; }
-    QLabel* errorLine() const { return m_error; }
+    QLabel* statusLine() const;
+    QLabel* errorLine() const;
+    ApplicationCompleter* applicationCompleter() const { return m_completer; }
 
 protected:
     bool event(QEvent* event) override;
@@ -48,15 +57,24 @@ private:
     void showStatus();
     void showError();
 
+    void loadInstalledApplications();
+
     void applyColors();
     void updateTabOrder();
+    // The screen's available height less the window frame.
+    int availableHeight() const;
+    // Returns whether the lists' heights changed.
+    bool fitListsToScreen();
     void updateMinimumSize();
 
     FocusSessionManager* m_manager;
+    std::unique_ptr<InstalledApplications> m_applications;
+    bool m_applicationsRequested = false;
     QLabel* m_subtitle = nullptr;
-    QLabel* m_status = nullptr;
+    StatusLine* m_status = nullptr;
     FormCard* m_websitesCard = nullptr;
     FormCard* m_appsCard = nullptr;
+    ApplicationCompleter* m_completer = nullptr;
     SessionCard* m_sessionCard = nullptr;
-    QLabel* m_error = nullptr;
+    StatusLine* m_error = nullptr;
 };

@@ -1,8 +1,8 @@
 #include "ui/FormCard.h"
 
+#include "ui/EntryListView.h"
 #include "ui/ProminentButton.h"
 #include "ui/Theme.h"
-#include "ui/TrashButton.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -11,28 +11,31 @@
 #include <QPainterPath>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 constexpr int padding = 12;
 constexpr int spacing = 8;
-constexpr int rowPadding = 4;
 constexpr qreal cornerRadius = 8;
 } // namespace
 
 FormCard::FormCard(const QString& title, const QString& placeholder, AddAction onAdd,
-                   DeleteAction onDelete, QWidget* parent)
+                   DeleteAction onDelete, EntryListModel::HintFunction hint, QWidget* parent)
     : QWidget(parent), m_onAdd(std::move(onAdd)), m_onDelete(std::move(onDelete)),
-      m_input(new QLineEdit(this)), m_addButton(new ProminentButton(tr("Add"), this)),
-      m_emptyLabel(new QLabel(tr("No entries yet."), this)), m_rowsLayout(new QVBoxLayout) {
+      m_title(new QLabel(title, this)), m_input(new QLineEdit(this)),
+      m_addButton(new ProminentButton(tr("Add"), this)),
+      m_emptyLabel(new QLabel(tr("No entries yet."), this)),
+      m_entries(new EntryListModel(std::move(hint), this)), m_list(new EntryListView(this)) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(padding, padding, padding, padding);
     layout->setSpacing(spacing);
+    setAccessibleName(title);
 
-    auto* titleLabel = new QLabel(title, this);
-    titleLabel->setTextFormat(Qt::PlainText);
+    m_title->setTextFormat(Qt::PlainText);
     QFont titleFont = font();
     titleFont.setBold(true);
-    titleLabel->setFont(titleFont);
-    layout->addWidget(titleLabel);
+    m_title->setFont(titleFont);
+    layout->addWidget(m_title);
 
     // Return in the field adds nothing: only the button does.
     m_input->setPlaceholderText(placeholder);
@@ -46,55 +49,51 @@ FormCard::FormCard(const QString& title, const QString& placeholder, AddAction o
     layout->addLayout(inputRow);
 
     layout->addWidget(m_emptyLabel);
-    m_rowsLayout->setContentsMargins(0, 0, 0, 0);
-    m_rowsLayout->setSpacing(0);
-    layout->addLayout(m_rowsLayout);
+    m_list->setModel(m_entries);
+    m_list->setAccessibleName(title);
+    connect(m_list, &EntryListView::removeRequested, this,
+            [this](const QString& entry) { m_onDelete(entry); });
+    layout->addWidget(m_list);
 
+    setItems({});
     applyColors();
 }
 
 void FormCard::setItems(const QStringList& items) {
-    const qsizetype before = m_rows.size();
-    qsizetype focusedRow = -1;
-    for (qsizetype i = 0; i < m_rows.size(); ++i) {
-        if (m_rows[i].button->hasFocus()) {
-            focusedRow = i;
-        }
-    }
-
-    while (m_rows.size() < items.size()) {
-        m_rows.append(makeRow());
-    }
-    while (m_rows.size() > items.size()) {
-        const Row row = m_rows.takeLast();
-        // The row may hold the button whose click led here; delete it later.
-        m_rowsLayout->removeWidget(row.widget);
-        row.widget->hide();
-        row.widget->setParent(nullptr);
-        row.widget->deleteLater();
-    }
-    for (qsizetype i = 0; i < items.size(); ++i) {
-        m_rows[i].label->setText(items[i]);
-        m_rows[i].button->setEntry(items[i]);
-    }
+    // Keep the selection where it was, so that Delete can go on removing.
+    const int selected = m_list->currentIndex().row();
+    const bool focused = m_list->hasFocus();
+    m_entries->setItems(items);
+    if (selected >= 0 && !items.isEmpty())
+        m_list->setCurrentIndex(m_entries->index(std::min(selected, int(items.size()) - 1)));
     m_emptyLabel->setVisible(items.isEmpty());
+    m_list->setVisible(!items.isEmpty());
+    if (focused && items.isEmpty())
+        m_input->setFocus(Qt::OtherFocusReason);
+    updateListHeight();
+}
 
-    // Keep keyboard focus in the card when the focused row went away.
-    if (focusedRow >= m_rows.size()) {
-        QWidget* next = m_rows.isEmpty() ? static_cast<QWidget*>(m_input) : m_rows.last().button;
-        next->setFocus(Qt::OtherFocusReason);
-    }
-    if (m_rows.size() != before) {
-        emit rowsChanged();
-    }
+void FormCard::refreshHints() {
+    m_entries->refreshHints();
+}
+
+void FormCard::setMaxVisibleRows(int rows) {
+    if (rows == m_maxVisibleRows)
+        return;
+    m_maxVisibleRows = rows;
+    updateListHeight();
+}
+
+int FormCard::entriesHeight(int rows) const {
+    return std::min(rows, m_entries->rowCount()) * m_list->rowHeight();
+}
+
+void FormCard::updateListHeight() {
+    m_list->setVisibleRows(std::min(m_maxVisibleRows, m_entries->rowCount()));
 }
 
 QList<QWidget*> FormCard::focusOrder() const {
-    QList<QWidget*> order{m_input, m_addButton};
-    for (const Row& row : m_rows) {
-        order.append(row.button);
-    }
-    return order;
+    return {m_input, m_addButton, m_list};
 }
 
 void FormCard::applyColors() {
@@ -113,21 +112,4 @@ void FormCard::paintEvent(QPaintEvent*) {
     outline.setAlphaF(outline.alphaF() * 0.25f);
     painter.setPen(QPen(outline, 1, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
     painter.drawPath(shape);
-}
-
-FormCard::Row FormCard::makeRow() {
-    auto* widget = new QWidget(this);
-    auto* layout = new QHBoxLayout(widget);
-    layout->setContentsMargins(0, rowPadding, 0, rowPadding);
-    auto* label = new QLabel(widget);
-    label->setTextFormat(Qt::PlainText);
-    // A long entry is cut at the card's edge instead of widening the window.
-    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    auto* button = new TrashButton(widget);
-    connect(button, &TrashButton::clicked, this, [this, button] { m_onDelete(button->entry()); });
-    layout->addWidget(label, 1, Qt::AlignVCenter);
-    layout->addWidget(button, 0, Qt::AlignVCenter);
-    m_rowsLayout->addWidget(widget);
-    widget->show();
-    return {widget, label, button};
 }

@@ -1,19 +1,21 @@
 #pragma once
 
+#include "ui/EntryListModel.h"
+
 #include <QList>
 #include <QWidget>
 
 #include <functional>
 
+class EntryListView;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QVBoxLayout;
-class TrashButton;
 
-// A list editor on a rounded card: a title, an input row with "Add", and one
-// row per entry with a trash button. It draws the entries it is given and
-// keeps none of its own.
+// A list editor on a rounded card: a title, an input row with "Add", and the
+// entries, each with a trash can, scrolling inside the card when there are
+// more than it shows. It draws the entries it is given and keeps none of its
+// own.
 class FormCard : public QWidget {
     Q_OBJECT
 public:
@@ -21,39 +23,44 @@ public:
     using DeleteAction = std::function<void(const QString& entry)>;
 
     FormCard(const QString& title, const QString& placeholder, AddAction onAdd,
-             DeleteAction onDelete, QWidget* parent = nullptr);
+             DeleteAction onDelete, EntryListModel::HintFunction hint = {},
+             QWidget* parent = nullptr);
 
     // Redraws the entry rows from `items`.
     void setItems(const QStringList& items);
+    void refreshHints();
 
+    // Shows at most `rows` entries at a time; the others scroll.
+    void setMaxVisibleRows(int rows);
+    int maxVisibleRows() const { return m_maxVisibleRows; }
+    // The height the entries take when at most `rows` are shown.
+    int entriesHeight(int rows) const;
+    int shownEntriesHeight() const { return entriesHeight(m_maxVisibleRows); }
+
+    QLabel* titleLabel() const { return m_title; }
     QLineEdit* inputField() const { return m_input; }
     QPushButton* addButton() const { return m_addButton; }
+    EntryListView* entryList() const { return m_list; }
+    EntryListModel* entries() const { return m_entries; }
     // Focusable controls, top to bottom.
     QList<QWidget*> focusOrder() const;
 
     // Re-applies the palette-derived text colours.
     void applyColors();
 
-signals:
-    // The number of rows changed, so the tab order needs refreshing.
-    void rowsChanged();
-
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    struct Row {
-        QWidget* widget;
-        QLabel* label;
-        TrashButton* button;
-    };
-    Row makeRow();
+    void updateListHeight();
 
     AddAction m_onAdd;
     DeleteAction m_onDelete;
+    QLabel* m_title;
     QLineEdit* m_input;
     QPushButton* m_addButton;
     QLabel* m_emptyLabel;
-    QVBoxLayout* m_rowsLayout;
-    QList<Row> m_rows;
+    EntryListModel* m_entries;
+    EntryListView* m_list;
+    int m_maxVisibleRows = 6;
 };

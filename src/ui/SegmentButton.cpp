@@ -12,6 +12,8 @@ constexpr int verticalPadding = 4;
 SegmentButton::SegmentButton(const QString& text, QWidget* parent) : QAbstractButton(parent) {
     setText(text);
     setCheckable(true);
+    // Checkable and exclusive: assistive technology hears a radio button.
+    setAutoExclusive(true);
     setFocusPolicy(Qt::StrongFocus);
     setAccessibleName(text);
 }

@@ -11,19 +11,18 @@
 
 const QList<int> SessionCard::minuteOptions{5, 10, 15, 25, 30, 45, 60};
 
-SessionCard::SessionCard(QWidget* parent)
+SessionCard::SessionCard(const QString& tip, QWidget* parent)
     : QWidget(parent), m_durationLabel(new QLabel(tr("Duration"), this)),
       m_duration(new SegmentedControl(
           minuteOptions, [](int minutes) { return tr("%1 min").arg(minutes); }, this)),
       m_remaining(new QLabel(this)), m_startStop(new ProminentButton(QString(), this)),
-      m_tip(new QLabel(tr("Tip: Use app bundle IDs (for example, com.google.Chrome). Websites "
-                          "are blocked system-wide through /etc/hosts."),
-                       this)) {
+      m_tip(new QLabel(tip, this)) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(10);
 
     auto* title = new QLabel(tr("Focus Session"), this);
+    setAccessibleName(title->text());
     QFont titleFont = Theme::font(Theme::TextStyle::Title2, font());
     titleFont.setBold(true);
     title->setFont(titleFont);
@@ -36,6 +35,7 @@ SessionCard::SessionCard(QWidget* parent)
         Theme::withMonospacedDigits(Theme::font(Theme::TextStyle::Headline, font())));
     m_remaining->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_remaining->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    m_remaining->setAccessibleName(tr("Remaining time"));
     auto* row = new QHBoxLayout;
     row->addWidget(m_durationLabel, 0, Qt::AlignVCenter);
     row->addWidget(m_duration, 0, Qt::AlignVCenter);
@@ -66,7 +66,6 @@ void SessionCard::setSessionActive(bool active) {
 
 void SessionCard::setRemainingTime(const QString& formatted) {
     m_remaining->setText(tr("remaining: %1").arg(formatted));
-    m_remaining->setAccessibleName(m_remaining->text());
 }
 
 QList<QWidget*> SessionCard::focusOrder() const {

@@ -15,7 +15,8 @@ public:
     static const QList<int> minuteOptions;
     static constexpr int initialMinutes = 30;
 
-    explicit SessionCard(QWidget* parent = nullptr);
+    // `tip` is the footnote under the button.
+    explicit SessionCard(const QString& tip, QWidget* parent = nullptr);
 
     // The selected session length in minutes.
     int focusMinutes() const;
@@ -26,6 +27,7 @@ public:
     SegmentedControl* durationControl() const { return m_duration; }
     ProminentButton* startStopButton() const { return m_startStop; }
     QLabel* remainingLabel() const { return m_remaining; }
+    QLabel* tipLabel() const { return m_tip; }
     // Focusable controls, left to right and top to bottom; of the segments
     // only the selected one takes Tab focus.
     QList<QWidget*> focusOrder() const;

@@ -3,6 +3,8 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QPainter>
+#include <QPixmap>
 #include <QStringList>
 
 #include <algorithm>
@@ -22,6 +24,26 @@ QFont scaled(const QFont& base, double numerator) {
     QFont font = base;
     font.setPixelSize(std::max(9, int(std::lround(basePixels(base) * numerator / 13.0))));
     return font;
+}
+
+QIcon drawnTrashIcon(const QColor& color, qreal ratio) {
+    constexpr int extent = 16;
+    QPixmap pixmap(QSize(extent, extent) * ratio);
+    pixmap.setDevicePixelRatio(ratio);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(color, 1.3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.drawLine(QPointF(2.5, 4), QPointF(13.5, 4));  // lid
+    painter.drawLine(QPointF(6.5, 4), QPointF(6.5, 2.2)); // handle
+    painter.drawLine(QPointF(6.5, 2.2), QPointF(9.5, 2.2));
+    painter.drawLine(QPointF(9.5, 2.2), QPointF(9.5, 4));
+    painter.drawLine(QPointF(4, 4), QPointF(4.8, 14)); // can
+    painter.drawLine(QPointF(4.8, 14), QPointF(11.2, 14));
+    painter.drawLine(QPointF(11.2, 14), QPointF(12, 4));
+    painter.drawLine(QPointF(6.7, 6.5), QPointF(6.9, 11.5)); // ribs
+    painter.drawLine(QPointF(9.3, 6.5), QPointF(9.1, 11.5));
+    return QIcon(pixmap);
 }
 
 } // namespace
@@ -103,6 +125,12 @@ QColor accent(const QPalette& palette) {
 QColor textOn(const QColor& fill) {
     const double luminance = 0.299 * fill.redF() + 0.587 * fill.greenF() + 0.114 * fill.blueF();
     return luminance > 0.7 ? QColor(Qt::black) : QColor(Qt::white);
+}
+
+QIcon trashIcon(const QPalette& palette, qreal devicePixelRatio) {
+    const QIcon themed = QIcon::fromTheme(QStringLiteral("user-trash"));
+    return themed.isNull() ? drawnTrashIcon(palette.color(QPalette::ButtonText), devicePixelRatio)
+                           : themed;
 }
 
 } // namespace Theme

@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QIcon>
 #include <QPalette>
 
 // The window's named text styles and semantic colours, derived from the
@@ -26,5 +27,9 @@ QColor blue(const QPalette& palette);
 QColor accent(const QPalette& palette);
 // Text colour that reads well on `fill`.
 QColor textOn(const QColor& fill);
+
+// The icon theme's trash can, or one drawn in the palette's button text
+// colour where the theme has none.
+QIcon trashIcon(const QPalette& palette, qreal devicePixelRatio);
 
 } // namespace Theme

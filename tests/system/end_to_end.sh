@@ -95,14 +95,14 @@ typed "E2E-Two.test"
 key Tab space
 wait_for 10 "the second website in the configuration" config_has '"e2e-two.test"'
 
-# Past the two trash buttons to the application field.
-key Tab Tab Tab
+# Past the website list to the application field.
+key Tab Tab
 typed "org.tarnhollow.E2eProbe"
 key Tab Return
 wait_for 10 "the application in the configuration" config_has '"org.tarnhollow.E2eProbe"'
 
-# Past the application's trash button to the duration (30 selected), one
-# segment left to 25 minutes, then the start button.
+# Past the application list to the duration (30 selected), one segment left
+# to 25 minutes, then the start button.
 key Tab Tab Left Tab space
 wait_for 20 "the block section in /etc/hosts" hosts_has_section
 

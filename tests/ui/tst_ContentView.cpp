@@ -1,21 +1,26 @@
 #include "fakes/DirectShellRunner.h"
+#include "fakes/FakeInstalledApplications.h"
 #include "fakes/FakeWorkspace.h"
 #include "fakes/NullDnsCacheFlusher.h"
 #include "services/FocusSessionManager.h"
 #include "services/FocusStore.h"
 #include "services/HostBlocker.h"
+#include "ui/ApplicationCompleter.h"
 #include "ui/ContentView.h"
+#include "ui/EntryDelegate.h"
+#include "ui/EntryListView.h"
 #include "ui/FormCard.h"
 #include "ui/ProminentButton.h"
 #include "ui/SegmentButton.h"
 #include "ui/SegmentedControl.h"
 #include "ui/SessionCard.h"
-#include "ui/TrashButton.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -32,15 +37,20 @@ struct Harness {
     explicit Harness(std::chrono::milliseconds countdown = 1h) {
         QFile hosts(dir.filePath("hosts"));
         QVERIFY(hosts.open(QIODevice::WriteOnly) && hosts.write(originalHosts) > 0);
-        const HostBlockerOptions options{hosts.fileName(), dir.path()};
-        auto shell = std::make_unique<DirectShellRunner>();
+        const HostBlockerOptions options{hosts.fileName(), {}};
+        auto shell = std::make_unique<DirectShellRunner>(hosts.fileName(), dir.path());
         runner = shell.get();
         auto manager = std::make_unique<FocusSessionManager>(
             std::make_unique<FocusStore>(configPath()),
             std::make_unique<HostBlocker>(options, std::move(shell),
                                           std::make_unique<NullDnsCacheFlusher>()),
             std::make_unique<FakeWorkspace>(), countdown);
-        view = std::make_unique<ContentView>(std::move(manager));
+        view = std::make_unique<ContentView>(
+            std::move(manager),
+            std::make_unique<FakeInstalledApplications>(
+                QList<InstalledApplication>{{"org.mozilla.firefox", "Firefox", "firefox"},
+                                            {"org.mozilla.Thunderbird", "Thunderbird", ""},
+                                            {"org.gnome.TextEditor", "Text Editor", ""}}));
     }
 
     QString configPath() const { return dir.filePath("focus-config.json"); }
@@ -51,14 +61,8 @@ struct Harness {
     std::unique_ptr<ContentView> view;
 };
 
-// The entries a card shows, in order, read from its rows.
 QStringList shownEntries(const FormCard* card) {
-    QStringList entries;
-    for (const TrashButton* button : card->findChildren<TrashButton*>()) {
-        if (button->isVisibleTo(card))
-            entries.append(button->entry());
-    }
-    return entries;
+    return card->entryList()->isVisibleTo(card) ? card->entries()->items() : QStringList();
 }
 
 bool showsNoEntriesText(const FormCard* card) {
@@ -144,34 +148,161 @@ private slots:
     void removesWithoutAsking_data() {
         QTest::addColumn<QStringList>("before");
         QTest::addColumn<int>("row");
+        QTest::addColumn<bool>("byKey");
         QTest::addColumn<QStringList>("after");
 
-        QTest::newRow("middle of three")
-            << QStringList{"a.test", "b.test", "c.test"} << 1 << QStringList{"a.test", "c.test"};
-        QTest::newRow("the last one") << QStringList{"a.test"} << 0 << QStringList();
+        const QStringList three{"a.test", "b.test", "c.test"};
+        QTest::newRow("trash: middle of three")
+            << three << 1 << false << three.sliced(0, 1) + three.sliced(2);
+        QTest::newRow("trash: the last one")
+            << QStringList{"a.test"} << 0 << false << QStringList();
+        QTest::newRow("Delete twice: last two") << three << 1 << true << three.sliced(0, 1);
     }
 
     void removesWithoutAsking() {
         QFETCH(QStringList, before);
         QFETCH(int, row);
+        QFETCH(bool, byKey);
         QFETCH(QStringList, after);
 
         Harness harness;
         harness.view->show();
+        QVERIFY(QTest::qWaitForWindowActive(harness.view.get()));
         for (const QString& entry : before) {
             harness.manager().addWebsite(entry);
         }
         FormCard* card = harness.view->websitesCard();
-        QCOMPARE(showsNoEntriesText(card), false);
-        const QList<TrashButton*> buttons = card->findChildren<TrashButton*>();
-        QCOMPARE(buttons[row]->accessibleName(), "Remove " + before[row]);
-        QTest::mouseClick(buttons[row], Qt::LeftButton);
+        EntryListView* list = card->entryList();
+        const QModelIndex index = card->entries()->index(row);
+        if (byKey) {
+            // The selection stays on the row, so Delete goes on removing.
+            list->setFocus(Qt::TabFocusReason);
+            list->setCurrentIndex(index);
+            QTest::keyClick(list, Qt::Key_Delete);
+            QTest::keyClick(list, Qt::Key_Delete);
+        } else {
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                              EntryDelegate::trashRect(list->visualRect(index), list).center());
+        }
 
         QCOMPARE(shownEntries(card), after);
         QCOMPARE(showsNoEntriesText(card), after.isEmpty());
         QCOMPARE(QApplication::activeModalWidget(), nullptr);
         FocusStore store(harness.configPath());
         QCOMPARE(store.load().value_or(FocusConfiguration{}).websites, after);
+    }
+
+    // Start stays on a 1366 x 768 screen (see main) however long the lists.
+    void listsScrollWithinTheScreen_data() {
+        QTest::addColumn<int>("websites");
+        QTest::addColumn<int>("apps");
+        QTest::newRow("200 websites") << 200 << 0;
+        QTest::newRow("100 and 100") << 100 << 100;
+    }
+
+    void listsScrollWithinTheScreen() {
+        QFETCH(int, websites);
+        QFETCH(int, apps);
+        Harness harness;
+        for (int i = 0; i < websites; ++i)
+            harness.manager().addWebsite(QStringLiteral("site%1.test").arg(i));
+        for (int i = 0; i < apps; ++i)
+            harness.manager().addAppBundleId(QStringLiteral("org.example.App%1").arg(i));
+        harness.view->resize(harness.view->minimumSize());
+        harness.view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(harness.view.get()));
+        QCoreApplication::processEvents();
+
+        ContentView* view = harness.view.get();
+        QVERIFY(view->frameGeometry().height() <= view->screen()->availableGeometry().height());
+        const QWidget* start = view->sessionCard()->startStopButton();
+        QVERIFY(start->mapTo(view, QPoint(0, start->height())).y() <= view->height());
+        for (const FormCard* card : {view->websitesCard(), view->appsCard()}) {
+            const EntryListView* list = card->entryList();
+            if (!list->isVisibleTo(view))
+                continue;
+            QVERIFY(list->height() >= 3 * list->rowHeight() &&
+                    list->height() <= 6 * list->rowHeight());
+            QVERIFY(list->verticalScrollBar()->maximum() > 0);
+        }
+    }
+
+    void completesByNameOrId_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("offered");
+        QTest::newRow("name, any case") << "FIRE" << QStringList{"org.mozilla.firefox"};
+        QTest::newRow("ID part") << "mozilla"
+                                 << QStringList{"org.mozilla.firefox", "org.mozilla.Thunderbird"};
+        QTest::newRow("name with a space") << "text ed" << QStringList{"org.gnome.TextEditor"};
+        QTest::newRow("nothing") << "org.example.Typed" << QStringList();
+    }
+
+    void completesByNameOrId() {
+        QFETCH(QString, typed);
+        QFETCH(QStringList, offered);
+        Harness harness;
+        harness.view->show();
+        QVERIFY(QTest::qWaitForWindowActive(harness.view.get()));
+        QTRY_VERIFY(harness.view->applicationCompleter()->isLoaded());
+        QLineEdit* field = harness.view->appsCard()->inputField();
+        field->setFocus();
+        QTest::keyClicks(field, typed);
+
+        QAbstractItemView* popup = harness.view->applicationCompleter()->popup();
+        QCOMPARE(popup->isVisible(), !offered.isEmpty());
+        QStringList ids;
+        for (int row = 0; row < popup->model()->rowCount(); ++row)
+            ids << popup->model()->index(row, 0).data(Qt::UserRole).toString();
+        QCOMPARE(popup->isVisible() ? ids : QStringList(), offered);
+
+        // Choosing puts the ID in the field; a typed ID is added as it is.
+        if (popup->isVisible()) {
+            QTest::keyClick(popup, Qt::Key_Down);
+            QTest::keyClick(popup, Qt::Key_Return);
+        }
+        QCOMPARE(field->text(), offered.value(0, typed));
+        QTest::mouseClick(harness.view->appsCard()->addButton(), Qt::LeftButton);
+        QCOMPARE(harness.manager().appBundleIds(), QStringList{offered.value(0, typed)});
+    }
+
+    void hintsAreOnlyDrawn_data() {
+        QTest::addColumn<bool>("website");
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("hint");
+        QTest::newRow("dots only") << true << "..."
+                                   << "not a web address";
+        QTest::newRow("scheme only") << true << "http://"
+                                     << "not a web address";
+        QTest::newRow("a host") << true << "https://mail.test/inbox"
+                                << "";
+        QTest::newRow("unknown ID") << false << "org.example.Gone"
+                                    << "not installed";
+        QTest::newRow("installed ID") << false << "org.gnome.TextEditor"
+                                      << "";
+    }
+
+    void hintsAreOnlyDrawn() {
+        QFETCH(bool, website);
+        QFETCH(QString, entry);
+        QFETCH(QString, hint);
+        Harness harness;
+        harness.view->show();
+        QTRY_VERIFY(harness.view->applicationCompleter()->isLoaded());
+        website ? harness.manager().addWebsite(entry) : harness.manager().addAppBundleId(entry);
+        const FormCard* card = website ? harness.view->websitesCard() : harness.view->appsCard();
+        QCOMPARE(card->entries()->index(0).data(EntryListModel::HintRole).toString(), hint);
+        const FocusConfiguration saved = FocusStore(harness.configPath()).load().value();
+        QCOMPARE(website ? saved.websites : saved.appBundleIds, QStringList{entry});
+    }
+
+    void linuxNamesApplicationIds() {
+        Harness harness;
+        const FormCard* apps = harness.view->appsCard();
+        QCOMPARE(apps->titleLabel()->text(), "Apps (Application ID)");
+        QCOMPARE(apps->inputField()->placeholderText(), "org.mozilla.firefox");
+        QCOMPARE(harness.view->sessionCard()->tipLabel()->text(),
+                 "Tip: Use application IDs (for example, org.mozilla.firefox). Websites are "
+                 "blocked system-wide through /etc/hosts.");
     }
 
     void errorLineTakesSpaceOnlyWhilePresent() {
@@ -333,16 +464,30 @@ private slots:
         int named = 0;
         for (QWidget* control : controls) {
             if (qobject_cast<QAbstractButton*>(control) || qobject_cast<QLineEdit*>(control) ||
-                qobject_cast<SegmentedControl*>(control)) {
+                qobject_cast<SegmentedControl*>(control) || qobject_cast<EntryListView*>(control)) {
                 QVERIFY2(!control->accessibleName().isEmpty(), control->metaObject()->className());
                 ++named;
             }
         }
-        QCOMPARE(named, 2 * 2 + 2 + 1 + 7 + 1);
-        QCOMPARE(harness.view->appsCard()->findChild<TrashButton*>()->accessibleName(),
-                 "Remove org.example.Chat");
+        QCOMPARE(named, 2 * 3 + 1 + 7 + 1);
+        const QModelIndex row = harness.view->appsCard()->entries()->index(0);
+        QCOMPARE(row.data(Qt::AccessibleTextRole).toString(), "org.example.Chat");
+        QVERIFY(!row.data(Qt::AccessibleDescriptionRole).toString().isEmpty());
     }
 };
 
-QTEST_MAIN(ContentViewTest)
+// Every window here opens on a 1366 x 768 screen.
+int main(int argc, char* argv[]) {
+    QTemporaryDir dir;
+    QFile screens(dir.filePath("screens.json"));
+    if (!screens.open(QIODevice::WriteOnly) ||
+        screens.write(R"({"screens": [{"name": "laptop", "x": 0, "y": 0, "width": 1366,)"
+                      R"( "height": 768, "logicalDpi": 96, "dpr": 1}]})") < 0)
+        return 1;
+    screens.close();
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + screens.fileName().toLocal8Bit());
+    QApplication application(argc, argv);
+    ContentViewTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_ContentView.moc"

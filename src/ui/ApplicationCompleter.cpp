@@ -1,0 +1,39 @@
+#include "ui/ApplicationCompleter.h"
+
+#include "ui/ApplicationListModel.h"
+
+#include <QAbstractItemView>
+#include <QLineEdit>
+#include <QSortFilterProxyModel>
+
+ApplicationCompleter::ApplicationCompleter(QLineEdit* field)
+    : QCompleter(field), m_field(field), m_applications(new ApplicationListModel(this)),
+      m_matches(new QSortFilterProxyModel(this)) {
+    m_matches->setSourceModel(m_applications);
+    m_matches->setFilterRole(ApplicationListModel::SearchRole);
+    m_matches->setFilterCaseSensitivity(Qt::CaseInsensitive);
+    setModel(m_matches);
+    // The filter above does the matching; the completer only shows its rows.
+    setCompletionMode(QCompleter::UnfilteredPopupCompletion);
+    setCompletionRole(ApplicationListModel::IdRole);
+    setWidget(field);
+    connect(field, &QLineEdit::textEdited, this, &ApplicationCompleter::offer);
+    connect(this, qOverload<const QString&>(&QCompleter::activated), field, &QLineEdit::setText);
+}
+
+void ApplicationCompleter::setApplications(const QList<InstalledApplication>& applications) {
+    m_ids.clear();
+    for (const InstalledApplication& application : applications)
+        m_ids.insert(application.id);
+    m_applications->setApplications(applications);
+    m_loaded = true;
+}
+
+void ApplicationCompleter::offer(const QString& text) {
+    m_matches->setFilterFixedString(text);
+    if (text.isEmpty() || m_matches->rowCount() == 0) {
+        popup()->hide();
+        return;
+    }
+    complete();
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <QHash>
+#include <QStringList>
+
+#include <functional>
+
+// The entries of one block list, as rows. An entry is drawn and read out only
+// up to shownLength characters, so a very long one costs no more to show than
+// a short one. Hints are worked out for the rows that are asked for, and kept
+// until the entries change.
+class EntryListModel : public QAbstractListModel {
+    Q_OBJECT
+public:
+    enum Role { EntryRole = Qt::UserRole, HintRole };
+    using HintFunction = std::function<QString(const QString& entry)>;
+    static constexpr qsizetype shownLength = 256;
+
+    explicit EntryListModel(HintFunction hint = {}, QObject* parent = nullptr);
+
+    const QStringList& items() const { return m_items; }
+    void setItems(const QStringList& items);
+    // Asks for every hint again, as the facts behind them changed.
+    void refreshHints();
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+
+private:
+    QString hint(int row) const;
+
+    HintFunction m_hint;
+    QStringList m_items;
+    mutable QHash<int, QString> m_hints;
+};

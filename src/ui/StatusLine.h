@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QLabel>
+
+// A line of text that assistive technology treats as a status bar: each new
+// message is announced as a change of its name.
+class StatusLine : public QLabel {
+    Q_OBJECT
+public:
+    explicit StatusLine(QWidget* parent = nullptr);
+
+    void setMessage(const QString& message);
+};
