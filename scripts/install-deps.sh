@@ -12,6 +12,8 @@ packages=(
     # tests: X server, input events, session bus, namespaces, validators
     xvfb xauth xdotool x11-utils dbus-daemon util-linux libc-bin
     desktop-file-utils appstream dpkg-dev
+    # tests: what a screen reader receives, through the accessibility bus
+    at-spi2-core python3-pyatspi gir1.2-atspi-2.0
 )
 
 missing=()

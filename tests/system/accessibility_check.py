@@ -1,0 +1,121 @@
+#!/usr/bin/python3
+# What a screen reader receives from the real window, read through the
+# accessibility bus under Xvfb: the duration choice as one group of radio
+# buttons, the cards and the remaining time by name, and the status line as a
+# status bar whose change is announced.
+#   accessibility_check.py <tarnhollow>
+# Exit 77 (skip) when Xvfb, the buses or pyatspi are missing; with CI=true the
+# same gap fails.
+import importlib.util, os, shutil, subprocess, sys, tempfile, time
+
+
+def gap(reason):
+    if os.environ.get("CI") == "true":
+        sys.exit("FAIL: not available in CI: " + reason)
+    print("SKIP: " + reason)
+    sys.exit(77)
+
+
+# Starts a server that prints where it listens; returns it and that line.
+def started(command, path):
+    with open(path, "w") as out:
+        process = subprocess.Popen(command, stdout=out, stderr=subprocess.DEVNULL)
+    for _ in range(300):
+        lines = open(path).read().split()
+        if lines:
+            return process, lines[0]
+        time.sleep(0.1)
+    sys.exit("FAIL: %s did not start" % command[0])
+
+
+def tree(node):
+    yield node
+    for child in node:
+        if child is not None:
+            yield from tree(child)
+
+
+def main():
+    for tool in ["Xvfb", "dbus-daemon", "/usr/libexec/at-spi-bus-launcher"]:
+        if not shutil.which(tool):
+            gap(tool + " is not installed")
+    if importlib.util.find_spec("pyatspi") is None:
+        gap("pyatspi is not installed for " + sys.executable)
+    work = tempfile.mkdtemp(prefix="tarnhollow-a11y.")
+    home = os.path.join(work, "home")
+    servers = []
+    try:
+        xvfb, display = started(["Xvfb", "-displayfd", "1", "-screen", "0", "1366x768x24",
+                                 "-nolisten", "tcp"], work + "/display")
+        servers.append(xvfb)
+        bus, address = started(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
+                               work + "/bus")
+        servers.append(bus)
+        os.environ.update(DISPLAY=":" + display, DBUS_SESSION_BUS_ADDRESS=address, HOME=home,
+                          XDG_DATA_HOME=home + "/data", XDG_CONFIG_HOME=home + "/config",
+                          XDG_RUNTIME_DIR=work, QT_QPA_PLATFORM="xcb",
+                          QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
+        servers.append(subprocess.Popen([sys.argv[1]], stderr=subprocess.DEVNULL))
+        check()
+    finally:
+        for process in reversed(servers):
+            process.terminate()
+            process.wait()
+        shutil.rmtree(work, ignore_errors=True)
+
+
+def check():
+    import pyatspi
+    from gi.repository import GLib
+    for _ in range(200):
+        apps = [a for a in pyatspi.Registry.getDesktop(0) if a and a.name == "tarnhollow"]
+        if apps and apps[0].childCount:
+            break
+        time.sleep(0.1)
+    else:
+        sys.exit("FAIL: the window never reached the accessibility bus")
+    nodes = list(tree(apps[0]))
+
+    def one(role, name):
+        found = [n for n in nodes if n.getRole() == role and n.name == name]
+        if len(found) != 1:
+            sys.exit("FAIL: %d objects with role %s named %r" % (len(found), role, name))
+        return found[0]
+
+    def checked():
+        return [n.name for n in radios if n.getState().contains(pyatspi.STATE_CHECKED)]
+
+    for card in ["Websites", "Apps (Application ID)", "Focus Session"]:
+        one(pyatspi.ROLE_PANEL, card)
+    one(pyatspi.ROLE_LABEL, "Remaining time")
+    radios = [n for n in tree(one(pyatspi.ROLE_PANEL, "Duration"))
+              if n.getRole() == pyatspi.ROLE_RADIO_BUTTON]
+    if len(radios) != 7 or checked() != ["30 min"]:
+        sys.exit("FAIL: duration heard as %d radio buttons, checked %r" % (len(radios), checked()))
+    radios[5].queryAction().doAction(0)
+    time.sleep(0.3)
+    if checked() != ["45 min"]:
+        sys.exit("FAIL: after choosing 45 min, checked %r" % checked())
+
+    status = one(pyatspi.ROLE_STATUS_BAR, "Ready")
+    heard = []
+    pyatspi.Registry.registerEventListener(lambda e: heard.append(e.source.name),
+                                           "object:property-change:accessible-name")
+    context = GLib.MainContext.default()
+
+    def pump(seconds, done=lambda: False):
+        deadline = time.time() + seconds
+        while not done() and time.time() < deadline:
+            context.iteration(False)
+            time.sleep(0.02)
+
+    pump(1)  # until the application knows that someone listens
+    one(pyatspi.ROLE_PUSH_BUTTON, "Start Focus Session").queryAction().doAction(0)
+    expected = "Add at least one website or app to block first."
+    pump(10, lambda: expected in heard)
+    if heard != [expected] or status.name != expected:
+        sys.exit("FAIL: the status change was announced as %r" % heard)
+    print("accessibility: ok")
+
+
+main()
