@@ -11,7 +11,7 @@ packages=(
     pkexec fonts-dejavu-core
     # tests: X server, input events, session bus, namespaces, validators
     xvfb xauth xdotool x11-utils dbus-daemon util-linux libc-bin
-    desktop-file-utils appstream dpkg-dev
+    desktop-file-utils appstream dpkg-dev iproute2
     # tests: what a screen reader receives, through the accessibility bus
     at-spi2-core python3-pyatspi gir1.2-atspi-2.0
 )

@@ -1,0 +1,125 @@
+#include "fakes/SkipOrFail.h"
+#include "helper/ConnectionCloser.h"
+
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+#include <fcntl.h>
+#include <netdb.h>
+#include <poll.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// Inside the new namespaces: the files in %1 replace the system's, so every
+// name the test looks up is answered from them and any other goes to a name
+// server that never answers; v1 moves to the "remote" namespace, open as %2.
+const char kSetup[] =
+    "cd %1 && printf '192.0.2.10 site.test www.site.test\\n127.0.0.1 loop.test\\n::1 loop6.test\\n"
+    "169.254.1.1 link.test\\nfe80::1 link6.test\\n0.0.0.0 zero.test\\n:: zero6.test\\n"
+    "::ffff:127.0.0.1 mapped.test\\n' >hosts && echo nameserver 192.0.2.53 >resolv.conf && "
+    "echo hosts: files dns >nsswitch.conf && for f in *; do mount --bind $f /etc/$f; done && "
+    "ip link set lo up && ip link add v0 type veth peer name v1 && ip addr add 192.0.2.1/24 dev "
+    "v0 && ip link set v0 up && ip route add default via 192.0.2.10 && ip link set v1 netns "
+    "/proc/self/fd/%2";
+
+// A socket of `owner` (it belongs to whoever created it) bound or connected to `url`.
+int socketFor(const QUrl& url, uid_t owner, bool listen = false) {
+    addrinfo hints{}, *to = nullptr;
+    hints.ai_flags = AI_NUMERICHOST;
+    hints.ai_socktype = url.scheme() == "udp" ? SOCK_DGRAM : SOCK_STREAM;
+    if (::getaddrinfo(qPrintable(url.host()), QByteArray::number(url.port()), &hints, &to) ||
+        ::seteuid(owner))
+        return -1;
+    const int fd = ::socket(to->ai_family, to->ai_socktype | SOCK_CLOEXEC, 0);
+    const bool ready =
+        !::seteuid(0) && (listen ? !::bind(fd, to->ai_addr, to->ai_addrlen) && !::listen(fd, 16)
+                                 : !::connect(fd, to->ai_addr, to->ai_addrlen));
+    ::freeaddrinfo(to);
+    return ready ? fd : -1;
+}
+
+} // namespace
+
+// A real "remote" site in a second network namespace behind a veth pair.
+class TestConnectionCloser : public QObject {
+    Q_OBJECT
+    QTemporaryDir files_;
+
+private slots:
+    void initTestCase() {
+        if (geteuid() != 0)
+            SKIP_OR_FAIL("needs root for network namespaces");
+        int remote = -1, local = -1;
+        if (::unshare(CLONE_NEWNS | CLONE_NEWNET) != 0 ||
+            ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            (remote = ::open("/proc/self/ns/net", O_RDONLY)) < 0 || ::unshare(CLONE_NEWNET) ||
+            (local = ::open("/proc/self/ns/net", O_RDONLY)) < 0)
+            SKIP_OR_FAIL("no private network and mount namespaces here");
+        if (std::system(qPrintable(QString(kSetup).arg(files_.path()).arg(remote))))
+            SKIP_OR_FAIL("needs iproute2 with veth");
+        QCOMPARE(::setns(remote, CLONE_NEWNET), 0);
+        QCOMPARE(std::system("ip addr add 192.0.2.10/24 dev v1 && ip link set v1 up"), 0);
+        // Listeners are never accepted from: the kernel holds their connections open.
+        QVERIFY(socketFor(QUrl("tcp://192.0.2.10:80"), 0, true) >= 0);
+        QVERIFY(socketFor(QUrl("tcp://192.0.2.10:8080"), 0, true) >= 0);
+        QCOMPARE(::setns(local, CLONE_NEWNET), 0);
+        QVERIFY(socketFor(QUrl("tcp://127.0.0.1:80"), 0, true) >= 0);
+    }
+
+    void closes_data() {
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<int>("resolved");   // addresses, after dropping local and duplicate ones
+        QTest::addColumn<QString>("client"); // the connection open before the block
+        QTest::addColumn<uint>("owner");
+        QTest::addColumn<bool>("closed");
+        const QStringList site{"site.test", "www.site.test"};
+        QTest::newRow("TCP 80") << site << 1 << "tcp://192.0.2.10:80" << 0u << true;
+        QTest::newRow("QUIC 443") << site << 1 << "udp://192.0.2.10:443" << 0u << true;
+        QTest::newRow("v4-mapped") << site << 1 << "tcp://[::ffff:192.0.2.10]:80" << 0u << true;
+        QTest::newRow("other port") << site << 1 << "tcp://192.0.2.10:8080" << 0u << false;
+        QTest::newRow("other user") << site << 1 << "tcp://192.0.2.10:80" << 65534u << false;
+        QTest::newRow("local addresses")
+            << QStringList{"loop.test", "loop6.test", "link.test",  "link6.test",
+                           "zero.test", "zero6.test", "mapped.test"}
+            << 0 << "tcp://127.0.0.1:80" << 0u << false;
+        QTest::newRow("20000 names, unanswered ones cut off at the deadline")
+            << site + QStringList(20000, "unanswered.test") << 1 << "tcp://192.0.2.10:80" << 0u
+            << true;
+    }
+
+    void closes() {
+        QFETCH(QStringList, names);
+        QFETCH(int, resolved);
+        QFETCH(QString, client);
+        QFETCH(uint, owner);
+        QFETCH(bool, closed);
+        QElapsedTimer timer;
+        timer.start();
+        const auto addresses = ConnectionCloser::resolve(names, 400ms);
+        QVERIFY(timer.elapsed() < 800);
+        QCOMPARE(int(addresses.size()), resolved);
+
+        const int fd = socketFor(QUrl(client), owner);
+        QVERIFY(fd >= 0);
+        timer.restart();
+        const QString error = ConnectionCloser::closeConnections(addresses, 0);
+        if (error.contains("cannot close sockets"))
+            SKIP_OR_FAIL(error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        pollfd seen{fd, POLLIN, 0};
+        QCOMPARE(::poll(&seen, 1, closed ? 3000 : 100), closed ? 1 : 0);
+        if (closed)
+            qInfo("the client saw the close %.2f ms after the call", timer.nsecsElapsed() / 1e6);
+        ::close(fd);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestConnectionCloser)
+#include "tst_ConnectionCloser.moc"
