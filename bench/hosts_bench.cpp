@@ -25,13 +25,12 @@ constexpr int kRuns = 30;
 // Building the text never runs anything; these only satisfy the constructor.
 class NoRunner : public PrivilegedRunner {
 public:
-    Result<RunnerOutcome, PlatformError> run(const QString&) override {
-        return PlatformError{QStringLiteral("not used")};
-    }
+    void block(const BlockRequest&, Done) override {}
+    void unblock(const QByteArray&, Done) override {}
 };
 class NoFlusher : public DnsCacheFlusher {
 public:
-    void flush(PrivilegedRunner&) override {}
+    void flush() override {}
 };
 
 double median(std::vector<double> values) {
@@ -91,16 +90,17 @@ int main(int argc, char** argv) {
     out << "hosts file: " << hosts.count('\n') + 1 << " lines, " << hosts.size() << " bytes; "
         << kEntries << " entries; " << kRuns << " runs\n";
 
-    HostBlocker blocker({hostsPath, dir.path(), [] { return QDateTime::currentDateTimeUtc(); }},
+    HostBlocker blocker({hostsPath, [] { return QDateTime::currentDateTimeUtc(); }},
                         std::make_unique<NoRunner>(), std::make_unique<NoFlusher>());
     const QStringList list = entries();
+    const QDateTime until = QDateTime::currentDateTimeUtc().addSecs(25 * 60);
 
     std::vector<double> ours;
     qsizetype ourSize = 0;
     for (int run = 0; run < kRuns; ++run) {
         QElapsedTimer timer;
         timer.start();
-        const auto text = blocker.buildAppliedText(list);
+        const auto text = blocker.buildAppliedText(HostBlocker::hostNames(list), until);
         ours.push_back(timer.nsecsElapsed() / 1e6);
         if (!text.ok())
             return 1;
@@ -110,7 +110,7 @@ int main(int argc, char** argv) {
     // The reference: strip with awk, append the same section.
     const QString sectionPath = dir.filePath(QStringLiteral("section"));
     {
-        const auto text = blocker.buildAppliedText(list);
+        const auto text = blocker.buildAppliedText(HostBlocker::hostNames(list), until);
         QFile file(sectionPath);
         const qsizetype begin = text.value().lastIndexOf("\n\n# Tarnhollow:BEGIN");
         if (!file.open(QIODevice::WriteOnly) || begin < 0)

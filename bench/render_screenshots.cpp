@@ -68,10 +68,9 @@ int main(int argc, char* argv[]) {
 
     HostBlockerOptions options;
     options.hostsPath = hosts.fileName();
-    options.temporaryDirectory = scratch.path();
     auto manager = std::make_unique<FocusSessionManager>(
         std::make_unique<FocusStore>(scratch.filePath(QStringLiteral("focus-config.json"))),
-        std::make_unique<HostBlocker>(options, std::make_unique<DirectShellRunner>(),
+        std::make_unique<HostBlocker>(options, std::make_unique<DirectShellRunner>(options.hostsPath, scratch.path()),
                                       std::make_unique<NullDnsCacheFlusher>()),
         std::make_unique<FakeWorkspace>());
     ContentView view(std::move(manager),

@@ -9,6 +9,20 @@ install(FILES ${TARNHOLLOW_PACKAGING_DIR}/${TARNHOLLOW_APP_ID}.metainfo.xml
 install(FILES ${TARNHOLLOW_PACKAGING_DIR}/${TARNHOLLOW_APP_ID}.svg
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
+# Our two polkit actions on the hosts helper. polkit reads policies from
+# /usr/share/polkit-1/actions alone, whatever the prefix.
+if(TARNHOLLOW_PLATFORM STREQUAL "linux")
+    configure_file(${TARNHOLLOW_PACKAGING_DIR}/${TARNHOLLOW_APP_ID}.policy.in
+        ${PROJECT_BINARY_DIR}/packaging/${TARNHOLLOW_APP_ID}.policy @ONLY)
+    install(FILES ${PROJECT_BINARY_DIR}/packaging/${TARNHOLLOW_APP_ID}.policy
+        DESTINATION /usr/share/polkit-1/actions COMPONENT helper)
+    # Removing the package during a session removes the block with it.
+    configure_file(${TARNHOLLOW_PACKAGING_DIR}/prerm.in ${PROJECT_BINARY_DIR}/packaging/prerm @ONLY
+        FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+        WORLD_READ WORLD_EXECUTE)
+    set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_BINARY_DIR}/packaging/prerm)
+endif()
+
 set(CPACK_PACKAGE_NAME tarnhollow)
 set(CPACK_PACKAGE_VENDOR "Tarnhollow")
 set(CPACK_PACKAGE_CONTACT "Tarnhollow developers <tarnhollow@localhost>")
@@ -16,13 +30,15 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Block distracting websites and apps for a
 set(CPACK_PACKAGE_DESCRIPTION
     "Keeps two block lists, websites and applications, and for a focus session of 5 to 60 minutes blocks the websites system-wide through the hosts file and asks the applications to quit.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+# The app knows its helper by the configured prefix: build packages with
+# -DCMAKE_INSTALL_PREFIX=/usr.
+set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 # Library dependencies come from dpkg-shlibdeps; the platform plugins and the
 # authentication prompt are loaded at run time, so they are named here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, pkexec")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, pkexec, polkitd")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core")
 include(CPack)

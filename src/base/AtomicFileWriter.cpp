@@ -35,6 +35,19 @@ bool writeAll(int fd, const QByteArray& bytes, off_t offset, bool positional) {
     return true;
 }
 
+// A bind-mounted file cannot be renamed over.
+bool isMountRoot(const char* path) {
+#if defined(__linux__)
+    struct statx info {};
+    return ::statx(AT_FDCWD, path, 0, STATX_BASIC_STATS, &info) == 0 &&
+           (info.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) &&
+           (info.stx_attributes & STATX_ATTR_MOUNT_ROOT);
+#else
+    (void)path;
+    return false;
+#endif
+}
+
 // Reserves room for `size` bytes without changing what a reader sees.
 bool reserveSpace(int fd, off_t size) {
 #if defined(__linux__)
@@ -86,6 +99,9 @@ Result<void, FileError> AtomicFileWriter::write(const QString& requestedPath,
     if (exists && !S_ISREG(old.st_mode))
         return FileError{path, QStringLiteral("Not a regular file")};
 
+    if (exists && m_options.inPlaceOnMountPoint && isMountRoot(target.constData()))
+        return writeInPlace(path, bytes);
+
     const QByteArray directory = QFile::encodeName(QFileInfo(path).absolutePath());
     const QByteArray base = QFile::encodeName(QFileInfo(path).fileName());
     QByteArray temporary;
@@ -122,16 +138,22 @@ Result<void, FileError> AtomicFileWriter::write(const QString& requestedPath,
     if (renameError != EBUSY || !m_options.inPlaceOnMountPoint)
         return failure(renameError);
 
-    // A bind-mounted file: overwrite it, with the room reserved first so a
-    // full disk is refused before a byte changes.
-    ScopedFd inPlace(::open(target.constData(), O_WRONLY | O_CLOEXEC));
-    if (inPlace.get() < 0)
+    return writeInPlace(path, bytes);
+}
+
+Result<void, FileError> AtomicFileWriter::writeInPlace(const QString& path,
+                                                       const QByteArray& bytes) const {
+    // The room is reserved first, so a full disk is refused before a byte
+    // changes.
+    const auto failure = [&path](int error) { return FileError{path, systemReason(error)}; };
+    ScopedFd file(::open(QFile::encodeName(path).constData(), O_WRONLY | O_CLOEXEC));
+    if (file.get() < 0)
         return failure(errno);
-    if (!reserveSpace(inPlace.get(), off_t(bytes.size())))
+    if (!reserveSpace(file.get(), off_t(bytes.size())))
         return failure(errno);
-    if (!writeAll(inPlace.get(), bytes, 0, true) ||
-        ::ftruncate(inPlace.get(), off_t(bytes.size())) != 0 || ::fsync(inPlace.get()) != 0 ||
-        !inPlace.close())
+    if (!writeAll(file.get(), bytes, 0, true) ||
+        ::ftruncate(file.get(), off_t(bytes.size())) != 0 || ::fsync(file.get()) != 0 ||
+        !file.close())
         return failure(errno);
     return Result<void, FileError>::success();
 }

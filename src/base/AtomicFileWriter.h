@@ -28,5 +28,7 @@ public:
     Result<void, FileError> write(const QString& path, const QByteArray& bytes) const;
 
 private:
+    Result<void, FileError> writeInPlace(const QString& path, const QByteArray& bytes) const;
+
     Options m_options;
 };

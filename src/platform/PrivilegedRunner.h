@@ -1,25 +1,47 @@
 #pragma once
 
-#include "platform/PlatformError.h"
 #include "base/Result.h"
+#include "platform/PlatformError.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
+#include <QStringList>
 
-// How a privileged command ended. The exit status alone decides success.
+#include <functional>
+
+// How a privileged run ended. The exit status alone decides success.
 struct RunnerOutcome {
     int exitStatus = 0;
-    // Standard output and standard error, merged, as the runner wrote them.
+    // Standard output and standard error, merged, as the run wrote them.
     QByteArray output;
     // The user refused or cancelled the system's authentication prompt.
     bool authorizationRefused = false;
 };
 
-// Runs one shell command line with administrator rights, after the system's
-// own authentication prompt where one is needed. Blocks until it has exited.
+// What a block puts into the hosts file.
+struct BlockRequest {
+    QStringList hostNames; // normalised
+    QDateTime until;       // the session's end, UTC
+    // The complete new hosts text, for runners that copy a prepared file
+    // into place; empty for runners that build it themselves.
+    QByteArray newText;
+};
+
+// Changes the hosts file's block section with administrator rights, after
+// the system's own authentication prompt where one is needed. Both calls
+// return at once; `done` runs exactly once, from the event loop (a runner
+// that finishes on the spot may call it before returning).
 class PrivilegedRunner {
 public:
+    using Outcome = Result<RunnerOutcome, PlatformError>;
+    using Done = std::function<void(Outcome)>;
+
     virtual ~PrivilegedRunner() = default;
-    // Fails only when the runner cannot be started at all.
-    virtual Result<RunnerOutcome, PlatformError> run(const QString& commandLine) = 0;
+
+    virtual void block(const BlockRequest& request, Done done) = 0;
+    // `newText` is the hosts text without a section, for copying runners.
+    virtual void unblock(const QByteArray& newText, Done done) = 0;
+    // False where the privileged side reads and rewrites the file itself.
+    virtual bool needsText() const { return true; }
 };

@@ -2,25 +2,43 @@
 
 #include <QProcess>
 
-Result<RunnerOutcome, PlatformError> runToExit(const QString& program,
-                                               const QStringList& arguments) {
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    // Nothing is ever typed into the command; a read must not block forever.
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.start(program, arguments, QIODevice::ReadOnly);
-    if (!process.waitForStarted(-1))
-        return PlatformError{process.errorString()};
+#include <memory>
 
-    // waitForFinished keeps reading the pipe, so a chatty command cannot
-    // stall on a full pipe buffer.
-    process.waitForFinished(-1);
+ProcessOwner::~ProcessOwner() {
+    for (QProcess* process : findChildren<QProcess*>(Qt::FindDirectChildrenOnly))
+        process->disconnect();
+}
 
-    RunnerOutcome outcome;
-    outcome.output = process.readAll();
-    if (process.exitStatus() == QProcess::NormalExit)
-        outcome.exitStatus = process.exitCode();
-    else
-        outcome.exitStatus = -1;
-    return outcome;
+void runProcess(ProcessOwner* owner, const QString& program, const QStringList& arguments,
+                const QByteArray& input, PrivilegedRunner::Done done) {
+    auto* process = new QProcess(owner);
+    process->setProcessChannelMode(QProcess::MergedChannels);
+    // One call of `done`, whichever signal comes first.
+    auto pending = std::make_shared<PrivilegedRunner::Done>(std::move(done));
+    auto finish = [process, pending](PrivilegedRunner::Outcome outcome) {
+        if (!*pending)
+            return;
+        auto call = std::move(*pending);
+        *pending = nullptr;
+        process->deleteLater();
+        call(std::move(outcome));
+    };
+    QObject::connect(process, &QProcess::errorOccurred, process,
+                     [process, finish](QProcess::ProcessError error) {
+                         if (error == QProcess::FailedToStart)
+                             finish(PlatformError{process->errorString()});
+                     });
+    QObject::connect(process, &QProcess::finished, process,
+                     [process, finish](int exitCode, QProcess::ExitStatus status) {
+                         RunnerOutcome outcome;
+                         outcome.output = process->readAll();
+                         outcome.exitStatus = status == QProcess::NormalExit ? exitCode : -1;
+                         finish(std::move(outcome));
+                     });
+    QObject::connect(process, &QProcess::started, process, [process, input] {
+        // Nothing more is ever typed in; a read must not wait forever.
+        process->write(input);
+        process->closeWriteChannel();
+    });
+    process->start(program, arguments);
 }

@@ -74,7 +74,8 @@ FocusSessionManager::~FocusSessionManager() {
 }
 
 void FocusSessionManager::start(int minutes) {
-    if (minutes < 1)
+    // A click while the system asks for the password starts nothing.
+    if (m_isBusy || minutes < 1)
         return;
     if (m_websites.isEmpty() && m_appBundleIds.isEmpty()) {
         setStatusMessage(QStringLiteral("Add at least one website or app to block first."));
@@ -88,37 +89,61 @@ void FocusSessionManager::start(int minutes) {
     setSessionActive(true);
     setRemainingSeconds(qint64(minutes) * 60);
 
-    // With no websites the hosts file is still rewritten, without a section.
-    const HostBlocker::VoidResult written =
-        m_websites.isEmpty() ? m_hostBlocker->clear() : m_hostBlocker->apply(m_websites);
+    setBusy(true);
+    const QPointer<FocusSessionManager> self(this);
+    auto written = [self](HostBlocker::VoidResult result) {
+        if (self)
+            self->finishStart(std::move(result));
+    };
+    // With no websites only an earlier section is removed.
+    if (m_websites.isEmpty())
+        m_hostBlocker->clear(std::move(written));
+    else
+        m_hostBlocker->apply(m_websites,
+                             QDateTime::currentDateTimeUtc().addSecs(qint64(minutes) * 60),
+                             std::move(written));
+}
+
+void FocusSessionManager::finishStart(HostBlocker::VoidResult written) {
     if (!written) {
         stop(false);
         setErrorMessage(written.error().errorDescription().value_or(
             QStringLiteral("Unable to start focus mode.")));
+        setBusy(false);
         return;
     }
-
     m_appBlocker =
         new AppBlocker(m_appBundleIds, *m_workspace, std::chrono::milliseconds(2000), this);
     m_appBlocker->start();
     setStatusMessage(QStringLiteral("Focus session active."));
     startCountdown();
+    setBusy(false);
 }
 
 void FocusSessionManager::stop() {
+    if (m_isBusy)
+        return;
     stop(true);
 }
 
 void FocusSessionManager::stop(bool cleanUpHost) {
     releaseSessionResources();
     setSessionActive(false);
-    if (cleanUpHost) {
-        // A failed clean-up ends the session all the same, without a trace.
-        (void)m_hostBlocker->clear();
+    if (!cleanUpHost) {
+        setRemainingSeconds(0);
+        setStatusMessage(QStringLiteral("Focus session ended."));
+        return;
     }
-    setRemainingSeconds(0);
-    setStatusMessage(cleanUpHost ? QStringLiteral("Focus session stopped.")
-                                 : QStringLiteral("Focus session ended."));
+    setBusy(true);
+    const QPointer<FocusSessionManager> self(this);
+    m_hostBlocker->clear([self](HostBlocker::VoidResult) {
+        if (!self)
+            return;
+        // A failed clean-up ends the session all the same.
+        self->setRemainingSeconds(0);
+        self->setStatusMessage(QStringLiteral("Focus session stopped."));
+        self->setBusy(false);
+    });
 }
 
 void FocusSessionManager::releaseSessionResources() {
@@ -230,6 +255,13 @@ void FocusSessionManager::setRemainingSeconds(qint64 value) {
 void FocusSessionManager::setStatusMessage(QString value) {
     m_statusMessage = std::move(value);
     emit statusMessageChanged();
+}
+
+void FocusSessionManager::setBusy(bool value) {
+    if (m_isBusy == value)
+        return;
+    m_isBusy = value;
+    emit isBusyChanged();
 }
 
 void FocusSessionManager::setErrorMessage(std::optional<QString> value) {

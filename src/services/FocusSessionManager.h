@@ -28,6 +28,9 @@ class FocusSessionManager : public QObject {
     // Empty while absent; see hasErrorMessage.
     Q_PROPERTY(QString errorMessage READ errorMessageText NOTIFY errorMessageChanged)
     Q_PROPERTY(bool hasErrorMessage READ hasErrorMessage NOTIFY errorMessageChanged)
+    // A change of the hosts file is under way (the system may be asking for
+    // the password); start and stop are ignored until it has returned.
+    Q_PROPERTY(bool isBusy READ isBusy NOTIFY isBusyChanged)
 
 public:
     // Null blockers or workspace mean the real system's.
@@ -46,6 +49,7 @@ public:
     const std::optional<QString>& errorMessage() const { return m_errorMessage; }
     QString errorMessageText() const { return m_errorMessage.value_or(QString()); }
     bool hasErrorMessage() const { return m_errorMessage.has_value(); }
+    bool isBusy() const { return m_isBusy; }
 
     void start(int minutes);
     void stop();
@@ -63,9 +67,12 @@ signals:
     void remainingSecondsChanged();
     void statusMessageChanged();
     void errorMessageChanged();
+    void isBusyChanged();
 
 private:
     void stop(bool cleanUpHost);
+    void finishStart(HostBlocker::VoidResult written);
+    void setBusy(bool value);
     // Ends the countdown timer and the application blocker, if any.
     void releaseSessionResources();
     void startCountdown();
@@ -87,6 +94,7 @@ private:
     std::optional<QString> m_errorMessage;
     // The error line shows a failed save of the lists.
     bool m_saveErrorShown = false;
+    bool m_isBusy = false;
 
     std::unique_ptr<FocusStore> m_store;
     std::unique_ptr<HostBlocker> m_hostBlocker;

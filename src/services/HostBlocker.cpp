@@ -1,19 +1,15 @@
 #include "services/HostBlocker.h"
-#include "base/AtomicFileWriter.h"
 #include "platform/DnsCacheFlusher.h"
 #include "platform/PlatformDefaults.h"
 #include "platform/PrivilegedRunner.h"
 #include "services/HostsText.h"
 
-#include <QDir>
 #include <QFile>
 #include <QStringDecoder>
 
-#include <algorithm>
+#include <unistd.h>
 
 namespace {
-
-const QString kStagingFileName = QStringLiteral("tarnhollow-hosts");
 
 // Strict UTF-8, or nothing.
 std::optional<QString> decodeUtf8(const QByteArray& bytes) {
@@ -23,27 +19,12 @@ std::optional<QString> decodeUtf8(const QByteArray& bytes) {
     return decoder.decode(bytes);
 }
 
-bool isShellSafe(const QString& path) {
-    if (path.isEmpty())
-        return false;
-    return std::all_of(path.cbegin(), path.cend(), [](QChar c) {
-        const char16_t u = c.unicode();
-        return (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || (u >= u'0' && u <= u'9') ||
-               QStringView(u"/._-+,:@%=").contains(c);
-    });
-}
-
-QString shellQuoted(QString text) {
-    text.replace(QLatin1Char('\''), QLatin1String("'\\''"));
-    return QLatin1Char('\'') + text + QLatin1Char('\'');
-}
-
 } // namespace
 
 HostBlocker::HostBlocker(Options options, std::unique_ptr<PrivilegedRunner> runner,
                          std::unique_ptr<DnsCacheFlusher> flusher)
-    : hostsPath(options.hostsPath), m_temporaryDirectory(options.temporaryDirectory),
-      m_clock(options.clock), m_runner(std::move(runner)), m_flusher(std::move(flusher)) {
+    : hostsPath(options.hostsPath), m_clock(options.clock), m_runner(std::move(runner)),
+      m_flusher(std::move(flusher)) {
     if (!m_runner)
         m_runner = makeDefaultPrivilegedRunner();
     if (!m_flusher)
@@ -54,39 +35,59 @@ HostBlocker::HostBlocker(Options options, std::unique_ptr<PrivilegedRunner> runn
 
 HostBlocker::~HostBlocker() = default;
 
-HostBlocker::VoidResult HostBlocker::apply(const QStringList& domainList) {
-    auto text = buildAppliedText(domainList);
-    if (!text)
-        return text.error();
-    if (auto written = writeHosts(text.value()); !written)
-        return written;
-    // Best effort: the hosts file is already written.
-    m_flusher->flush(*m_runner);
-    return VoidResult::success();
-}
-
-HostBlocker::VoidResult HostBlocker::clear() {
-    auto text = buildClearedText();
-    if (!text)
-        return text.error();
-    return writeHosts(text.value());
-}
-
-Result<QByteArray, BlockError> HostBlocker::buildAppliedText(const QStringList& domainList) const {
+QStringList HostBlocker::hostNames(const QStringList& domainList) {
     QStringList names;
     names.reserve(domainList.size());
     for (const QString& entry : domainList) {
         if (auto name = HostsText::normalizeDomain(entry))
             names.append(*name);
     }
+    names.sort();
+    names.removeDuplicates();
+    return names;
+}
 
+void HostBlocker::apply(const QStringList& domainList, const QDateTime& until, Done done) {
+    BlockRequest request{hostNames(domainList), until.toUTC(), {}};
+    if (m_runner->needsText()) {
+        auto text = buildAppliedText(request.hostNames, request.until);
+        if (!text)
+            return done(text.error());
+        request.newText = std::move(text.value());
+    }
+    m_runner->block(request, [this, done = std::move(done)](PrivilegedRunner::Outcome outcome) {
+        VoidResult result = toResult(outcome);
+        // Best effort: the hosts file is already written.
+        if (result)
+            m_flusher->flush();
+        done(std::move(result));
+    });
+}
+
+void HostBlocker::clear(Done done) {
+    auto text = readText();
+    if (!text)
+        return done(text.error());
+    if (!HostsText::hasBlockSection(text.value(), markerStart.toUtf8(), markerEnd.toUtf8()))
+        return done(VoidResult::success());
+    QByteArray cleared;
+    if (m_runner->needsText())
+        cleared = HostsText::joined(HostsText::stripExistingBlockSection(
+            std::move(text.value()), markerStart.toUtf8(), markerEnd.toUtf8()));
+    m_runner->unblock(cleared, [done = std::move(done)](PrivilegedRunner::Outcome outcome) {
+        done(toResult(outcome));
+    });
+}
+
+Result<QByteArray, BlockError> HostBlocker::buildAppliedText(const QStringList& hostNames,
+                                                             const QDateTime& until) const {
     auto text = readText();
     if (!text)
         return text.error();
     QByteArray kept = HostsText::stripExistingBlockSection(
         std::move(text.value()), markerStart.toUtf8(), markerEnd.toUtf8());
     const QStringList section =
-        HostsText::blockSection(std::move(names), m_clock(), markerStart, markerEnd);
+        HostsText::blockSection(hostNames, m_clock(), ::getuid(), until, markerStart, markerEnd);
     return HostsText::joined(std::move(kept), section);
 }
 
@@ -96,14 +97,6 @@ Result<QByteArray, BlockError> HostBlocker::buildClearedText() const {
         return text.error();
     return HostsText::joined(HostsText::stripExistingBlockSection(
         std::move(text.value()), markerStart.toUtf8(), markerEnd.toUtf8()));
-}
-
-QString HostBlocker::temporaryFilePath() const {
-    const QString directory =
-        m_temporaryDirectory.isEmpty() ? defaultHostsStagingDirectory() : m_temporaryDirectory;
-    if (directory.isEmpty())
-        return QString();
-    return QDir(directory).filePath(kStagingFileName);
 }
 
 Result<QByteArray, BlockError> HostBlocker::readText() const {
@@ -120,29 +113,7 @@ Result<QByteArray, BlockError> HostBlocker::readText() const {
     return bytes;
 }
 
-QString HostBlocker::copyCommand(const QString& stagingPath) const {
-    const QString destination = isShellSafe(hostsPath) ? hostsPath : shellQuoted(hostsPath);
-    return QStringLiteral("/bin/cp ") + shellQuoted(stagingPath) + QLatin1Char(' ') + destination +
-           QStringLiteral(" && /bin/chmod 644 ") + destination;
-}
-
-HostBlocker::VoidResult HostBlocker::writeHosts(const QByteArray& utf8Text) {
-    const QString stagingPath = temporaryFilePath();
-    if (stagingPath.isEmpty())
-        return PlatformError{
-            QStringLiteral("No private temporary directory is available for the new hosts file.")};
-
-    // The copy must never run on a staging file that is not complete.
-    if (auto staged = AtomicFileWriter().write(stagingPath, utf8Text); !staged)
-        return PlatformError{staged.error().message()};
-    VoidResult copied = runAsRoot(copyCommand(stagingPath));
-    // A full copy of the hosts file has no reason to stay behind.
-    QFile::remove(stagingPath);
-    return copied;
-}
-
-HostBlocker::VoidResult HostBlocker::runAsRoot(const QString& command) {
-    auto outcome = m_runner->run(command);
+HostBlocker::VoidResult HostBlocker::toResult(const Result<RunnerOutcome, PlatformError>& outcome) {
     if (!outcome)
         return outcome.error();
     if (outcome.value().exitStatus == 0)

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "services/BlockError.h"
 #include "base/Result.h"
+#include "platform/PrivilegedRunner.h"
+#include "services/BlockError.h"
 
 #include <QDateTime>
 #include <QString>
@@ -11,24 +12,22 @@
 #include <memory>
 #include <optional>
 
-class PrivilegedRunner;
 class DnsCacheFlusher;
 
 // What HostBlocker touches; every field defaults to the real system's value.
 struct HostBlockerOptions {
     QString hostsPath = QStringLiteral("/etc/hosts");
-    // Where the staging copy "tarnhollow-hosts" is written; empty means the
-    // platform's per-user private directory.
-    QString temporaryDirectory;
     std::function<QDateTime()> clock = [] { return QDateTime::currentDateTimeUtc(); };
 };
 
 // Blocks websites system-wide through a marked section at the end of the
-// hosts file, written with administrator rights.
+// hosts file, written with administrator rights. Both operations return at
+// once and report through `done`, so the window never waits on a prompt.
 class HostBlocker {
 public:
     using Clock = std::function<QDateTime()>;
     using VoidResult = Result<void, BlockError>;
+    using Done = std::function<void(VoidResult)>;
 
     using Options = HostBlockerOptions;
 
@@ -44,28 +43,27 @@ public:
     const QString markerStart = QStringLiteral("# Tarnhollow:BEGIN");
     const QString markerEnd = QStringLiteral("# Tarnhollow:END");
 
-    // Replaces any block section with one for `domainList`, then flushes DNS.
-    VoidResult apply(const QStringList& domainList);
-    // Removes every block section.
-    VoidResult clear();
+    // Replaces any block section with one for `domainList` that lasts until
+    // `until`, then flushes DNS.
+    void apply(const QStringList& domainList, const QDateTime& until, Done done);
+    // Removes the block section. Without one nothing is written, and so
+    // nothing is asked.
+    void clear(Done done);
 
-    // The UTF-8 texts apply() and clear() hand to the privileged writer,
-    // built from the hosts file as it is now. Nothing is written or run.
-    Result<QByteArray, BlockError> buildAppliedText(const QStringList& domainList) const;
+    // The UTF-8 texts apply() and clear() hand to a copying writer, built
+    // from the hosts file as it is now. Nothing is written or run.
+    Result<QByteArray, BlockError> buildAppliedText(const QStringList& hostNames,
+                                                    const QDateTime& until) const;
     Result<QByteArray, BlockError> buildClearedText() const;
 
-    // Where the staging copy goes; empty when no private directory exists.
-    QString temporaryFilePath() const;
+    // The host names a list of website entries blocks.
+    static QStringList hostNames(const QStringList& domainList);
 
 private:
-    // The privileged command that copies the staging file over the hosts file.
-    QString copyCommand(const QString& stagingPath) const;
     // The whole hosts file, checked to be valid UTF-8.
     Result<QByteArray, BlockError> readText() const;
-    VoidResult writeHosts(const QByteArray& utf8Text);
-    VoidResult runAsRoot(const QString& command);
+    static VoidResult toResult(const Result<RunnerOutcome, PlatformError>& outcome);
 
-    QString m_temporaryDirectory;
     Clock m_clock;
     std::unique_ptr<PrivilegedRunner> m_runner;
     std::unique_ptr<DnsCacheFlusher> m_flusher;

@@ -98,6 +98,22 @@ QStringView withoutQueryAndPort(QStringView name) {
     return name;
 }
 
+constexpr QByteArrayView kDatePrefix = "# Added by Tarnhollow on ";
+constexpr QByteArrayView kOwnerPrefix = "# Tarnhollow:owner ";
+constexpr QByteArrayView kAddressPrefix = "127.0.0.1 ";
+
+// Lines that only our own writer puts into a section.
+bool isWrittenSectionLine(QByteArrayView line) {
+    if (line.isEmpty() || line.startsWith(kDatePrefix) || line.startsWith(kOwnerPrefix))
+        return true;
+    if (!line.startsWith(kAddressPrefix) || line.size() == kAddressPrefix.size())
+        return false;
+    const QByteArrayView name = line.sliced(kAddressPrefix.size());
+    return std::all_of(name.begin(), name.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '_';
+    });
+}
+
 bool isHostCharacter(QChar c) {
     const char16_t u = c.unicode();
     return (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || (u >= u'0' && u <= u'9') ||
@@ -159,6 +175,7 @@ QByteArray stripExistingBlockSection(QByteArray text, QByteArrayView markerStart
     // so the walk jumps from one such byte to the next.
     qsizetype write = 0;
     qsizetype runStart = 0;
+    qsizetype lastMarkerEnd = -1;
     bool inside = false;
     auto keep = [&](qsizetype end) {
         if (write != runStart)
@@ -170,45 +187,103 @@ QByteArray stripExistingBlockSection(QByteArray text, QByteArrayView markerStart
         return hit ? static_cast<const char*>(hit) - data : size;
     };
     const char first[2] = {markerStart[0], markerEnd[0]};
-    qsizetype candidate[2] = {-1, -1};
     qsizetype from = 0;
-    while (from < size) {
-        for (int k = 0; k < 2; ++k) {
-            if (candidate[k] < from)
-                candidate[k] = next(first[k], from);
-        }
-        const qsizetype hit = std::min(candidate[0], candidate[1]);
-        if (hit >= size)
-            break;
-        qsizetype lineStart = hit;
-        while (lineStart > from && data[lineStart - 1] != '\n')
-            --lineStart;
-        const qsizetype lineEnd = next('\n', hit);
-        const QByteArrayView key =
-            trimmedLine(QByteArrayView(data + lineStart, lineEnd - lineStart));
-        if (key == markerStart) {
-            if (!inside) {
-                // The empty line before a begin marker is the section's own.
-                const bool emptyBefore =
-                    lineStart > 0 && (lineStart == 1 || data[lineStart - 2] == '\n');
-                keep(emptyBefore ? lineStart - 1 : lineStart);
-                inside = true;
+    for (;;) {
+        qsizetype candidate[2] = {-1, -1};
+        while (from < size) {
+            for (int k = 0; k < 2; ++k) {
+                if (candidate[k] < from)
+                    candidate[k] = next(first[k], from);
             }
-            runStart = lineEnd + 1;
-        } else if (key == markerEnd) {
-            if (!inside)
-                keep(lineStart);
-            inside = false;
-            runStart = lineEnd + 1;
+            const qsizetype hit = std::min(candidate[0], candidate[1]);
+            if (hit >= size)
+                break;
+            qsizetype lineStart = hit;
+            while (lineStart > from && data[lineStart - 1] != '\n')
+                --lineStart;
+            const qsizetype lineEnd = next('\n', hit);
+            const QByteArrayView key =
+                trimmedLine(QByteArrayView(data + lineStart, lineEnd - lineStart));
+            if (key == markerStart) {
+                if (!inside) {
+                    // The empty line before a begin marker is the section's own.
+                    const bool emptyBefore = lineStart - 1 >= runStart &&
+                                             (lineStart == 1 || data[lineStart - 2] == '\n');
+                    keep(emptyBefore ? lineStart - 1 : lineStart);
+                    inside = true;
+                }
+                runStart = lineEnd + 1;
+                lastMarkerEnd = lineEnd;
+            } else if (key == markerEnd) {
+                if (!inside)
+                    keep(lineStart);
+                inside = false;
+                runStart = lineEnd + 1;
+                lastMarkerEnd = lineEnd;
+            }
+            from = lineEnd + 1;
         }
-        from = lineEnd + 1;
+        if (!inside)
+            break;
+        // A begin marker without an end: only the lines our own writer makes
+        // go with it, up to the first line of anybody else's.
+        qsizetype pos = runStart;
+        while (pos <= size) {
+            const qsizetype lineEnd = next('\n', pos);
+            if (!isWrittenSectionLine(QByteArrayView(data + pos, lineEnd - pos)))
+                break;
+            pos = lineEnd + 1;
+        }
+        runStart = from = pos;
+        inside = false;
     }
-    if (!inside && runStart <= size) {
+    // The line feed after a final end marker belongs to the section.
+    const bool sectionEndsFile =
+        lastMarkerEnd >= 0 && runStart == size && lastMarkerEnd == size - 1;
+    if (runStart <= size && !sectionEndsFile) {
         keep(size);
         data[write++] = '\n';
     }
     text.resize(write);
     return text;
+}
+
+bool hasBlockSection(QByteArrayView text, QByteArrayView markerStart, QByteArrayView markerEnd) {
+    return stripExistingBlockSection(text.toByteArray(), markerStart, markerEnd) !=
+           text.toByteArray() + '\n';
+}
+
+std::optional<SectionOwner> sectionOwner(QByteArrayView text, QByteArrayView markerStart) {
+    qsizetype at = 0;
+    bool afterBegin = false;
+    int linesAfterBegin = 0;
+    while (at <= text.size()) {
+        qsizetype end = text.indexOf('\n', at);
+        if (end < 0)
+            end = text.size();
+        const QByteArrayView line = trimmedLine(text.sliced(at, end - at));
+        if (line == markerStart) {
+            afterBegin = true;
+            linesAfterBegin = 0;
+        } else if (afterBegin && ++linesAfterBegin <= 2 && line.startsWith(kOwnerPrefix)) {
+            const QList<QByteArray> parts =
+                line.sliced(kOwnerPrefix.size()).toByteArray().split(' ');
+            bool ok = false;
+            const uint uid = parts.size() == 3 && parts[1] == "until" ? parts[0].toUInt(&ok) : 0;
+            const QDateTime until =
+                QDateTime::fromString(QString::fromLatin1(parts.value(2)), Qt::ISODate);
+            if (ok && until.isValid())
+                return SectionOwner{uid, until.toUTC()};
+            return std::nullopt;
+        }
+        at = end + 1;
+    }
+    return std::nullopt;
+}
+
+QString ownerLine(uint uid, const QDateTime& until) {
+    return QString::fromLatin1(kOwnerPrefix) + QString::number(uid) + QStringLiteral(" until ") +
+           until.toUTC().toString(Qt::ISODate);
 }
 
 QString sectionDate(const QDateTime& when) {
@@ -225,7 +300,8 @@ QString sectionDate(const QDateTime& when) {
         .arg(t.second(), 2, 10, zero);
 }
 
-QStringList blockSection(QStringList hostNames, const QDateTime& when, const QString& markerStart,
+QStringList blockSection(QStringList hostNames, const QDateTime& when, uint ownerUid,
+                         const QDateTime& until, const QString& markerStart,
                          const QString& markerEnd) {
     std::sort(hostNames.begin(), hostNames.end());
     hostNames.erase(std::unique(hostNames.begin(), hostNames.end()), hostNames.end());
@@ -233,13 +309,15 @@ QStringList blockSection(QStringList hostNames, const QDateTime& when, const QSt
     QStringList section;
     section.reserve(hostNames.size() * 2 + 4);
     section << QString() << markerStart
-            << QStringLiteral("# Added by Tarnhollow on ") + sectionDate(when);
+            << QStringLiteral("# Added by Tarnhollow on ") + sectionDate(when)
+            << ownerLine(ownerUid, until);
     for (const QString& name : std::as_const(hostNames)) {
         section << QStringLiteral("127.0.0.1 ") + name;
         if (!name.startsWith(QLatin1String("www.")))
             section << QStringLiteral("127.0.0.1 www.") + name;
     }
-    section << markerEnd;
+    // The final line feed keeps a line appended later off the end marker.
+    section << markerEnd << QString();
     return section;
 }
 

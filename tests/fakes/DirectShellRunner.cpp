@@ -2,18 +2,18 @@
 
 #include <QProcess>
 
-Result<RunnerOutcome, PlatformError> DirectShellRunner::run(const QString& commandLine) {
+void DirectShellRunner::runShell(const QString& commandLine, Done done) {
     m_commands.append(commandLine);
     if (m_startError)
-        return PlatformError{*m_startError};
+        return done(PlatformError{*m_startError});
     if (m_outcome)
-        return *m_outcome;
+        return done(*m_outcome);
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start("/bin/sh", {"-c", commandLine});
     if (!process.waitForStarted(-1))
-        return PlatformError{process.errorString()};
+        return done(PlatformError{process.errorString()});
     process.waitForFinished(-1);
-    return RunnerOutcome{process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-                         process.readAll()};
+    done(RunnerOutcome{process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                       process.readAll()});
 }

@@ -1,16 +1,16 @@
 #pragma once
 
-#include "platform/PrivilegedRunner.h"
+#include "platform/StagedCopyRunner.h"
 
 #include <QStringList>
 
 #include <optional>
 
-// Runs each command with /bin/sh unprivileged (enough for temporary hosts
-// files), records it, and can be told to fail instead.
-class DirectShellRunner : public PrivilegedRunner {
+// Copies the staged text with /bin/sh unprivileged (enough for temporary
+// hosts files) and at once, records each command, and can be told to fail.
+class DirectShellRunner : public StagedCopyRunner {
 public:
-    Result<RunnerOutcome, PlatformError> run(const QString& commandLine) override;
+    using StagedCopyRunner::StagedCopyRunner;
 
     const QStringList& commands() const { return m_commands; }
     void failWith(int status, QByteArray output = {}, bool refused = false) {
@@ -25,6 +25,9 @@ public:
         m_outcome.reset();
         m_startError.reset();
     }
+
+protected:
+    void runShell(const QString& commandLine, Done done) override;
 
 private:
     QStringList m_commands;

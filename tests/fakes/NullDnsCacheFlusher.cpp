@@ -1,5 +1,5 @@
 #include "NullDnsCacheFlusher.h"
 
-void NullDnsCacheFlusher::flush(PrivilegedRunner&) {
+void NullDnsCacheFlusher::flush() {
     ++m_calls;
 }

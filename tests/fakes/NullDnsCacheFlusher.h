@@ -5,7 +5,7 @@
 // Flushes nothing; counts how often it was asked to.
 class NullDnsCacheFlusher : public DnsCacheFlusher {
 public:
-    void flush(PrivilegedRunner& runner) override;
+    void flush() override;
     int calls() const { return m_calls; }
 
 private:

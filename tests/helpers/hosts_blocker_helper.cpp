@@ -1,8 +1,8 @@
-// Applies or clears the block section of the real hosts path with the real
-// Linux runner. Only meant to run inside a private mount namespace where a
-// temporary file is bound over the hosts file.
-//   hosts_blocker_helper apply STAGING_DIR ENTRY...
-//   hosts_blocker_helper clear STAGING_DIR
+// Applies or clears the block section of the real hosts path through the
+// real runner and helper, the way the app does. Only meant to run inside a
+// private mount namespace where a temporary file is bound over /etc/hosts.
+//   hosts_blocker_helper HELPER apply|clear [ENTRY...]
+// Prints "ok", or "refused: " / "failed: " and the error's description.
 #include "fakes/NullDnsCacheFlusher.h"
 #include "platform/linux/LinuxPrivilegedRunner.h"
 #include "services/HostBlocker.h"
@@ -12,19 +12,28 @@
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
-    if (args.size() < 2 || (args[0] != "apply" && args[0] != "clear")) {
-        QTextStream(stderr) << "usage: hosts_blocker_helper apply|clear STAGING_DIR [ENTRY...]\n";
+    const QStringList args = app.arguments().mid(1);
+    if (args.size() < 2 || (args[1] != "apply" && args[1] != "clear")) {
+        QTextStream(stderr) << "usage: hosts_blocker_helper HELPER apply|clear [ENTRY...]\n";
         return 2;
     }
-    HostBlockerOptions options;
-    options.temporaryDirectory = args[1];
-    HostBlocker blocker(options, std::make_unique<LinuxPrivilegedRunner>(),
+    HostBlocker blocker(HostBlockerOptions(), std::make_unique<LinuxPrivilegedRunner>(args[0]),
                         std::make_unique<NullDnsCacheFlusher>());
-    const auto result = args[0] == "apply" ? blocker.apply(args.mid(2)) : blocker.clear();
-    if (!result.ok()) {
-        QTextStream(stderr) << result.error().errorDescription().value_or("failed") << "\n";
-        return 1;
-    }
-    return 0;
+    auto done = [](HostBlocker::VoidResult result) {
+        QTextStream out(stdout);
+        if (result.ok()) {
+            out << "ok\n";
+        } else {
+            const HostBlockerError* own = result.error().hostBlockerError();
+            out << (own && own->kind() == HostBlockerError::Case::NotAuthorized ? "refused: "
+                                                                                : "failed: ")
+                << result.error().errorDescription().value_or("") << "\n";
+        }
+        QCoreApplication::exit(result.ok() ? 0 : 1);
+    };
+    if (args[1] == "apply")
+        blocker.apply(args.mid(2), QDateTime::currentDateTimeUtc().addSecs(25 * 60), done);
+    else
+        blocker.clear(done);
+    return app.exec();
 }

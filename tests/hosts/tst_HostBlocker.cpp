@@ -6,10 +6,15 @@
 
 #include <QtTest>
 
+#include <unistd.h>
+
 namespace {
 
 const QDateTime kNow(QDate(2026, 12, 6), QTime(1, 8, 26), Qt::UTC);
-const QByteArray kHead = "# Tarnhollow:BEGIN\n# Added by Tarnhollow on 2026-12-06 01:08:26 +0000\n";
+const QDateTime kUntil = kNow.addSecs(25 * 60);
+const QByteArray kHead = "# Tarnhollow:BEGIN\n# Added by Tarnhollow on 2026-12-06 01:08:26 +0000\n"
+                         "# Tarnhollow:owner " +
+                         QByteArray::number(::getuid()) + " until 2026-12-06T01:33:26Z\n";
 const QString kRefused = "Website blocking requires administrator permission to write /etc/hosts.";
 
 QByteArray readAll(const QString& path) {
@@ -38,13 +43,28 @@ struct Fixture {
         staging = stagingName.startsWith('/') ? stagingName : dir.filePath(stagingName);
         if (!stagingName.startsWith('/'))
             QDir().mkpath(staging);
-        use(std::unique_ptr<PrivilegedRunner>(shell = new DirectShellRunner));
+        use(std::unique_ptr<PrivilegedRunner>(shell = new DirectShellRunner(hostsPath, staging)));
     }
     void use(std::unique_ptr<PrivilegedRunner> runner) {
         blocker = std::make_unique<HostBlocker>(
-            HostBlockerOptions{hostsPath, staging, [] { return kNow; }}, std::move(runner),
+            HostBlockerOptions{hostsPath, [] { return kNow; }}, std::move(runner),
             std::unique_ptr<DnsCacheFlusher>(flusher = new NullDnsCacheFlusher));
     }
+    // Waits for the outcome, as the controller's event loop would.
+    template <typename Call> HostBlocker::VoidResult await(Call call) {
+        std::optional<HostBlocker::VoidResult> result;
+        call([&result](HostBlocker::VoidResult r) { result = std::move(r); });
+        if (!QTest::qWaitFor([&] { return result.has_value(); }, 10000))
+            return PlatformError{"no answer"};
+        return *result;
+    }
+    HostBlocker::VoidResult apply(const QStringList& entries) {
+        return await([&](auto done) { blocker->apply(entries, kUntil, done); });
+    }
+    HostBlocker::VoidResult clear() {
+        return await([&](auto done) { blocker->clear(done); });
+    }
+    QString stagingFile() const { return QDir(staging).filePath("tarnhollow-hosts"); }
     QByteArray hosts() const { return readAll(hostsPath); }
     // A shell script standing in for pkexec or osascript.
     QString fakeTool(const QByteArray& body) {
@@ -65,13 +85,13 @@ private slots:
         QTest::addColumn<QByteArray>("hosts");
         QTest::addColumn<QStringList>("entries");
         QTest::addColumn<QByteArray>("expected");
-        const QByteArray n = "127.0.0.1 n.test\n127.0.0.1 www.n.test\n# Tarnhollow:END";
+        const QByteArray n = "127.0.0.1 n.test\n127.0.0.1 www.n.test\n# Tarnhollow:END\n";
         QTest::newRow("after localhost")
             << QByteArray("127.0.0.1 localhost\n") << QStringList{"n.test"}
             << "127.0.0.1 localhost\n\n\n" + kHead + n;
         QTest::newRow("empty file") << QByteArray() << QStringList{"n.test"} << "\n\n" + kHead + n;
         QTest::newRow("no usable entries") << QByteArray("a") << QStringList{"   ", "ftp://x"}
-                                           << "a\n\n" + kHead + "# Tarnhollow:END";
+                                           << "a\n\n" + kHead + "# Tarnhollow:END\n";
         QTest::newRow("one name for three entries, sorted")
             << QByteArray("a") << QStringList{"N.Test", "b.test", "n.test", "https://n.test/in"}
             << "a\n\n" + kHead + "127.0.0.1 b.test\n127.0.0.1 www.b.test\n" + n;
@@ -79,18 +99,18 @@ private slots:
             << QByteArray("a\n\n# Tarnhollow:BEGIN\n127.0.0.1 old.test\n# Tarnhollow:END\nb\n"
                           "# Tarnhollow:BEGIN\n127.0.0.1 older.test\n")
             << QStringList{"www.n.test"}
-            << "a\nb\n\n" + kHead + "127.0.0.1 www.n.test\n# Tarnhollow:END";
+            << "a\nb\n\n" + kHead + "127.0.0.1 www.n.test\n# Tarnhollow:END\n";
     }
     void apply() {
         QFETCH(QByteArray, hosts);
         QFETCH(QStringList, entries);
         QFETCH(QByteArray, expected);
         Fixture f(hosts);
-        const auto result = f.blocker->apply(entries);
-        QVERIFY2(result.ok(), qPrintable(result.error().errorDescription().value_or("?")));
+        const auto result = f.apply(entries);
+        QVERIFY2(result.ok(), qPrintable(result.ok() ? "" : *result.error().errorDescription()));
         QCOMPARE(f.hosts(), expected);
         // The staging copy is removed once it has been copied.
-        QVERIFY(!QFileInfo::exists(f.blocker->temporaryFilePath()));
+        QVERIFY(!QFileInfo::exists(f.stagingFile()));
         QCOMPARE(f.flusher->calls(), 1);
     }
 
@@ -106,13 +126,13 @@ private slots:
         QFETCH(QByteArray, hosts);
         Fixture f(hosts);
         for (int round = 0; round < 3; ++round)
-            QVERIFY(f.blocker->apply({"a.test", "b.test"}).ok());
-        QVERIFY(f.blocker->clear().ok());
+            QVERIFY(f.apply({"a.test", "b.test"}).ok());
+        QVERIFY(f.clear().ok());
         QCOMPARE(f.hosts(), hosts);
-        // Without a section, clear still copies the same text back; no flush.
-        QVERIFY(f.blocker->clear().ok());
+        // Without a section, clear writes nothing and so asks for nothing.
+        QVERIFY(f.clear().ok());
         QCOMPARE(f.hosts(), hosts);
-        QCOMPARE(f.shell->commands().size(), 5);
+        QCOMPARE(f.shell->commands().size(), 4);
         QCOMPARE(f.flusher->calls(), 3);
     }
 
@@ -131,9 +151,9 @@ private slots:
         QFETCH(QString, expected);
         Fixture f("x\n", staging);
         QFile(f.hostsPath).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
-        QVERIFY(f.blocker->clear().ok());
+        QVERIFY(f.apply({"a.test"}).ok());
         QCOMPARE(f.shell->commands(), QStringList{expected.replace("D", f.dir.path())});
-        QCOMPARE(f.hosts(), QByteArray("x\n"));
+        QVERIFY(f.hosts().startsWith("x\n\n\n# Tarnhollow:BEGIN"));
         // chmod 644 ran after the copy; owner, group and other bits only.
         QCOMPARE(int(QFile(f.hostsPath).permissions()) & 0x7077, 0x6044);
     }
@@ -149,7 +169,8 @@ private slots:
         row("hosts missing", "-", "staging", "");
         row("hosts is a directory", "", "staging", "");
         row("hosts not UTF-8", "# h\xF4te\n", "staging", "UTF-8");
-        row("staging directory missing", "a\n", "/nonexistent-tarnhollow/x", "");
+        row("staging directory missing", "a\n# Tarnhollow:BEGIN\n", "/nonexistent-tarnhollow/x",
+            "/nonexistent-tarnhollow/x/tarnhollow-hosts");
     }
     void failureLeavesHostsUntouched() {
         QFETCH(QByteArray, hosts);
@@ -162,7 +183,7 @@ private slots:
             QVERIFY(QFile::remove(f.hostsPath) && QDir().mkdir(f.hostsPath));
         const QByteArray before = f.hosts();
         for (bool applying : {true, false}) {
-            const auto result = applying ? f.blocker->apply({"a.test"}) : f.blocker->clear();
+            const auto result = applying ? f.apply({"a.test"}) : f.clear();
             QVERIFY(!result.ok() && result.error().platformError());
             const QString description = result.error().errorDescription().value_or(QString());
             QVERIFY2(!description.isEmpty() && description.contains(descriptionPart),
@@ -175,58 +196,71 @@ private slots:
 
     // The writer through the real runner code, with fake authentication tools.
     void runnerOutcome_data() {
-        QTest::addColumn<bool>("pkexec"); // else osascript
+        QTest::addColumn<QString>("runner"); // pkexec, osascript, or pkexec with an unsafe helper
         QTest::addColumn<QByteArray>("tool");
         QTest::addColumn<QString>("description"); // empty: success
         const QString failed = "Failed to write /etc/hosts: ";
-        // pkexec's own arguments are the shell, -c and the command: run them.
-        QTest::newRow("authenticated") << true << QByteArray("echo noise; exec \"$@\"") << "";
-        QTest::newRow("silent failure") << true << QByteArray("exit 1") << failed;
-        QTest::newRow("output kept untrimmed")
-            << true << QByteArray("echo ' cp: denied'; exit 1") << failed + " cp: denied\n";
-        QTest::newRow("invalid UTF-8 output")
-            << true << QByteArray("printf 'x\\377'; exit 2") << failed;
-        QTest::newRow("crash") << true << QByteArray("echo a; kill -KILL $$") << failed + "a\n";
-        QTest::newRow("pkexec dismissed")
-            << true << QByteArray("echo dismissed; exit 126") << kRefused;
-        QTest::newRow("pkexec not authorized")
-            << true << QByteArray("echo 'Error: Not authorized'; exit 127") << kRefused;
-        QTest::newRow("127 otherwise") << true << QByteArray("echo 'sh: cp: not found'; exit 127")
-                                       << failed + "sh: cp: not found\n";
+        const auto pkexec = [](const char* name, const char* tool, const QString& description) {
+            QTest::newRow(name) << "pkexec" << QByteArray(tool) << description;
+        };
+        // pkexec's own arguments are the helper and its action: run them.
+        pkexec("authenticated", "echo noise; exec \"$@\"", "");
+        pkexec("helper, action and request", "printf '%s ' \"$@\"; cat; exit 1",
+               failed + "/usr/bin/true block 2026-12-06T01:33:26Z\na.test\n");
+        pkexec("output kept untrimmed", "echo ' denied'; exit 1", failed + " denied\n");
+        pkexec("invalid UTF-8 output", "printf 'x\\377'; exit 2", failed);
+        pkexec("crash", "echo a; kill -KILL $$", failed + "a\n");
+        pkexec("pkexec dismissed", "echo dismissed; exit 126", kRefused);
+        pkexec("pkexec not authorized", "echo 'Error: Not authorized'; exit 127", kRefused);
+        pkexec("127 otherwise", "echo 'not found'; exit 127", failed + "not found\n");
+        pkexec("no authentication agent",
+               "echo \"Error creating textual authentication agent: Error opening current "
+               "controlling terminal for the process (\\`/dev/tty'): No such device\"; exit 127",
+               failed + "No password can be asked for because no authentication agent is "
+                        "running. Log in to a desktop session (or start its authentication "
+                        "agent) and try again.");
+        QTest::newRow("helper anybody could replace")
+            << "unsafe" << QByteArray("exec \"$@\"") << failed + "The hosts helper ";
         QTest::newRow("osascript cancelled")
-            << false << QByteArray("echo 'execution error: User canceled. (-128)'; exit 1")
+            << "osascript" << QByteArray("echo 'execution error: User canceled. (-128)'; exit 1")
             << kRefused;
         QTest::newRow("osascript failed")
-            << false << QByteArray("echo 'execution error: boom (1)'; exit 1")
+            << "osascript" << QByteArray("echo 'execution error: boom (1)'; exit 1")
             << failed + "execution error: boom (1)\n";
     }
     void runnerOutcome() {
-        QFETCH(bool, pkexec);
+        QFETCH(QString, runner);
         QFETCH(QByteArray, tool);
         QFETCH(QString, description);
         Fixture f("a\n", "it's \"private\"");
         const QString program = f.fakeTool(tool);
-        if (pkexec)
-            f.use(std::make_unique<LinuxPrivilegedRunner>("/bin/sh", program, false));
+        if (runner == "osascript")
+            f.use(std::make_unique<OsascriptRunner>(f.hostsPath, f.staging, program));
         else
-            f.use(std::make_unique<OsascriptRunner>(program));
-        const auto result = f.blocker->apply({"a.test"});
+            f.use(std::make_unique<LinuxPrivilegedRunner>(
+                runner == "unsafe" ? program : "/usr/bin/true", program, false));
+        const auto result = f.apply({"a.test"});
         QCOMPARE(result.ok(), description.isEmpty());
-        if (!result.ok())
-            QCOMPARE(result.error().errorDescription().value_or(QString()), description);
+        const QString actual = result.ok() ? QString() : *result.error().errorDescription();
+        if (runner == "unsafe")
+            QVERIFY2(actual.startsWith(description) && actual.contains("not installed safely"),
+                     qPrintable(actual));
+        else
+            QCOMPARE(actual, description);
         QCOMPARE(f.flusher->calls(), result.ok() ? 1 : 0);
-        QCOMPARE(f.hosts().contains("127.0.0.1 www.a.test"), result.ok());
+        if (runner == "osascript")
+            QCOMPARE(f.hosts().contains("127.0.0.1 www.a.test"), result.ok());
     }
 
     void runnerThatCannotStart() {
         Fixture f("a\n");
         f.shell->failToStartWith("execve: No such file or directory");
-        const auto result = f.blocker->apply({"a.test"});
+        const auto result = f.apply({"a.test"});
         QVERIFY(!result.ok() && result.error().platformError());
         QCOMPARE(*result.error().errorDescription(), "execve: No such file or directory");
         QCOMPARE(f.flusher->calls(), 0);
         // No copy of the hosts file is left behind after a failure either.
-        QVERIFY(!QFileInfo::exists(f.blocker->temporaryFilePath()));
+        QVERIFY(!QFileInfo::exists(f.stagingFile()));
     }
 };
 

@@ -1,76 +1,121 @@
+#include "fakes/FileBytes.h"
+#include "fakes/SkipOrFail.h"
+
 #include <QtTest>
 
 #include <unistd.h>
 
 namespace {
 
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-// Runs inside its own mount namespace: binds the temporary hosts file over
-// /etc/hosts, proves the bind took effect, then applies, resolves, clears.
-// With "probe" as helper it stops after the bind.
-const char* const kScript = R"sh(set -e
-hosts="$1"; helper="$2"; staging="$3"; shift 3
-mount --bind "$hosts" /etc/hosts
-grep -q '^# tarnhollow test file$' /etc/hosts || exit 90
-[ "$helper" = probe ] && exit 0
-"$helper" apply "$staging" "$@"
-cp /etc/hosts "$staging/applied"
-for name in a.test blocked.example sub.d.test; do
-    for host in "$name" "www.$name"; do
-        printf '%s=%s\n' "$host" "$(getent hosts "$host" | awk '{print $1}')"
-    done
-done
-"$helper" clear "$staging"
-)sh";
+const QByteArray kHosts = "# tarnhollow test file\n127.0.0.1\tlocalhost\n::1 localhost\n";
+const QString kFailed = "failed: Failed to write /etc/hosts: ";
 
 } // namespace
 
+// The real path of a desktop user: user 65534, pkexec, a real polkitd with
+// our policy and a rule, the real helper, a temporary file as /etc/hosts.
 class HostsSystemTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void applyResolveClear() {
+    void initTestCase() {
         if (geteuid() != 0)
-            QSKIP("needs root to create a private mount namespace");
+            SKIP_OR_FAIL("needs root for a private mount namespace");
+        for (const char* tool : {"/usr/lib/polkit-1/polkitd", "/usr/bin/pkexec",
+                                 "/usr/bin/dbus-daemon", "/usr/bin/dbus-send", "/usr/bin/setpriv"})
+            if (!QFileInfo(tool).isExecutable())
+                SKIP_OR_FAIL(QString("%1 is not installed").arg(tool));
+    }
+
+    void asDesktopUser_data() {
+        QTest::addColumn<QString>("rule");
+        QTest::addColumn<QString>("hosts"); // plain, foreign (another uid's section), full
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("output");
+        QTest::newRow("allowed: block, resolve, unblock")
+            << "yes"
+            << "plain"
+            << "$CLIENT $HELPER apply A.test; getent hosts www.a.test | cut -d' ' -f1; "
+               "$CLIENT $HELPER clear"
+            << "ok\n127.0.0.1\nok\n";
+        QTest::newRow("refused") << "no"
+                                 << "plain"
+                                 << "$CLIENT $HELPER apply a.test"
+                                 << "refused: Website blocking requires administrator permission "
+                                    "to write /etc/hosts.\n";
+        QTest::newRow("no rule, no agent")
+            << "none"
+            << "plain"
+            << "$CLIENT $HELPER apply a.test"
+            << kFailed + "No password can be asked for because no authentication agent is "
+                         "running. Log in to a desktop session (or start its authentication "
+                         "agent) and try again.\n";
+        QTest::newRow("crafted name")
+            << "yes"
+            << "plain"
+            << "printf '2099-01-01T00:00:00Z\\na.test\\n127.0.0.1 x\\n' | pkexec $HELPER block"
+            << "Refused a host name that is not a plain lower-case name: 127.0.0.1%20x\n";
+        QTest::newRow("another user's running session")
+            << "yes"
+            << "foreign"
+            << "$CLIENT $HELPER clear"
+            << kFailed + "Another user's focus session blocks websites until 2099-01-01 00:00 "
+                         "UTC; only that user or an administrator can change it before then.\n\n";
+        QTest::newRow("full file system")
+            << "yes"
+            << "full"
+            << "$CLIENT $HELPER apply a.test"
+            << kFailed + "The hosts file was left as it was: No space left on device "
+                         "(/etc/hosts)\n\n";
+        QTest::newRow("our actions") << "none"
+                                     << "plain"
+                                     << "pkaction --verbose --action-id org.tarnhollow.Tarnhollow."
+                                        "block | grep -E 'message|implicit'"
+                                     << "";
+    }
+    void asDesktopUser() {
+        QFETCH(QString, rule);
+        QFETCH(QString, hosts);
+        QFETCH(QString, steps);
+        QFETCH(QString, output);
         const QByteArray realBefore = readAll("/etc/hosts");
         QTemporaryDir dir;
-        const QString hosts = dir.filePath("hosts");
-        const QByteArray original =
-            "# tarnhollow test file\n127.0.0.1\tlocalhost\n::1 localhost ip6-localhost\n\n";
-        {
-            QFile file(hosts);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(original);
-            file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+        QByteArray original = kHosts;
+        // Fills its last page, so the section needs one more.
+        if (hosts == "full")
+            original += "# " + QByteArray(4000, 'x') + "\n";
+        if (hosts == "foreign")
+            original += "\n# Tarnhollow:BEGIN\n# Added by Tarnhollow on 2026-01-01 00:00:00 +0000\n"
+                        "# Tarnhollow:owner 1234 until 2099-01-01T00:00:00Z\n127.0.0.1 b.test\n"
+                        "# Tarnhollow:END\n";
+        QVERIFY(writeAll(dir.filePath("hosts"), original));
+        QFile(dir.filePath("hosts"))
+            .setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                            QFile::ReadOther);
+
+        QProcess run;
+        run.setProcessChannelMode(QProcess::MergedChannels);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("POLICY_DIR", TARNHOLLOW_POLICY_DIR);
+        env.insert("CLIENT", TARNHOLLOW_CLIENT);
+        env.insert("HELPER", TARNHOLLOW_HELPER);
+        run.setProcessEnvironment(env);
+        run.start("unshare", {"--mount", "--propagation", "private", "/bin/sh",
+                              TARNHOLLOW_POLKIT_SCRIPT, dir.path(), rule, hosts, steps});
+        QVERIFY(run.waitForFinished(60000));
+        const QByteArray log = run.readAll() + readAll(dir.filePath("polkitd.log"));
+        if (run.exitCode() != 0)
+            SKIP_OR_FAIL("no private namespace with a system bus and polkitd here: " + log);
+
+        const QString out = QString::fromUtf8(readAll(dir.filePath("out")));
+        if (output.isEmpty()) {
+            QVERIFY2(out.contains("Tarnhollow wants to block the websites on your list") &&
+                         out.contains("implicit active:   auth_admin_keep"),
+                     qPrintable(out));
+        } else {
+            QCOMPARE(out, output);
         }
-
-        auto inNamespace = [&](const QString& helper, QByteArray* output) {
-            QProcess run;
-            run.setProcessChannelMode(QProcess::MergedChannels);
-            run.start("unshare", {"--mount", "--propagation", "private", "/bin/sh", "-c", kScript,
-                                  "sh", hosts, helper, dir.path(), "A.test",
-                                  "https://Blocked.Example/path", "sub.d.test:80", "www.c.test"});
-            const bool finished = run.waitForFinished(60000);
-            *output = run.readAll();
-            return finished && run.exitStatus() == QProcess::NormalExit && run.exitCode() == 0;
-        };
-        QByteArray output;
-        if (!inNamespace("probe", &output))
-            QSKIP(qPrintable("no private mount namespace with /etc/hosts bound here: " + output));
-        QVERIFY2(inNamespace(TARNHOLLOW_HOSTS_HELPER, &output), output.constData());
-
-        QCOMPARE(output, QByteArray("a.test=127.0.0.1\nwww.a.test=127.0.0.1\n"
-                                    "blocked.example=127.0.0.1\nwww.blocked.example=127.0.0.1\n"
-                                    "sub.d.test=127.0.0.1\nwww.sub.d.test=127.0.0.1\n"));
-        const QByteArray applied = readAll(dir.filePath("applied"));
-        QVERIFY(applied.startsWith(original + "\n\n# Tarnhollow:BEGIN\n"));
-        QVERIFY(applied.endsWith("127.0.0.1 www.c.test\n# Tarnhollow:END"));
-        QCOMPARE(readAll(hosts), original);
-        QCOMPARE(int(QFile(hosts).permissions()) & 0x7077, 0x6044);
+        QCOMPARE(readAll(dir.filePath("hosts.after")), original);
         QCOMPARE(readAll("/etc/hosts"), realBefore);
     }
 };

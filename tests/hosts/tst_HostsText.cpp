@@ -53,10 +53,13 @@ private slots:
         QTest::addColumn<QStringList>("expected");
 
         const QDateTime utc(QDate(2026, 12, 6), QTime(1, 8, 26), Qt::UTC);
-        const QString dateLine = "# Added by Tarnhollow on 2026-12-06 01:08:26 +0000";
+        // The owner line records the end; the empty last line is the final line feed.
+        const QString dateLine = "# Added by Tarnhollow on 2026-12-06 01:08:26 +0000\n"
+                                 "# Tarnhollow:owner 1000 until 2027-01-01T00:00:00Z";
         QTest::newRow("one name")
             << QStringList{"n.test"} << utc
-            << QStringList{"", kBegin, dateLine, "127.0.0.1 n.test", "127.0.0.1 www.n.test", kEnd};
+            << QStringList{"",   kBegin, dateLine, "127.0.0.1 n.test", "127.0.0.1 www.n.test",
+                           kEnd, ""};
         QTest::newRow("sorted, unique, www once")
             << QStringList{"www.c.test", "b.test", "a.test", "b.test"} << utc
             << QStringList{"",
@@ -67,19 +70,25 @@ private slots:
                            "127.0.0.1 b.test",
                            "127.0.0.1 www.b.test",
                            "127.0.0.1 www.c.test",
-                           kEnd};
+                           kEnd,
+                           ""};
         QTest::newRow("no names") << QStringList{} << utc
-                                  << QStringList{"", kBegin, dateLine, kEnd};
+                                  << QStringList{"", kBegin, dateLine, kEnd, ""};
         QTest::newRow("local time shown in UTC")
             << QStringList{}
             << QDateTime(QDate(2027, 1, 1), QTime(1, 2, 3), Qt::OffsetFromUTC, 7200)
-            << QStringList{"", kBegin, "# Added by Tarnhollow on 2026-12-31 23:02:03 +0000", kEnd};
+            << QStringList{"", kBegin,
+                           "# Added by Tarnhollow on 2026-12-31 23:02:03 +0000\n"
+                           "# Tarnhollow:owner 1000 until 2027-01-01T00:00:00Z",
+                           kEnd, ""};
     }
     void blockSection() {
         QFETCH(QStringList, names);
         QFETCH(QDateTime, when);
         QFETCH(QStringList, expected);
-        QCOMPARE(HostsText::blockSection(names, when, kBegin, kEnd), expected);
+        const QDateTime until(QDate(2027, 1, 1), QTime(1, 0), Qt::OffsetFromUTC, 3600);
+        QCOMPARE(HostsText::blockSection(names, when, 1000, until, kBegin, kEnd).join('\n'),
+                 expected.join('\n'));
     }
 
     void strip_data() {
@@ -94,7 +103,16 @@ private slots:
             "a\n\n# Tarnhollow:BEGIN\n127.0.0.1 x\n# Tarnhollow:END\nb\n\n"
             "# Tarnhollow:BEGIN\n127.0.0.1 y\n# Tarnhollow:END\nc\n",
             "a\nb\nc\n");
-        row("begin without end", "a\n# Tarnhollow:BEGIN\nb\n\nc\n", "a");
+        // Only what our writer makes goes with an orphaned begin marker.
+        row("begin without end", "a\n# Tarnhollow:BEGIN\nb\n\nc\n", "a\nb\n\nc\n");
+        row("begin without end, our lines first",
+            "a\n\n# Tarnhollow:BEGIN\n# Added by Tarnhollow on x\n# Tarnhollow:owner 1 until y\n"
+            "127.0.0.1 x.test\n\n10.0.0.1 nas\n",
+            "a\n10.0.0.1 nas\n");
+        row("final line feed is the section's", "a\n\n# Tarnhollow:BEGIN\n# Tarnhollow:END\n", "a");
+        row("line appended after the section",
+            "a\n\n# Tarnhollow:BEGIN\n127.0.0.1 x\n# Tarnhollow:END\n10.0.0.1 nas\n",
+            "a\n10.0.0.1 nas\n");
         row("end without begin", "a\n# Tarnhollow:END\nb", "a\nb");
         row("blanks and tabs around markers",
             "a\n \t# Tarnhollow:BEGIN  \nx\n\t# Tarnhollow:END\t\nb", "a\nb");

@@ -1,13 +1,25 @@
+#include "fakes/FakeWorkspace.h"
+#include "fakes/FileBytes.h"
+#include "fakes/NullDnsCacheFlusher.h"
+#include "platform/ProcessRun.h"
 #include "platform/linux/LinuxDnsCacheFlusher.h"
 #include "platform/linux/LinuxPrivilegedRunner.h"
 #include "platform/macos/OsascriptRunner.h"
+#include "services/FocusSessionManager.h"
 
 #include <QtTest>
 
-// How the runners start their tools; what the outcomes mean for the hosts
-// writer is covered with the writer itself.
+// How the runners start their tools and that nobody waits on them; what the
+// outcomes mean for the hosts writer is covered with the writer itself.
 class PrivilegedRunnerTest : public QObject {
     Q_OBJECT
+
+    static PrivilegedRunner::Outcome await(const std::function<void(PrivilegedRunner::Done)>& run) {
+        std::optional<PrivilegedRunner::Outcome> outcome;
+        run([&](PrivilegedRunner::Outcome o) { outcome = std::move(o); });
+        (void)QTest::qWaitFor([&] { return outcome.has_value(); }, 20000);
+        return outcome.value_or(PlatformError{"no answer"});
+    }
 
 private slots:
     void initTestCase() {
@@ -15,65 +27,73 @@ private slots:
         qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/tarnhollow-test-bus");
     }
 
-    void arguments_data() {
-        QTest::addColumn<bool>("pkexec"); // else osascript
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<QByteArray>("expected");
-        QTest::newRow("pkexec") << true << "echo \"a\" 'b'"
-                                << QByteArray("[SHELL][-c][echo \"a\" 'b']");
-        QTest::newRow("osascript escapes double quotes only")
-            << false << "echo \"a\\n\" 'b'"
-            << QByteArray(
-                   "[-e][do shell script \"echo \\\"a\\n\\\" 'b'\" with administrator privileges]");
-    }
-    void arguments() {
-        QFETCH(bool, pkexec);
-        QFETCH(QString, command);
-        QFETCH(QByteArray, expected);
-        QTemporaryDir dir;
-        const QString tool = dir.filePath("tool");
-        QFile file(tool);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("#!/bin/sh\nprintf '[%s]' \"$@\"\n");
-        file.close();
-        file.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
-        std::unique_ptr<PrivilegedRunner> runner;
-        if (pkexec)
-            runner = std::make_unique<LinuxPrivilegedRunner>("SHELL", tool, false);
-        else
-            runner = std::make_unique<OsascriptRunner>(tool);
-        const auto outcome = runner->run(command);
-        QVERIFY(outcome.ok());
-        QCOMPARE(outcome.value().exitStatus, 0);
-        QCOMPARE(outcome.value().output, expected);
+    void osascriptEscapesDoubleQuotesOnly() {
+        QCOMPARE(OsascriptRunner::script("echo \"a\\n\" 'b'"),
+                 "do shell script \"echo \\\"a\\n\\\" 'b'\" with administrator privileges");
     }
 
     void largeOutputDoesNotStall() {
-        LinuxPrivilegedRunner runner("/bin/sh", QString(), true);
-        const auto outcome = runner.run("head -c 2000000 /dev/zero; exit 5");
+        ProcessOwner owner;
+        const auto outcome = await([&](auto done) {
+            runProcess(&owner, "/bin/sh", {"-c", "yes | head -c 2000000; exit 5"}, {}, done);
+        });
         QVERIFY(outcome.ok());
         QCOMPARE(outcome.value().exitStatus, 5);
         QCOMPARE(outcome.value().output.size(), 2000000);
     }
 
     void missingToolIsPlatformError() {
-        OsascriptRunner osascript("/nonexistent/osascript");
-        LinuxPrivilegedRunner pkexec("/bin/sh", "/nonexistent/pkexec", false);
-        for (PrivilegedRunner* runner :
-             std::initializer_list<PrivilegedRunner*>{&osascript, &pkexec}) {
-            const auto outcome = runner->run("true");
-            QVERIFY(!outcome.ok());
-            QVERIFY(!outcome.error().message.isEmpty());
-        }
+        LinuxPrivilegedRunner pkexec("/usr/bin/true", "/nonexistent/pkexec", false);
+        const auto outcome = await([&](auto done) { pkexec.unblock({}, done); });
+        QVERIFY(!outcome.ok());
+        QVERIFY(!outcome.error().message.isEmpty());
     }
 
     void flusherWithoutBusReturnsAtOnce() {
         LinuxDnsCacheFlusher flusher;
-        LinuxPrivilegedRunner unused;
         QElapsedTimer timer;
         timer.start();
-        flusher.flush(unused);
+        flusher.flush();
         QVERIFY2(timer.elapsed() < 2000, "flushing must never hold up a session start");
+    }
+
+    // While the system asks for the password the event loop keeps turning,
+    // and a click on Start or Stop starts nothing more.
+    void windowStaysAliveDuringThePrompt() {
+        QTemporaryDir dir;
+        const QString hosts = dir.filePath("hosts"), log = dir.filePath("runs");
+        QVERIFY(writeAll(hosts, "127.0.0.1 localhost\n"));
+        const QString pkexec = dir.filePath("pkexec");
+        QVERIFY(writeAll(pkexec, "#!/bin/sh\necho run >> '" + log.toUtf8() +
+                                     "'\nsleep 1.5\nexec \"$@\"\n"));
+        QFile(pkexec).setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+        FocusSessionManager manager(
+            std::make_unique<FocusStore>(dir.filePath("config.json")),
+            std::make_unique<HostBlocker>(
+                HostBlockerOptions{hosts, {}},
+                std::make_unique<LinuxPrivilegedRunner>("/usr/bin/true", pkexec, false),
+                std::make_unique<NullDnsCacheFlusher>()),
+            std::make_unique<FakeWorkspace>());
+        manager.addWebsite("a.test");
+
+        int turns = 0;
+        QTimer heartbeat;
+        connect(&heartbeat, &QTimer::timeout, [&] { ++turns; });
+        heartbeat.start(20);
+        QElapsedTimer clock;
+        clock.start();
+        manager.start(25);
+        QVERIFY2(clock.elapsed() < 500, "start must not wait for the prompt");
+        QVERIFY(manager.isBusy());
+        QTest::qWait(300);
+        manager.start(30);
+        manager.stop();
+        QVERIFY(QTest::qWaitFor([&] { return !manager.isBusy(); }, 10000));
+        QVERIFY2(turns >= 40, qPrintable(QString("the event loop turned %1 times").arg(turns)));
+        QCOMPARE(manager.statusMessage(), QString("Focus session active."));
+        QCOMPARE(manager.remainingSeconds(), 25 * 60);
+        QCOMPARE(readAll(log), QByteArray("run\n"));
+        manager.stop();
     }
 };
 

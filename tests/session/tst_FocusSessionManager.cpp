@@ -38,10 +38,10 @@ struct Rig {
         this->configPath = configPath.isEmpty() ? dir.filePath("focus-config.json") : configPath;
         if (config)
             QVERIFY(writeAll(this->configPath, *config));
-        auto shell = std::make_unique<DirectShellRunner>();
+        auto shell = std::make_unique<DirectShellRunner>(hostsPath(), dir.path());
         runner = shell.get();
         auto hostBlocker = std::make_unique<HostBlocker>(
-            HostBlockerOptions{hostsPath(), dir.path(),
+            HostBlockerOptions{hostsPath(),
                                [] { return QDateTime(QDate(2026, 1, 2), QTime(3, 4), Qt::UTC); }},
             std::move(shell), std::make_unique<NullDnsCacheFlusher>());
         auto fake = std::make_unique<FakeWorkspace>();

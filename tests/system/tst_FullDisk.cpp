@@ -75,11 +75,11 @@ private slots:
             QCOMPARE(written.error().path, config);
             QVERIFY2(written.error().reason.contains("space"), qPrintable(written.error().reason));
         } else {
-            auto runner = std::make_unique<DirectShellRunner>();
+            auto runner = std::make_unique<DirectShellRunner>(hosts, runtime);
             DirectShellRunner* shell = runner.get();
             FocusSessionManager manager(
                 std::make_unique<FocusStore>(config),
-                std::make_unique<HostBlocker>(HostBlockerOptions{hosts, runtime, {}},
+                std::make_unique<HostBlocker>(HostBlockerOptions{hosts, {}},
                                               std::move(runner),
                                               std::make_unique<NullDnsCacheFlusher>()),
                 std::make_unique<FakeWorkspace>());

@@ -37,8 +37,8 @@ struct Harness {
     explicit Harness(std::chrono::milliseconds countdown = 1h) {
         QFile hosts(dir.filePath("hosts"));
         QVERIFY(hosts.open(QIODevice::WriteOnly) && hosts.write(originalHosts) > 0);
-        const HostBlockerOptions options{hosts.fileName(), dir.path()};
-        auto shell = std::make_unique<DirectShellRunner>();
+        const HostBlockerOptions options{hosts.fileName(), {}};
+        auto shell = std::make_unique<DirectShellRunner>(hosts.fileName(), dir.path());
         runner = shell.get();
         auto manager = std::make_unique<FocusSessionManager>(
             std::make_unique<FocusStore>(configPath()),

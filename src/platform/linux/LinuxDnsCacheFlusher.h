@@ -7,10 +7,5 @@
 // is best effort: no resolver, no bus or a refusal are all fine.
 class LinuxDnsCacheFlusher : public DnsCacheFlusher {
 public:
-    // How long each bus call may take before it is given up.
-    explicit LinuxDnsCacheFlusher(int timeoutMs = 1000);
-    void flush(PrivilegedRunner& runner) override;
-
-private:
-    int m_timeoutMs;
+    void flush() override;
 };

@@ -1,7 +1,17 @@
 #pragma once
+
 #include "platform/DnsCacheFlusher.h"
-// Sends mDNSResponder a hang-up through the privileged runner.
+#include "platform/ProcessRun.h"
+
+#include <QString>
+
+// Sends mDNSResponder a hang-up with administrator rights.
 class MacDnsCacheFlusher : public DnsCacheFlusher {
 public:
-    void flush(PrivilegedRunner& runner) override;
+    explicit MacDnsCacheFlusher(QString program = QStringLiteral("/usr/bin/osascript"));
+    void flush() override;
+
+private:
+    QString m_program;
+    ProcessOwner m_processes;
 };

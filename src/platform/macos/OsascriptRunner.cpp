@@ -1,7 +1,8 @@
 #include "platform/macos/OsascriptRunner.h"
-#include "platform/ProcessRun.h"
 
-OsascriptRunner::OsascriptRunner(QString program) : m_program(std::move(program)) {}
+OsascriptRunner::OsascriptRunner(QString hostsPath, QString stagingDirectory, QString program)
+    : StagedCopyRunner(std::move(hostsPath), std::move(stagingDirectory)),
+      m_program(std::move(program)) {}
 
 QString OsascriptRunner::script(const QString& commandLine) {
     QString escaped = commandLine;
@@ -10,11 +11,13 @@ QString OsascriptRunner::script(const QString& commandLine) {
            QStringLiteral("\" with administrator privileges");
 }
 
-Result<RunnerOutcome, PlatformError> OsascriptRunner::run(const QString& commandLine) {
-    auto outcome = runToExit(m_program, {QStringLiteral("-e"), script(commandLine)});
-    if (outcome) {
-        // -128 is AppleScript's "User canceled".
-        outcome.value().authorizationRefused = outcome.value().output.contains("(-128)");
-    }
-    return outcome;
+void OsascriptRunner::runShell(const QString& commandLine, Done done) {
+    runProcess(&m_processes, m_program, {QStringLiteral("-e"), script(commandLine)}, {},
+               [done = std::move(done)](Outcome outcome) {
+                   // -128 is AppleScript's "User canceled".
+                   if (outcome)
+                       outcome.value().authorizationRefused =
+                           outcome.value().output.contains("(-128)");
+                   done(std::move(outcome));
+               });
 }

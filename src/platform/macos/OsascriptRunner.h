@@ -1,17 +1,22 @@
 #pragma once
 
-#include "platform/PrivilegedRunner.h"
+#include "platform/StagedCopyRunner.h"
 
 #include <QString>
 
-// Runs a command through "do shell script ... with administrator privileges".
-class OsascriptRunner : public PrivilegedRunner {
+// Copies the staged hosts file into place through "do shell script ... with
+// administrator privileges", which shows the system's password prompt.
+class OsascriptRunner : public StagedCopyRunner {
 public:
-    explicit OsascriptRunner(QString program = QStringLiteral("/usr/bin/osascript"));
-    Result<RunnerOutcome, PlatformError> run(const QString& commandLine) override;
+    explicit OsascriptRunner(QString hostsPath = QStringLiteral("/etc/hosts"),
+                             QString stagingDirectory = QString(),
+                             QString program = QStringLiteral("/usr/bin/osascript"));
 
     // The AppleScript source that runs `commandLine` as administrator.
     static QString script(const QString& commandLine);
+
+protected:
+    void runShell(const QString& commandLine, Done done) override;
 
 private:
     QString m_program;

@@ -1,0 +1,54 @@
+#!/bin/sh
+# Runs STEPS as the unprivileged user 65534 against a real system bus and a
+# real polkitd with our policy and one rule, and a temporary hosts file bound
+# over /etc/hosts. Only ever run inside `unshare --mount --propagation private`.
+#   polkit_hosts.sh WORK RULE(yes|no|none) HOSTS(plain|full) STEPS
+# STEPS sees $CLIENT and $HELPER; its output goes to WORK/out.
+set -eu
+work=$1 rule=$2 kind=$3 steps=$4
+
+cleanup() {
+    [ -n "${polkitd:-}" ] && kill "$polkitd" 2>/dev/null || true
+    [ -f /run/dbus/pid ] && kill "$(cat /run/dbus/pid)" 2>/dev/null || true
+}
+trap cleanup EXIT
+
+mount -t tmpfs tmpfs /run
+mkdir -p /run/dbus
+dbus-daemon --system --fork
+
+mkdir -p "$work/rules"
+case $rule in
+yes | no)
+    result=$(echo "$rule" | tr a-z A-Z)
+    printf 'polkit.addRule(function(action, subject) {\n  if (action.id.indexOf("org.tarnhollow.") == 0) return polkit.Result.%s;\n});\n' \
+        "$result" >"$work/rules/50-tarnhollow-test.rules"
+    ;;
+esac
+mount --bind "$work/rules" /etc/polkit-1/rules.d
+mount --bind "$POLICY_DIR" /usr/share/polkit-1/actions
+/usr/lib/polkit-1/polkitd --no-debug >"$work/polkitd.log" 2>&1 &
+polkitd=$!
+tries=0
+until dbus-send --system --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+    org.freedesktop.DBus.NameHasOwner string:org.freedesktop.PolicyKit1 2>/dev/null |
+    grep -q 'boolean true'; do
+    tries=$((tries + 1))
+    [ $tries -lt 100 ] || { echo "polkitd did not start" >&2; exit 90; }
+    sleep 0.1
+done
+
+hosts=$work/hosts
+if [ "$kind" = full ]; then
+    mkdir -p "$work/full"
+    mount -t tmpfs -o size=16k tmpfs "$work/full"
+    cp -p "$hosts" "$work/full/hosts"
+    yes >"$work/full/filler" 2>/dev/null || true
+    hosts=$work/full/hosts
+fi
+mount --bind "$hosts" /etc/hosts
+grep -q '^# tarnhollow test file$' /etc/hosts || exit 91
+
+setpriv --reuid=65534 --regid=65534 --clear-groups \
+    env -i PATH=/usr/bin:/bin CLIENT="$CLIENT" HELPER="$HELPER" sh -c "$steps" >"$work/out" 2>&1 || true
+cp "$hosts" "$work/hosts.after"
