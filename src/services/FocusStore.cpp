@@ -181,28 +181,25 @@ std::optional<FocusConfiguration> FocusStore::load() {
     const std::optional<QByteArray> bytes = readRegularFile(m_fileURL);
     std::optional<FocusConfiguration> record = bytes ? decode(*bytes) : std::nullopt;
     if (!record)
-        m_loadFoundDamagedFile = true;
+        m_unusable = Unusable{bytes, bytes || QFileInfo(m_fileURL).isFile()};
     return record;
 }
 
-// A copy of what is about to be replaced. Something that is not a regular
-// file (a directory, a FIFO) holds nothing to keep; a regular file that
-// cannot be copied must not be replaced.
-Result<void, FileError> FocusStore::keepUnreadableCopy() const {
-    const QFileInfo info(m_fileURL);
-    if (!info.exists() || !info.isFile())
+// Something that is not a regular file (a directory, a FIFO) holds nothing
+// to keep; a regular file whose bytes were never read must not be replaced.
+Result<void, FileError> FocusStore::keepUnreadableCopy(const Unusable& found) const {
+    if (!found.regularFile)
         return Result<void, FileError>::success();
-    const std::optional<QByteArray> bytes = readRegularFile(m_fileURL);
-    if (!bytes)
+    if (!found.bytes)
         return FileError{m_fileURL, QStringLiteral("The file could not be read")};
-    return AtomicFileWriter().write(unreadableCopyPath(), *bytes);
+    return AtomicFileWriter().write(unreadableCopyPath(), *found.bytes);
 }
 
 Result<void, FileError> FocusStore::save(const FocusConfiguration& configuration) {
-    if (m_loadFoundDamagedFile) {
-        if (auto kept = keepUnreadableCopy(); !kept)
+    if (m_unusable) {
+        if (auto kept = keepUnreadableCopy(*m_unusable); !kept)
             return kept;
-        m_loadFoundDamagedFile = false;
+        m_unusable.reset();
     }
     return AtomicFileWriter().write(m_fileURL, encode(configuration));
 }

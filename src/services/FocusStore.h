@@ -30,10 +30,16 @@ public:
     static std::optional<FocusConfiguration> decode(const QByteArray& bytes);
 
 private:
-    Result<void, FileError> keepUnreadableCopy() const;
+    // What load found and could not use, kept until the first save has
+    // copied it aside: another process may replace the file in between.
+    struct Unusable {
+        // Absent when a regular file was there but could not be read.
+        std::optional<QByteArray> bytes;
+        bool regularFile = false;
+    };
+
+    Result<void, FileError> keepUnreadableCopy(const Unusable& found) const;
 
     QString m_fileURL;
-    // Set when load met a file it could not use; cleared once a copy of it
-    // is kept (or it is gone) so the first save never destroys it.
-    bool m_loadFoundDamagedFile = false;
+    std::optional<Unusable> m_unusable;
 };
