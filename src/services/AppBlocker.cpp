@@ -1,4 +1,7 @@
 #include "services/AppBlocker.h"
+#include "base/ApplicationId.h"
+
+#include <QCoreApplication>
 
 namespace {
 
@@ -51,8 +54,12 @@ void AppBlocker::stop() {
 }
 
 // An empty identifier is no identifier: a blank list entry matches nothing.
+// Asking ourselves to quit would end the app and leave the block behind.
 bool AppBlocker::isBlocked(const RunningApplication& application) const {
+    if (application.pid == QCoreApplication::applicationPid())
+        return false;
     return application.identifier && !application.identifier->isEmpty() &&
+           application.identifier->compare(tarnhollowApplicationId(), Qt::CaseInsensitive) != 0 &&
            m_blockedBundleIds.contains(application.identifier->toLower());
 }
 

@@ -1,6 +1,7 @@
 #include "fakes/FakeWorkspace.h"
 #include "services/AppBlocker.h"
 
+#include <QCoreApplication>
 #include <QTest>
 #include <QTimer>
 
@@ -53,6 +54,11 @@ private slots:
         QTest::newRow("no prefix or pattern matching")
             << QStringList{"com.x", "com.*"} << QList{app(1, "com.x.helper"), app(2, "com.xy")}
             << QList<qint64>{};
+        QTest::newRow("never ourselves, by pid or ID")
+            << QStringList{"com.x", "ORG.tarnhollow.tarnhollow"}
+            << QList{app(QCoreApplication::applicationPid(), "com.x"),
+                     app(2, "org.tarnhollow.Tarnhollow"), app(3, "com.x")}
+            << QList<qint64>{3};
         QTest::newRow("duplicates collapse, order of the workspace")
             << QStringList{"com.b", "COM.B", "com.a"} << QList{app(5, "com.a"), app(3, "com.b")}
             << QList<qint64>{5, 3};
