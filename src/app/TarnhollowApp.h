@@ -11,7 +11,8 @@ public:
     // size follows the content; it has no maximum.
     std::unique_ptr<QWidget> makeWindow() const;
 
-    // Opens the first window and runs until the user quits. Qt's own
-    // arguments aside, the command line is not read.
+    // Opens the first window and runs until the user quits. While another
+    // copy runs for this user, shows that copy's window and returns 0.
+    // Qt's own arguments aside, the command line is not read.
     int run(int& argc, char** argv) const;
 };

@@ -122,4 +122,22 @@ grep -q '"appBundleIds":\["org.tarnhollow.E2eProbe"\]' "$config" ||
 key space
 wait_for 20 "/etc/hosts to get back its original bytes" hosts_restored
 kill -0 "$app_pid" 2>/dev/null || fail "the application exited"
+
+# One copy per user: a second launch gives the focus back to the first
+# copy's window and exits at once with status 0.
+focused() { [ "$(xdotool getwindowfocus -f 2>/dev/null)" = "$window" ]; }
+elsewhere() { ! focused; }
+xdotool windowfocus "$(xdotool search --maxdepth 0 '' 2>/dev/null)"
+wait_for 10 "the focus to leave the window" elsewhere
+QT_QPA_PLATFORM=xcb timeout 20 "$app" >>"$work/app.log" 2>&1 || fail "the second copy gave $?"
+wait_for 10 "the first copy's window to get the focus" focused
+kill -0 "$app_pid" 2>/dev/null || fail "the first copy exited"
+
+# A crashed copy's lock does not keep the next launch from opening.
+kill -KILL "$app_pid"
+wait "$app_pid" 2>/dev/null || true
+QT_QPA_PLATFORM=xcb "$app" >>"$work/app.log" 2>&1 &
+app_pid=$!
+timeout 30 xdotool search --sync --onlyvisible --pid "$app_pid" >/dev/null ||
+    fail "no window after a crashed copy"
 echo "end-to-end: ok"

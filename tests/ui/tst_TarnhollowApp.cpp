@@ -10,8 +10,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-// Windows of the real application, with the per-user data folder moved to a
-// temporary directory so that no real configuration is read or written.
+// Windows of the real application, with the per-user data and runtime folders
+// moved to a temporary directory: no real configuration or running copy is met.
 class TarnhollowAppTest : public QObject {
     Q_OBJECT
 
@@ -19,6 +19,7 @@ private slots:
     void initTestCase() {
         QVERIFY(m_data.isValid());
         qputenv("XDG_DATA_HOME", m_data.path().toLocal8Bit());
+        qputenv("XDG_RUNTIME_DIR", m_data.path().toLocal8Bit());
     }
 
     // The minimum size is checked with the view; here the window grows.

@@ -1,0 +1,62 @@
+#include "app/SingleInstance.h"
+#include "base/ApplicationId.h"
+
+#include <QDir>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QLockFile>
+#include <QStandardPaths>
+#include <QThread>
+
+SingleInstance::SingleInstance(QString directory, QObject* parent)
+    : QObject(parent),
+      m_directory(directory.isEmpty()
+                      ? QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation)
+                      : std::move(directory)) {}
+
+SingleInstance::~SingleInstance() = default;
+
+SingleInstance::Claim SingleInstance::claim() {
+    if (m_directory.isEmpty())
+        return Claim::Unavailable;
+    const QDir directory(m_directory);
+    m_lock = std::make_unique<QLockFile>(directory.filePath(tarnhollowApplicationId() + ".lock"));
+    // Stale only when its process is gone: a crashed copy never blocks a
+    // launch, a running one is never taken over however long it runs.
+    m_lock->setStaleLockTime(0);
+    if (!m_lock->tryLock(0)) {
+        if (m_lock->error() != QLockFile::LockFailedError)
+            return Claim::Unavailable;
+        askRunningCopy();
+        return Claim::AnotherCopyRuns;
+    }
+
+    // Holding the lock, any socket left here is a crashed copy's.
+    const QString socketPath = directory.filePath(tarnhollowApplicationId() + ".socket");
+    QLocalServer::removeServer(socketPath);
+    m_server = new QLocalServer(this);
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    connect(m_server, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket* socket = m_server->nextPendingConnection()) {
+            socket->deleteLater();
+            emit activationRequested();
+        }
+    });
+    // Without the socket this copy still runs; later launches just exit.
+    m_server->listen(socketPath);
+    return Claim::Claimed;
+}
+
+// The running copy takes the lock before it listens, so it may need a moment.
+void SingleInstance::askRunningCopy() const {
+    const QString socketPath = QDir(m_directory).filePath(tarnhollowApplicationId() + ".socket");
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        QLocalSocket socket;
+        socket.connectToServer(socketPath);
+        if (socket.waitForConnected(1000)) {
+            socket.disconnectFromServer();
+            return;
+        }
+        QThread::msleep(100);
+    }
+}
