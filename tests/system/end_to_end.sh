@@ -1,11 +1,12 @@
 #!/bin/sh
 # Drives the real application as a user would, inside a private mount
 # namespace where a temporary file stands in for /etc/hosts:
-#   unshare --mount --propagation private /bin/sh end_to_end.sh <tarnhollow>
+#   unshare --mount --propagation private /bin/sh end_to_end.sh <tarnhollow> \
+#       <built hosts helper> <the path the app runs it from>
 # Prints "end-to-end: ok" on success; any failure says what went wrong.
 set -eu
 
-app=$1
+app=$1 helper=$2 installed_helper=$3
 work=$(mktemp -d /tmp/tarnhollow-e2e.XXXXXX)
 app_pid=
 bus_pid=
@@ -49,6 +50,14 @@ cp "$work/hosts" "$work/hosts.orig"
 mount --bind "$work/hosts" /etc/hosts
 mounted=1
 cmp -s /etc/hosts "$work/hosts.orig" || fail "the bind mount over /etc/hosts did not take"
+
+# The helper where an installation puts it, on a tmpfs over the nearest
+# folder that exists, so nothing outside this namespace changes.
+top=$(dirname "$installed_helper")
+while [ ! -d "$top" ]; do top=$(dirname "$top"); done
+mount -t tmpfs -o mode=755 tmpfs "$top"
+mkdir -p "$(dirname "$installed_helper")"
+cp "$helper" "$installed_helper"
 
 # A private home, data folder, runtime directory and session bus.
 export HOME="$work/home"

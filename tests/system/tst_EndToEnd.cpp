@@ -33,7 +33,8 @@ private slots:
         run.setProcessChannelMode(QProcess::MergedChannels);
         run.start("timeout",
                   QStringList{"-k", "5", "150"} + unshare +
-                      QStringList{"/bin/sh", TARNHOLLOW_END_TO_END_SCRIPT, TARNHOLLOW_EXECUTABLE});
+                      QStringList{"/bin/sh", TARNHOLLOW_END_TO_END_SCRIPT, TARNHOLLOW_EXECUTABLE,
+                                  TARNHOLLOW_HELPER, TARNHOLLOW_INSTALLED_HELPER});
         QVERIFY(run.waitForFinished(170000));
         const QString output = QString::fromLocal8Bit(run.readAll());
         QVERIFY2(run.exitStatus() == QProcess::NormalExit && run.exitCode() == 0,
