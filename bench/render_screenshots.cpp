@@ -70,9 +70,13 @@ int main(int argc, char* argv[]) {
     options.hostsPath = hosts.fileName();
     auto manager = std::make_unique<FocusSessionManager>(
         std::make_unique<FocusStore>(scratch.filePath(QStringLiteral("focus-config.json"))),
-        std::make_unique<HostBlocker>(options, std::make_unique<DirectShellRunner>(options.hostsPath, scratch.path()),
-                                      std::make_unique<NullDnsCacheFlusher>()),
-        std::make_unique<FakeWorkspace>());
+        std::make_unique<HostBlocker>(
+            options, std::make_unique<DirectShellRunner>(options.hostsPath, scratch.path()),
+            std::make_unique<NullDnsCacheFlusher>()),
+        std::make_unique<FakeWorkspace>(), std::chrono::seconds(1),
+        SessionOptions{std::make_unique<SessionRecordStore>(
+            scratch.filePath(QStringLiteral("session.json")),
+            scratch.filePath(QStringLiteral("autostart.desktop")), QStringLiteral("/bin/true"))});
     ContentView view(std::move(manager),
                      std::make_unique<FakeInstalledApplications>(
                          QList<InstalledApplication>{{"org.mozilla.firefox", "Firefox", "firefox"},

@@ -16,3 +16,9 @@ std::unique_ptr<Workspace> makeDefaultWorkspace();
 std::unique_ptr<InstalledApplications> makeDefaultInstalledApplications();
 // The per-user private directory that holds the hosts file's staging copy.
 QString defaultHostsStagingDirectory();
+// Where an entry that starts the app at login goes; empty where the
+// platform has no such folder.
+QString defaultAutostartEntryPath();
+// The clock a running session is measured with: it keeps counting through
+// suspend and ignores changes of the wall clock.
+int defaultSessionClockId();

@@ -4,12 +4,16 @@
 #include "platform/DnsCacheFlusher.h"
 #include "platform/PlatformDefaults.h"
 #include "platform/PrivilegedRunner.h"
+#include "platform/SessionClock.h"
 #include "platform/Workspace.h"
 #include "services/AppBlocker.h"
 #include "services/FocusStore.h"
 #include "services/HostBlocker.h"
 
 #include <QMetaObject>
+
+#include <algorithm>
+#include <unistd.h>
 
 namespace {
 
@@ -44,16 +48,26 @@ QStringList withoutIgnoringCase(const QStringList& list, const QString& entry) {
     return kept;
 }
 
+QString describe(const BlockError& error) {
+    return error.errorDescription().value_or(QStringLiteral("the hosts file could not be written"));
+}
+
 } // namespace
 
 FocusSessionManager::FocusSessionManager(std::unique_ptr<FocusStore> store,
                                          std::unique_ptr<HostBlocker> hostBlocker,
                                          std::unique_ptr<Workspace> workspace,
                                          std::chrono::milliseconds countdownInterval,
-                                         QObject* parent)
+                                         SessionOptions options, QObject* parent)
     : QObject(parent), m_store(store ? std::move(store) : std::make_unique<FocusStore>()),
       m_hostBlocker(hostBlocker ? std::move(hostBlocker) : std::make_unique<HostBlocker>()),
       m_workspace(workspaceOrDefault(std::move(workspace))),
+      m_records(options.records ? std::move(options.records)
+                                : std::make_unique<SessionRecordStore>()),
+      m_sessionClock(options.sessionClock ? std::move(options.sessionClock)
+                                          : [] { return readClock(defaultSessionClockId()); }),
+      m_wallClock(options.wallClock ? std::move(options.wallClock)
+                                    : [] { return QDateTime::currentDateTimeUtc(); }),
       m_countdownInterval(countdownInterval) {
     // Lists come back exactly as stored; nothing is cleaned up on the way in.
     if (const std::optional<FocusConfiguration> record = m_store->load()) {
@@ -64,6 +78,7 @@ FocusSessionManager::FocusSessionManager(std::unique_ptr<FocusStore> store,
         setAppBundleIds({});
     }
     setStatusMessage(QStringLiteral("Ready"));
+    resumeOrCleanUp();
 }
 
 // The blocker refers to the workspace, which is destroyed with our members
@@ -71,6 +86,55 @@ FocusSessionManager::FocusSessionManager(std::unique_ptr<FocusStore> store,
 FocusSessionManager::~FocusSessionManager() {
     delete m_appBlocker.data();
     delete m_countdownTimer.data();
+}
+
+// A session outlives the window that started it: one still running is taken
+// up again, one that has ended (or left only its block behind) is removed.
+void FocusSessionManager::resumeOrCleanUp() {
+    const QDateTime now = m_wallClock();
+    const std::optional<SessionRecord> record = m_records->load(now);
+    const auto owner = m_hostBlocker->sectionOwner();
+    const bool ownSection = owner && owner->uid == ::getuid();
+    if (record && record->end > now) {
+        const qint64 left = std::max<qint64>(1, now.msecsTo(record->end));
+        m_sessionEnd = record->end;
+        m_sessionEndOnClock = m_sessionClock() + std::chrono::milliseconds(left);
+        m_sessionApps = record->appBundleIds;
+        setSessionActive(true);
+        setRemainingSeconds((left + 500) / 1000);
+        if (ownSection || record->websites.isEmpty()) {
+            beginSession();
+            return;
+        }
+        // The block went missing: written again the way a start writes it.
+        setBusy(true);
+        const QPointer<FocusSessionManager> self(this);
+        m_hostBlocker->apply(record->websites, record->end, [self](HostBlocker::VoidResult r) {
+            if (self)
+                self->finishStart(std::move(r), false);
+        });
+        return;
+    }
+    if (!record && !ownSection) {
+        // Unreadable, or too far ahead to be ours: no record at all.
+        m_records->remove();
+        return;
+    }
+    setBusy(true);
+    const QPointer<FocusSessionManager> self(this);
+    m_hostBlocker->clear([self](HostBlocker::VoidResult removed) {
+        if (!self)
+            return;
+        if (removed) {
+            self->m_records->remove();
+        } else {
+            self->setErrorMessage(QStringLiteral("Websites from an earlier session are still "
+                                                 "blocked: ") +
+                                  describe(removed.error()));
+            self->m_removalErrorShown = true;
+        }
+        self->setBusy(false);
+    });
 }
 
 void FocusSessionManager::start(int minutes) {
@@ -83,37 +147,61 @@ void FocusSessionManager::start(int minutes) {
     }
     // Starting over a running session replaces it: never two countdowns or
     // two application blockers.
+    const bool replacing = m_isSessionActive;
     releaseSessionResources();
 
     setErrorMessage(std::nullopt);
     setSessionActive(true);
     setRemainingSeconds(qint64(minutes) * 60);
 
+    m_sessionEnd = m_wallClock().addSecs(qint64(minutes) * 60);
+    m_sessionEndOnClock = m_sessionClock() + std::chrono::minutes(minutes);
+    m_sessionApps = m_appBundleIds;
+    const SessionRecord record{m_sessionEnd, m_websites, m_appBundleIds};
     setBusy(true);
     const QPointer<FocusSessionManager> self(this);
-    auto written = [self](HostBlocker::VoidResult result) {
-        if (self)
-            self->finishStart(std::move(result));
+    auto written = [self, record, replacing](HostBlocker::VoidResult result) {
+        if (!self)
+            return;
+        // Best effort: without the record the block still ends on time, only
+        // a relaunch would not know the session.
+        if (result)
+            (void)self->m_records->save(record);
+        self->finishStart(std::move(result), replacing);
     };
     // With no websites only an earlier section is removed.
     if (m_websites.isEmpty())
         m_hostBlocker->clear(std::move(written));
     else
-        m_hostBlocker->apply(m_websites,
-                             QDateTime::currentDateTimeUtc().addSecs(qint64(minutes) * 60),
-                             std::move(written));
+        m_hostBlocker->apply(m_websites, m_sessionEnd, std::move(written));
 }
 
-void FocusSessionManager::finishStart(HostBlocker::VoidResult written) {
-    if (!written) {
-        stop(false);
-        setErrorMessage(written.error().errorDescription().value_or(
-            QStringLiteral("Unable to start focus mode.")));
+void FocusSessionManager::finishStart(HostBlocker::VoidResult written, bool replacing) {
+    if (written) {
+        beginSession();
+        return;
+    }
+    stop(false);
+    setErrorMessage(
+        written.error().errorDescription().value_or(QStringLiteral("Unable to start focus mode.")));
+    if (!replacing && !m_records->exists()) {
         setBusy(false);
         return;
     }
+    // The session this start replaced has ended too: so does its block.
+    const QPointer<FocusSessionManager> self(this);
+    m_hostBlocker->clear([self](HostBlocker::VoidResult removed) {
+        if (!self)
+            return;
+        if (removed)
+            self->m_records->remove();
+        self->setBusy(false);
+    });
+}
+
+void FocusSessionManager::beginSession() {
     m_appBlocker =
-        new AppBlocker(m_appBundleIds, *m_workspace, std::chrono::milliseconds(2000), this);
+        new AppBlocker(m_sessionApps, *m_workspace, std::chrono::milliseconds(2000), this);
     m_appBlocker->start();
     setStatusMessage(QStringLiteral("Focus session active."));
     startCountdown();
@@ -136,12 +224,22 @@ void FocusSessionManager::stop(bool cleanUpHost) {
     }
     setBusy(true);
     const QPointer<FocusSessionManager> self(this);
-    m_hostBlocker->clear([self](HostBlocker::VoidResult) {
+    m_hostBlocker->clear([self](HostBlocker::VoidResult removed) {
         if (!self)
             return;
-        // A failed clean-up ends the session all the same.
+        // The session ends all the same; a block left behind is said, and
+        // the record stays so that it is removed later.
         self->setRemainingSeconds(0);
         self->setStatusMessage(QStringLiteral("Focus session stopped."));
+        if (removed) {
+            self->m_records->remove();
+            if (self->m_removalErrorShown)
+                self->setErrorMessage(std::nullopt);
+        } else {
+            self->setErrorMessage(QStringLiteral("Websites are still blocked: ") +
+                                  describe(removed.error()));
+            self->m_removalErrorShown = true;
+        }
         self->setBusy(false);
     });
 }
@@ -178,10 +276,13 @@ void FocusSessionManager::startCountdown() {
     m_countdownTimer = timer;
 }
 
+// The time left is measured, not counted: a stall or a suspend shortens what
+// is left instead of stretching the session.
 void FocusSessionManager::tick() {
     if (m_remainingSeconds < 1)
         return;
-    setRemainingSeconds(m_remainingSeconds - 1);
+    const qint64 leftMs = (m_sessionEndOnClock - m_sessionClock()).count();
+    setRemainingSeconds(std::max<qint64>(0, (leftMs + 500) / 1000));
     if (m_remainingSeconds == 0)
         stop(true);
 }
@@ -266,6 +367,7 @@ void FocusSessionManager::setBusy(bool value) {
 
 void FocusSessionManager::setErrorMessage(std::optional<QString> value) {
     m_saveErrorShown = false;
+    m_removalErrorShown = false;
     m_errorMessage = std::move(value);
     emit errorMessageChanged();
 }

@@ -3,6 +3,7 @@
 #include "platform/Workspace.h"
 #include "services/FocusStore.h"
 #include "services/HostBlocker.h"
+#include "services/SessionRecord.h"
 
 #include <QObject>
 #include <QPointer>
@@ -11,10 +12,21 @@
 #include <QTimer>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 
 class AppBlocker;
+
+// Where a session is kept across launches and how its time is measured;
+// empty members mean the real system's.
+struct SessionOptions {
+    std::unique_ptr<SessionRecordStore> records;
+    // Keeps counting through suspend, never jumps with the wall clock.
+    std::function<std::chrono::milliseconds()> sessionClock;
+    // Used across launches only, and for the end handed to the block.
+    std::function<QDateTime()> wallClock;
+};
 
 // The controller behind the window: owns the block lists, the session state
 // and the countdown, and is the only caller of the blockers and the store.
@@ -38,7 +50,7 @@ public:
         std::unique_ptr<FocusStore> store, std::unique_ptr<HostBlocker> hostBlocker = nullptr,
         std::unique_ptr<Workspace> workspace = nullptr,
         std::chrono::milliseconds countdownInterval = std::chrono::milliseconds(1000),
-        QObject* parent = nullptr);
+        SessionOptions options = SessionOptions(), QObject* parent = nullptr);
     ~FocusSessionManager() override;
 
     const QStringList& websites() const { return m_websites; }
@@ -50,6 +62,8 @@ public:
     QString errorMessageText() const { return m_errorMessage.value_or(QString()); }
     bool hasErrorMessage() const { return m_errorMessage.has_value(); }
     bool isBusy() const { return m_isBusy; }
+    // When the running session ends (UTC); invalid while none runs.
+    QDateTime sessionEnd() const { return m_isSessionActive ? m_sessionEnd : QDateTime(); }
 
     void start(int minutes);
     void stop();
@@ -71,7 +85,9 @@ signals:
 
 private:
     void stop(bool cleanUpHost);
-    void finishStart(HostBlocker::VoidResult written);
+    void resumeOrCleanUp();
+    void finishStart(HostBlocker::VoidResult written, bool replacing);
+    void beginSession();
     void setBusy(bool value);
     // Ends the countdown timer and the application blocker, if any.
     void releaseSessionResources();
@@ -95,11 +111,19 @@ private:
     // The error line shows a failed save of the lists.
     bool m_saveErrorShown = false;
     bool m_isBusy = false;
+    // The error line shows a block that could not be removed.
+    bool m_removalErrorShown = false;
 
     std::unique_ptr<FocusStore> m_store;
     std::unique_ptr<HostBlocker> m_hostBlocker;
     std::unique_ptr<Workspace> m_workspace;
+    std::unique_ptr<SessionRecordStore> m_records;
+    std::function<std::chrono::milliseconds()> m_sessionClock;
+    std::function<QDateTime()> m_wallClock;
     std::chrono::milliseconds m_countdownInterval;
+    QDateTime m_sessionEnd;
+    std::chrono::milliseconds m_sessionEndOnClock{0};
+    QStringList m_sessionApps;
     // Parented to this object, so neither can outlive the controller.
     QPointer<AppBlocker> m_appBlocker;
     QPointer<QTimer> m_countdownTimer;

@@ -79,6 +79,20 @@ void HostBlocker::clear(Done done) {
     });
 }
 
+std::optional<bool> HostBlocker::hasSection() const {
+    const auto text = readText();
+    if (!text)
+        return std::nullopt;
+    return HostsText::hasBlockSection(text.value(), markerStart.toUtf8(), markerEnd.toUtf8());
+}
+
+std::optional<HostsText::SectionOwner> HostBlocker::sectionOwner() const {
+    const auto text = readText();
+    if (!text)
+        return std::nullopt;
+    return HostsText::sectionOwner(text.value(), markerStart.toUtf8());
+}
+
 Result<QByteArray, BlockError> HostBlocker::buildAppliedText(const QStringList& hostNames,
                                                              const QDateTime& until) const {
     auto text = readText();

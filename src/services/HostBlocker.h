@@ -3,6 +3,7 @@
 #include "base/Result.h"
 #include "platform/PrivilegedRunner.h"
 #include "services/BlockError.h"
+#include "services/HostsText.h"
 
 #include <QDateTime>
 #include <QString>
@@ -55,6 +56,11 @@ public:
     Result<QByteArray, BlockError> buildAppliedText(const QStringList& hostNames,
                                                     const QDateTime& until) const;
     Result<QByteArray, BlockError> buildClearedText() const;
+
+    // What the hosts file holds now: whether it has a block section, and
+    // the section's owner line. Nothing when it cannot be read.
+    std::optional<bool> hasSection() const;
+    std::optional<HostsText::SectionOwner> sectionOwner() const;
 
     // The host names a list of website entries blocks.
     static QStringList hostNames(const QStringList& domainList);

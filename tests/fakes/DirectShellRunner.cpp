@@ -6,8 +6,12 @@ void DirectShellRunner::runShell(const QString& commandLine, Done done) {
     m_commands.append(commandLine);
     if (m_startError)
         return done(PlatformError{*m_startError});
-    if (m_outcome)
-        return done(*m_outcome);
+    if (m_outcome) {
+        const RunnerOutcome outcome = *m_outcome;
+        if (m_failuresLeft > 0 && --m_failuresLeft == 0)
+            m_outcome.reset();
+        return done(outcome);
+    }
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start("/bin/sh", {"-c", commandLine});

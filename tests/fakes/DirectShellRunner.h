@@ -13,9 +13,11 @@ public:
     using StagedCopyRunner::StagedCopyRunner;
 
     const QStringList& commands() const { return m_commands; }
-    void failWith(int status, QByteArray output = {}, bool refused = false) {
+    // `times` runs fail, then the runner works again; -1: until told otherwise.
+    void failWith(int status, QByteArray output = {}, bool refused = false, int times = -1) {
         succeed();
         m_outcome = RunnerOutcome{status, std::move(output), refused};
+        m_failuresLeft = times;
     }
     void failToStartWith(QString message) {
         succeed();
@@ -32,5 +34,6 @@ protected:
 private:
     QStringList m_commands;
     std::optional<RunnerOutcome> m_outcome;
+    int m_failuresLeft = -1;
     std::optional<QString> m_startError;
 };

@@ -1,7 +1,7 @@
 // Plays a desktop application for the workspace tests: it can own a bus
-// name with a quit action, open an X11 window, trap SIGTERM and run extra
-// processes, and it appends one line per quit request it receives to the
-// report file: "<event> <pid> <CLOCK_MONOTONIC ns>".
+// name with a quit action, open an X11 window with a WM_CLASS, trap SIGTERM,
+// run extra processes or a windowed child, wipe its environment block, and it appends one line per
+// quit request it receives to the report file: "<event> <pid> <CLOCK_MONOTONIC ns>".
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -26,6 +26,8 @@
 
 #include <memory>
 #include <vector>
+
+extern char** environ;
 
 namespace {
 
@@ -157,6 +159,14 @@ const char* rawOption(int argc, char** argv, const char* name) {
     return nullptr;
 }
 
+bool hasFlag(int argc, char** argv, const char* name) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], name) == 0)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -176,8 +186,32 @@ int main(int argc, char** argv) {
         execv("/proc/self/exe", args.data());
         return 6;
     }
-    if (const char* file = rawOption(argc, argv, "--report"))
-        reportFd = open(file, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    const char* reportFile = rawOption(argc, argv, "--report");
+    if (reportFile != nullptr)
+        reportFd = open(reportFile, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    if (const char* wmClass = rawOption(argc, argv, "--child-window")) {
+        if (fork() == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
+            execl("/proc/self/exe", argv[0], "--report", reportFile, "--window", "--wm-class",
+                  wmClass, static_cast<char*>(nullptr));
+            _exit(6);
+        }
+    }
+    if (hasFlag(argc, argv, "--clobber-environ")) {
+        // As a process-title setter does: move the environment elsewhere,
+        // then reuse its original block, which is what /proc shows.
+        std::size_t count = 0;
+        while (environ[count] != nullptr)
+            ++count;
+        char** moved = new char*[count + 1];
+        for (std::size_t i = 0; i < count; ++i)
+            moved[i] = strdup(environ[i]);
+        moved[count] = nullptr;
+        if (count > 0)
+            std::memset(environ[0], 0,
+                        size_t(environ[count - 1] + std::strlen(environ[count - 1]) - environ[0]));
+        environ = moved;
+    }
     if (const char* count = rawOption(argc, argv, "--children")) {
         const pid_t parent = getpid();
         for (int i = 0; i < std::atoi(count); ++i) {
@@ -237,6 +271,11 @@ int main(int argc, char** argv) {
         const xcb_window_t window = xcb_generate_id(x);
         xcb_create_window(x, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 64, 64, 0,
                           XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
+        if (const char* wmClass = rawOption(argc, argv, "--wm-class")) {
+            const QByteArray both = QByteArray(wmClass) + '\0' + wmClass + '\0';
+            xcb_change_property(x, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS,
+                                XCB_ATOM_STRING, 8, uint32_t(both.size()), both.constData());
+        }
         const uint32_t pid = uint32_t(getpid());
         xcb_change_property(x, XCB_PROP_MODE_REPLACE, window, internAtom(x, "_NET_WM_PID"),
                             XCB_ATOM_CARDINAL, 32, 1, &pid);

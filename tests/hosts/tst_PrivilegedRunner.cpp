@@ -2,12 +2,29 @@
 #include "fakes/FileBytes.h"
 #include "fakes/NullDnsCacheFlusher.h"
 #include "platform/ProcessRun.h"
-#include "platform/linux/LinuxDnsCacheFlusher.h"
-#include "platform/linux/LinuxPrivilegedRunner.h"
 #include "platform/macos/OsascriptRunner.h"
 #include "services/FocusSessionManager.h"
 
 #include <QtTest>
+
+#ifdef Q_OS_LINUX
+#include "platform/linux/LinuxDnsCacheFlusher.h"
+#include "platform/linux/LinuxPrivilegedRunner.h"
+#endif
+
+namespace {
+
+// This platform's runner, with `tool` in place of pkexec or osascript.
+std::unique_ptr<PrivilegedRunner> platformRunner(const QString& tool, const QString& hosts) {
+#ifdef Q_OS_LINUX
+    Q_UNUSED(hosts);
+    return std::make_unique<LinuxPrivilegedRunner>("/usr/bin/true", tool, false);
+#else
+    return std::make_unique<OsascriptRunner>(hosts, QFileInfo(hosts).path(), tool);
+#endif
+}
+
+} // namespace
 
 // How the runners start their tools and that nobody waits on them; what the
 // outcomes mean for the hosts writer is covered with the writer itself.
@@ -43,12 +60,14 @@ private slots:
     }
 
     void missingToolIsPlatformError() {
-        LinuxPrivilegedRunner pkexec("/usr/bin/true", "/nonexistent/pkexec", false);
-        const auto outcome = await([&](auto done) { pkexec.unblock({}, done); });
+        QTemporaryDir dir;
+        const auto runner = platformRunner("/nonexistent/tool", dir.filePath("hosts"));
+        const auto outcome = await([&](auto done) { runner->unblock({}, done); });
         QVERIFY(!outcome.ok());
         QVERIFY(!outcome.error().message.isEmpty());
     }
 
+#ifdef Q_OS_LINUX
     void flusherWithoutBusReturnsAtOnce() {
         LinuxDnsCacheFlusher flusher;
         QElapsedTimer timer;
@@ -56,6 +75,7 @@ private slots:
         flusher.flush();
         QVERIFY2(timer.elapsed() < 2000, "flushing must never hold up a session start");
     }
+#endif
 
     // While the system asks for the password the event loop keeps turning,
     // and a click on Start or Stop starts nothing more.
@@ -63,17 +83,17 @@ private slots:
         QTemporaryDir dir;
         const QString hosts = dir.filePath("hosts"), log = dir.filePath("runs");
         QVERIFY(writeAll(hosts, "127.0.0.1 localhost\n"));
-        const QString pkexec = dir.filePath("pkexec");
-        QVERIFY(writeAll(pkexec, "#!/bin/sh\necho run >> '" + log.toUtf8() +
-                                     "'\nsleep 1.5\nexec \"$@\"\n"));
-        QFile(pkexec).setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+        const QString tool = dir.filePath("tool");
+        QVERIFY(writeAll(tool, "#!/bin/sh\necho run >> '" + log.toUtf8() + "'\nsleep 1.5\n"));
+        QFile(tool).setPermissions(QFile::ReadOwner | QFile::ExeOwner);
         FocusSessionManager manager(
             std::make_unique<FocusStore>(dir.filePath("config.json")),
-            std::make_unique<HostBlocker>(
-                HostBlockerOptions{hosts, {}},
-                std::make_unique<LinuxPrivilegedRunner>("/usr/bin/true", pkexec, false),
-                std::make_unique<NullDnsCacheFlusher>()),
-            std::make_unique<FakeWorkspace>());
+            std::make_unique<HostBlocker>(HostBlockerOptions{hosts, {}},
+                                          platformRunner(tool, hosts),
+                                          std::make_unique<NullDnsCacheFlusher>()),
+            std::make_unique<FakeWorkspace>(), std::chrono::seconds(1),
+            {std::make_unique<SessionRecordStore>(dir.filePath("session.json"),
+                                                  dir.filePath("autostart.desktop"), "/bin/true")});
         manager.addWebsite("a.test");
 
         int turns = 0;

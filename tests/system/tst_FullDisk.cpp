@@ -79,10 +79,11 @@ private slots:
             DirectShellRunner* shell = runner.get();
             FocusSessionManager manager(
                 std::make_unique<FocusStore>(config),
-                std::make_unique<HostBlocker>(HostBlockerOptions{hosts, {}},
-                                              std::move(runner),
+                std::make_unique<HostBlocker>(HostBlockerOptions{hosts, {}}, std::move(runner),
                                               std::make_unique<NullDnsCacheFlusher>()),
-                std::make_unique<FakeWorkspace>());
+                std::make_unique<FakeWorkspace>(), std::chrono::seconds(1),
+                {std::make_unique<SessionRecordStore>(
+                    dir.filePath("session.json"), dir.filePath("autostart.desktop"), "/bin/true")});
             if (full == "runtime") {
                 manager.start(25);
                 QCOMPARE(manager.statusMessage(), QString("Focus session ended."));

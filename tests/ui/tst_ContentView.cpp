@@ -44,7 +44,9 @@ struct Harness {
             std::make_unique<FocusStore>(configPath()),
             std::make_unique<HostBlocker>(options, std::move(shell),
                                           std::make_unique<NullDnsCacheFlusher>()),
-            std::make_unique<FakeWorkspace>(), countdown);
+            std::make_unique<FakeWorkspace>(), countdown,
+            SessionOptions{std::make_unique<SessionRecordStore>(
+                dir.filePath("session.json"), dir.filePath("autostart.desktop"), "/bin/true")});
         view = std::make_unique<ContentView>(
             std::move(manager),
             std::make_unique<FakeInstalledApplications>(

@@ -28,15 +28,21 @@ QString readLineFrom(QProcess& process, int timeoutMs) {
     return QString::fromUtf8(process.readLine()).trimmed();
 }
 
-// Report lines as (event, CLOCK_MONOTONIC ms).
-QList<std::pair<QString, double>> reportLines(const QString& path) {
+struct ReportLine {
+    QString event;
+    qint64 pid;
+    double ms; // CLOCK_MONOTONIC
+};
+
+QList<ReportLine> reportLines(const QString& path) {
     QFile file(path);
-    QList<std::pair<QString, double>> out;
+    QList<ReportLine> out;
     for (const QByteArray& line :
          file.open(QIODevice::ReadOnly) ? file.readAll().split('\n') : QList<QByteArray>()) {
         const QList<QByteArray> fields = line.split(' ');
         if (fields.size() == 3)
-            out.append({QString::fromUtf8(fields[0]), fields[2].toDouble() / 1e6});
+            out.append(
+                {QString::fromUtf8(fields[0]), fields[1].toLongLong(), fields[2].toDouble() / 1e6});
     }
     return out;
 }
@@ -45,16 +51,24 @@ QList<std::pair<QString, double>> reportLines(const QString& path) {
 
 QStringList FakeApp::events() const {
     QStringList out;
-    for (const auto& [event, ms] : reportLines(reportPath))
-        out << event;
+    for (const ReportLine& line : reportLines(reportPath))
+        out << line.event;
+    return out;
+}
+
+QList<qint64> FakeApp::pids(const QString& event) const {
+    QList<qint64> out;
+    for (const ReportLine& line : reportLines(reportPath))
+        if (line.event == event)
+            out << line.pid;
     return out;
 }
 
 QList<double> FakeApp::eventTimesMs(const QString& wanted) const {
     QList<double> out;
-    for (const auto& [event, ms] : reportLines(reportPath))
-        if (event == wanted)
-            out << ms;
+    for (const ReportLine& line : reportLines(reportPath))
+        if (line.event == wanted)
+            out << line.ms;
     return out;
 }
 
@@ -98,7 +112,10 @@ QString WorkspaceFixture::startDisplay() {
     m_xvfb = std::make_unique<QProcess>();
     m_xvfb->setProcessChannelMode(QProcess::SeparateChannels);
     // -displayfd picks a free display and prints its number once it is up.
-    m_xvfb->start(xvfb, {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "320x240x24"});
+    // -noreset: the server would restart, refusing connections a moment,
+    // whenever the last client of a test row goes.
+    m_xvfb->start(
+        xvfb, {"-displayfd", "1", "-nolisten", "tcp", "-noreset", "-screen", "0", "320x240x24"});
     const QString number = readLineFrom(*m_xvfb, 10000);
     if (number.isEmpty())
         return "Xvfb did not start: " + QString::fromUtf8(m_xvfb->readAllStandardError());
@@ -142,6 +159,29 @@ QString WorkspaceFixture::startBus() {
     if (!QDBusConnection::connectToBus(m_busAddress, m_busName).isConnected())
         return "cannot connect to the test bus";
     return {};
+}
+
+QString WorkspaceFixture::startWindowManager() {
+    const QString openbox = QStandardPaths::findExecutable("openbox");
+    if (openbox.isEmpty() || m_display.isEmpty())
+        return openbox.isEmpty() ? "openbox is not installed" : "no display";
+    auto wm = std::make_shared<QProcess>();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* dir : {"HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME"})
+        env.insert(dir, m_dir.filePath("home"));
+    env.insert("DISPLAY", m_display);
+    wm->setProcessEnvironment(env);
+    wm->setStandardOutputFile(QProcess::nullDevice());
+    wm->setStandardErrorFile(QProcess::nullDevice());
+    wm->start(openbox, {"--sm-disable"});
+    m_apps << wm;
+    // Managing: it lists its clients, which openbox does once it is set up.
+    const auto managing = [this] {
+        QProcess xprop;
+        xprop.start("xprop", {"-display", m_display, "-root", "_NET_CLIENT_LIST"});
+        return xprop.waitForFinished(2000) && xprop.readAll().contains("(WINDOW)");
+    };
+    return QTest::qWaitFor(managing, 5000) ? QString() : "openbox did not start";
 }
 
 QString WorkspaceFixture::uniqueId(const QString& tag) {

@@ -18,6 +18,8 @@ struct FakeApp {
     std::shared_ptr<QProcess> process;
 
     QStringList events() const;
+    // The PIDs that reported event, a child's included.
+    QList<qint64> pids(const QString& event) const;
     QList<double> eventTimesMs(const QString& event) const;
     bool waitForEvent(const QString& event, int count = 1, int timeoutMs = 3000) const;
     bool isRunning() const {
@@ -36,6 +38,8 @@ public:
     // Empty on success, else why the test must skip.
     QString startDisplay();
     QString startBus();
+    // A reparenting window manager, stopped with the apps.
+    QString startWindowManager();
     QString busAddress() const { return m_busAddress; }
 
     QString dir() const { return m_dir.path(); }

@@ -97,6 +97,15 @@ private slots:
         row("shadowing entry starts another program",
             {editor + "viewer", "more/org.a.Editor.desktop=Exec=editor"}, "editor", "");
         row("other program", {editor + "viewer"}, "editor", "");
+        const QString wrapper = "bin/launch=#!/bin/sh\nAPP=editor\nDIR=@BIN@\n";
+        const QString launch = "apps/org.a.Editor.desktop=Exec=launch";
+        row("wrapper execs through variables", {wrapper + "exec $DIR/$APP \"$@\"", launch},
+            "editor", "org.a.Editor");
+        row("wrapper variable set twice", {wrapper + "APP=viewer\nexec $DIR/$APP", launch},
+            "viewer", "");
+        row("wrapper variable read at run time", {wrapper + "read APP\nexec $DIR/$APP", launch},
+            "editor", "");
+        row("wrapper variable not set", {wrapper + "exec $LIB/$APP", launch}, "editor", "");
     }
     void executable() {
         QFETCH(QStringList, files);
@@ -110,7 +119,9 @@ private slots:
             const qsizetype eq = file.indexOf(u'=');
             QString keys = file.mid(eq + 1);
             keys.replace("@BIN@", bin);
-            writeFile(dir.filePath(file.left(eq)), entry(keys.toUtf8()));
+            const bool script = file.startsWith("bin/");
+            writeFile(dir.filePath(file.left(eq)), script ? keys.toUtf8() : entry(keys.toUtf8()),
+                      script);
         }
         const DesktopEntryIndex index({dir.filePath("apps"), dir.filePath("more")}, {bin}, {});
         const QByteArray canonical = QFileInfo(bin + u'/' + program).canonicalFilePath().toUtf8();

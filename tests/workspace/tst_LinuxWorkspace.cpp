@@ -1,5 +1,7 @@
 #include "WorkspaceFixture.h"
 
+#include "fakes/SkipOrFail.h"
+
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusVirtualObject>
@@ -81,6 +83,13 @@ private slots:
         row("inherited desktop file, other PID", "gio-other-pid", "", 0, false);
         row("matched by executable", "exe", "", 1, false);
         row("nothing identifies it", "none", "", 0, false);
+        row("window class names the entry", "window", "StartupWMClass=@CLASS@", 1, false);
+        row("same under a window manager", "window-wm", "StartupWMClass=@CLASS@", 1, false);
+        row("wrapper script execs through variables", "wrapper", "", 1, false);
+        row("environment wiped, window names the ID", "wiped", "", 1, false);
+        row("program and window only resemble the ID", "resembling", "", 0, false);
+        row("child of a listed terminal keeps its own", "child", "StartupWMClass=@CLASS@", 1,
+            false);
     }
     void identifies() {
         QFETCH(QString, kind);
@@ -88,31 +97,79 @@ private slots:
         QFETCH(int, expectedCount);
         QFETCH(bool, backgroundOnly);
         const QString id = WorkspaceFixture::uniqueId("Id");
+        const QString wmClass = "Class" + id.right(12);
+        if (QStringList{"window", "window-wm", "wiped", "resembling", "child"}.contains(kind) &&
+            !m_noDisplay.isEmpty())
+            SKIP_OR_FAIL(m_noDisplay);
+        if (const QString noWm = kind == "window-wm" ? fx().startWindowManager() : "";
+            !noWm.isEmpty())
+            SKIP_OR_FAIL(noWm);
         QString exec = never;
         if (kind == "exe")
             exec = fx().copyOfHelper("app-" + id);
-        if (entryKeys != "-" && kind != "none")
-            fx().writeApplicationEntry(id, exec, entryKeys);
-
-        FakeApp app;
-        if (kind == "gio") {
-            app = fx().startGioLaunched(id, {});
-        } else if (kind == "gio-other-pid") {
-            QProcessEnvironment env;
-            env.insert("GIO_LAUNCHED_DESKTOP_FILE", fx().entryPath(id));
-            env.insert("GIO_LAUNCHED_DESKTOP_FILE_PID", "1");
-            app = fx().start({}, env);
-        } else if (kind == "exe") {
-            app = fx().start({}, {}, exec);
-        } else {
-            app = fx().start({});
+        if (kind == "wrapper") {
+            // As distributions wrap a browser: exec $LIBDIR/$APPNAME.
+            fx().copyOfHelper("../lib/" + id + '/' + id);
+            exec = fx().dir() + "/bin/" + id;
+            QFile script(exec);
+            QVERIFY(script.open(QIODevice::WriteOnly));
+            script.write(QString("#!/bin/sh\nAPPNAME=%1\nLIBDIR=%2/lib/$APPNAME\n"
+                                 "exec $LIBDIR/$APPNAME \"$@\"\n")
+                             .arg(id, fx().dir())
+                             .toUtf8());
+            script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         }
+        if (entryKeys != "-" && kind != "none")
+            fx().writeApplicationEntry(id, exec, entryKeys.replace("@CLASS@", wmClass));
+        if (kind == "child")
+            fx().writeApplicationEntry(id + "Term", never, "StartupWMClass=Term" + wmClass);
+
+        const auto start = [&] {
+            const QStringList window{"--window", "--wm-class", wmClass};
+            if (kind == "gio")
+                return fx().startGioLaunched(id, {});
+            if (kind == "gio-other-pid") {
+                QProcessEnvironment env;
+                env.insert("GIO_LAUNCHED_DESKTOP_FILE", fx().entryPath(id));
+                env.insert("GIO_LAUNCHED_DESKTOP_FILE_PID", "1");
+                return fx().start({}, env);
+            }
+            if (kind == "exe" || kind == "wrapper")
+                return fx().start({}, {}, exec);
+            if (kind == "window" || kind == "window-wm")
+                return fx().start(window);
+            if (kind == "wiped")
+                return fx().startGioLaunched(
+                    id, {"--clobber-environ", "--window", "--wm-class", id.toUpper()});
+            if (kind == "resembling")
+                return fx().start({"--window", "--wm-class", id.toLower() + "-helper"}, {},
+                                  fx().copyOfHelper(id.toLower() + "-helper"));
+            if (kind == "child")
+                return fx().start(
+                    {"--window", "--wm-class", "Term" + wmClass, "--child-window", wmClass});
+            return fx().start({});
+        };
+        // At launch, then at Start with a fresh workspace.
+        const auto watching = fx().makeWorkspace();
+        QList<RunningApplication> launched;
+        const auto token = observe(*watching, id, launched);
+        const FakeApp app = start();
         QVERIFY2(app.pid > 0, "helper did not start");
+        QVERIFY(app.waitForEvent("ready", kind == "child" ? 2 : 1));
+        // The child reports ready with its own PID.
+        QList<qint64> ready = app.pids("ready");
+        ready.removeAll(app.pid);
+        const qint64 pid = kind == "child" ? ready.value(0) : app.pid;
+        QTRY_COMPARE_WITH_TIMEOUT(launched.size(), expectedCount, 5000);
+        QTest::qWait(expectedCount == 0 ? 500 : 0);
+        QCOMPARE(launched.size(), expectedCount);
+        watching->removeLaunchObserver(token);
         const auto workspace = fx().makeWorkspace();
         const QList<RunningApplication> found = withId(workspace->runningApplications(), id);
         QCOMPARE(found.size(), expectedCount);
         if (expectedCount == 1) {
-            QCOMPARE(found.first().pid, app.pid);
+            QCOMPARE(launched.first().pid, pid);
+            QCOMPARE(found.first().pid, pid);
             QCOMPARE(found.first().activationPolicy == ActivationPolicy::Prohibited,
                      backgroundOnly);
         }
@@ -149,9 +206,9 @@ private slots:
         QFETCH(QString, expectedEvent);
         QFETCH(bool, keepsRunning);
         if (args.contains("--window") && !m_noDisplay.isEmpty())
-            QSKIP(qPrintable(m_noDisplay));
+            SKIP_OR_FAIL(m_noDisplay);
         if (args.contains("--bus-name") && !m_noBus.isEmpty())
-            QSKIP(qPrintable(m_noBus));
+            SKIP_OR_FAIL(m_noBus);
         const QString id = WorkspaceFixture::uniqueId("Quit");
         args.replaceInStrings("@ID@", id);
         // With children, matched by executable: all three are the application.

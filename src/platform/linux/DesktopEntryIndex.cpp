@@ -1,5 +1,7 @@
 #include "platform/linux/DesktopEntryIndex.h"
 
+#include "platform/linux/WrapperScript.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -168,6 +170,8 @@ std::optional<DesktopEntryIndex::Entry> DesktopEntryIndex::parse(const QByteArra
             exec = unescapeValue(QString::fromUtf8(value));
         else if (key == "TryExec")
             tryExec = unescapeValue(QString::fromUtf8(value));
+        else if (key == "StartupWMClass")
+            entry.startupWmClass = unescapeValue(QString::fromUtf8(value));
         else if (key == "Name")
             entry.name = unescapeValue(QString::fromUtf8(value));
         else if (key == "Icon")
@@ -230,6 +234,21 @@ QByteArray DesktopEntryIndex::resolveProgram(const QString& program) const {
     return canonical.toUtf8();
 }
 
+QList<QByteArray> DesktopEntryIndex::scriptExecs(const QByteArray& program) const {
+    QList<QByteArray> out;
+    QFile file(QFile::decodeName(program));
+    if (program.isEmpty() || !file.open(QIODevice::ReadOnly) ||
+        !WrapperScript::isShellScript(file.read(256)))
+        return out;
+    file.seek(0);
+    for (const QString& path : WrapperScript::execPaths(file.read(256 * 1024))) {
+        const QByteArray resolved = resolveProgram(path);
+        if (!resolved.isEmpty() && resolved != program)
+            out << resolved;
+    }
+    return out;
+}
+
 void DesktopEntryIndex::scanDir(const QString& dir, const QString& prefix) {
     const QFileInfoList items =
         QDir(dir).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
@@ -254,6 +273,7 @@ void DesktopEntryIndex::scanDir(const QString& dir, const QString& prefix) {
         parsed->filePath = item.filePath();
         parsed->execPath = resolveProgram(QString::fromUtf8(parsed->execPath));
         parsed->tryExecPath = resolveProgram(QString::fromUtf8(parsed->tryExecPath));
+        parsed->scriptExecPaths = scriptExecs(parsed->execPath);
         m_entries.insert(id, *parsed);
     }
 }
@@ -278,17 +298,23 @@ void DesktopEntryIndex::reload() {
     m_entries.clear();
     m_idByFile.clear();
     m_idsByExecutable.clear();
+    m_idsByWmClass.clear();
+    m_idsByFoldedId.clear();
     m_stamps = currentStamps();
     for (const QString& dir : m_applicationDirs)
         scanDir(dir, QString());
     for (const Entry& entry : std::as_const(m_entries)) {
-        for (const QByteArray& path : {entry.execPath, entry.tryExecPath}) {
+        for (const QByteArray& path :
+             QList<QByteArray>{entry.execPath, entry.tryExecPath} + entry.scriptExecPaths) {
             if (path.isEmpty())
                 continue;
             QStringList& ids = m_idsByExecutable[path];
             if (!ids.contains(entry.id))
                 ids << entry.id;
         }
+        if (!entry.startupWmClass.isEmpty())
+            m_idsByWmClass[entry.startupWmClass.toLower()] << entry.id;
+        m_idsByFoldedId[entry.id.toLower()] << entry.id;
     }
 }
 
@@ -316,6 +342,17 @@ DesktopEntryIndex::identifierForExecutable(const QByteArray& canonicalPath) cons
     if (it == m_idsByExecutable.constEnd() || it->size() != 1)
         return std::nullopt;
     return it->first();
+}
+
+std::optional<QString> DesktopEntryIndex::identifierForWindow(const QStringList& names) const {
+    for (const auto* ids : {&m_idsByWmClass, &m_idsByFoldedId}) {
+        for (const QString& name : names) {
+            const auto it = ids->constFind(name.toLower());
+            if (it != ids->cend())
+                return it->size() == 1 ? std::optional<QString>(it->first()) : std::nullopt;
+        }
+    }
+    return std::nullopt;
 }
 
 std::optional<QString> DesktopEntryIndex::identifierForFile(const QString& desktopFilePath) const {

@@ -25,6 +25,9 @@ public:
         // Canonical paths of Exec's program and TryExec, when they resolve.
         QByteArray execPath;
         QByteArray tryExecPath;
+        // When Exec's program is a shell script: the programs it execs.
+        QList<QByteArray> scriptExecPaths;
+        QString startupWmClass;
     };
 
     // applicationDirs in precedence order: an ID found in an earlier folder
@@ -47,6 +50,10 @@ public:
     // The one entry whose Exec or TryExec program is this executable;
     // nothing when none or several match.
     std::optional<QString> identifierForExecutable(const QByteArray& canonicalPath) const;
+    // The application a window names: _GTK_APPLICATION_ID, or WM_CLASS
+    // instance and class, matched without case against StartupWMClass, then
+    // against the desktop ID. Nothing when none or several match.
+    std::optional<QString> identifierForWindow(const QStringList& names) const;
     // The ID of the entry stored at this path; for a file outside the
     // index, its name without ".desktop".
     std::optional<QString> identifierForFile(const QString& desktopFilePath) const;
@@ -63,6 +70,7 @@ public:
 private:
     void scanDir(const QString& dir, const QString& prefix);
     QByteArray resolveProgram(const QString& program) const;
+    QList<QByteArray> scriptExecs(const QByteArray& program) const;
     QHash<QString, QDateTime> currentStamps() const;
 
     QStringList m_applicationDirs;
@@ -71,5 +79,7 @@ private:
     QHash<QString, Entry> m_entries;
     QHash<QString, QString> m_idByFile;
     QHash<QByteArray, QStringList> m_idsByExecutable;
+    QHash<QString, QStringList> m_idsByWmClass; // keys in lower case
+    QHash<QString, QStringList> m_idsByFoldedId;
     QHash<QString, QDateTime> m_stamps;
 };

@@ -4,6 +4,7 @@
 #include "platform/linux/LaunchMonitor.h"
 #include "platform/linux/ProcScanner.h"
 #include "platform/linux/QuitRequester.h"
+#include "platform/linux/X11WindowDirectory.h"
 
 #include <QFile>
 
@@ -11,7 +12,9 @@ LinuxWorkspace::LinuxWorkspace() : LinuxWorkspace(Options{}, QDBusConnection::se
 
 LinuxWorkspace::LinuxWorkspace(Options options, QDBusConnection bus)
     : m_index(std::make_unique<DesktopEntryIndex>(options.environment)),
-      m_scanner(std::make_unique<ProcScanner>(*m_index, options.procRoot)),
+      m_windows(std::make_unique<X11WindowDirectory>(
+          QFile::encodeName(options.environment.value(QStringLiteral("DISPLAY"))))),
+      m_scanner(std::make_unique<ProcScanner>(*m_index, m_windows.get(), options.procRoot)),
       m_quitRequester(std::make_unique<QuitRequester>(
           bus, QFile::encodeName(options.environment.value(QStringLiteral("DISPLAY"))))),
       m_monitor(std::make_unique<LaunchMonitor>(bus, options.scanInterval,

@@ -13,9 +13,10 @@ class DesktopEntryIndex;
 class LaunchMonitor;
 class ProcScanner;
 class QuitRequester;
+class X11WindowDirectory;
 
 // The user's running applications on a Linux desktop, read from /proc and
-// identified by their desktop entries; launches noticed by scanning while
+// identified by their desktop entries and X11 windows; launches noticed by scanning while
 // anyone listens; quit requests through the application's own channels.
 class LinuxWorkspace : public Workspace {
 public:
@@ -41,6 +42,7 @@ private:
     void deliver(const QList<RunningApplication>& launched);
 
     std::unique_ptr<DesktopEntryIndex> m_index;
+    std::unique_ptr<X11WindowDirectory> m_windows;
     std::unique_ptr<ProcScanner> m_scanner;
     std::unique_ptr<QuitRequester> m_quitRequester;
     std::unique_ptr<LaunchMonitor> m_monitor;

@@ -7,6 +7,8 @@
 
 #include <QStandardPaths>
 
+#include <ctime>
+
 std::unique_ptr<PrivilegedRunner> makeDefaultPrivilegedRunner() {
     return std::make_unique<LinuxPrivilegedRunner>();
 }
@@ -25,4 +27,13 @@ std::unique_ptr<InstalledApplications> makeDefaultInstalledApplications() {
 
 QString defaultHostsStagingDirectory() {
     return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+}
+
+QString defaultAutostartEntryPath() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/autostart/org.tarnhollow.Tarnhollow-session.desktop");
+}
+
+int defaultSessionClockId() {
+    return CLOCK_BOOTTIME;
 }

@@ -2,6 +2,7 @@
 
 #include "platform/linux/CgroupIdentity.h"
 #include "platform/linux/DesktopEntryIndex.h"
+#include "platform/linux/X11WindowDirectory.h"
 
 #include <QFile>
 
@@ -50,8 +51,10 @@ std::optional<QString> gioIdentifier(const QByteArray& environ, qint64 pid,
 
 } // namespace
 
-ProcScanner::ProcScanner(const DesktopEntryIndex& index, const QString& procRoot, uid_t uid)
-    : m_index(index), m_uid(uid), m_ticksPerSecond(quint64(::sysconf(_SC_CLK_TCK))) {
+ProcScanner::ProcScanner(const DesktopEntryIndex& index, X11WindowDirectory* windows,
+                         const QString& procRoot, uid_t uid)
+    : m_index(index), m_windows(windows), m_uid(uid),
+      m_ticksPerSecond(quint64(::sysconf(_SC_CLK_TCK))) {
     m_procFd = ::open(QFile::encodeName(procRoot).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (m_procFd >= 0) {
         const int listFd = ::dup(m_procFd);
@@ -141,20 +144,69 @@ QByteArray ProcScanner::readExe(qint64 pid) const {
 }
 
 void ProcScanner::identify(qint64 pid, Process& process) const {
-    process.id.reset();
+    process.ownId.reset();
+    process.fromLaunch = true;
     if (auto id = CgroupIdentity::fromFile(process.cgroup)) {
-        process.id = std::move(id);
+        process.ownId = std::move(id);
         return;
     }
     QByteArray environ;
     if (readFile(pid, "environ", environ, 4 * 1024 * 1024)) {
         if (auto id = gioIdentifier(environ, pid, m_index)) {
-            process.id = std::move(id);
+            process.ownId = std::move(id);
             return;
         }
     }
+    process.fromLaunch = false;
     if (!process.exe.isEmpty())
-        process.id = m_index.identifierForExecutable(process.exe);
+        process.ownId = m_index.identifierForExecutable(process.exe);
+}
+
+bool ProcScanner::applyWindows() {
+    m_windowsChanged = false;
+    m_windowsRetry = false;
+    bool named = false;
+    for (const X11WindowDirectory::Client& client : m_windows->clients()) {
+        const auto process = m_processes.find(client.pid);
+        if (process == m_processes.end()) {
+            m_windowsRetry = true;
+            continue;
+        }
+        // Units and launch environments win, Flatpak and Snap sandboxes
+        // among them; window properties are read only for the rest.
+        if (!process->ours || process->fromLaunch || process->windowId)
+            continue;
+        process->windowId = m_index.identifierForWindow(m_windows->names(client.window));
+        named = named || process->windowId.has_value();
+    }
+    return named;
+}
+
+void ProcScanner::settleIdentities() {
+    bool windowed = false;
+    for (Process& process : m_processes) {
+        const bool byWindow = process.ours && !process.fromLaunch && process.windowId;
+        process.id = !process.ours ? std::nullopt : byWindow ? process.windowId : process.ownId;
+        windowed = windowed || byWindow;
+    }
+    if (!windowed)
+        return;
+    // Helpers of a windowed application (a browser's renderers) join it;
+    // anything with a name of its own, say a program started from a listed
+    // terminal, stays apart.
+    for (auto it = m_processes.begin(); it != m_processes.end(); ++it) {
+        if (!it->ours || it->id)
+            continue;
+        auto parent = m_processes.constFind(it->ppid);
+        for (int depth = 0; depth < 64 && parent != m_processes.cend() && parent->ours; ++depth) {
+            if (parent->ownId || parent->windowId) {
+                if (!parent->fromLaunch && parent->windowId)
+                    it->id = parent->windowId;
+                break;
+            }
+            parent = m_processes.constFind(parent->ppid);
+        }
+    }
 }
 
 bool ProcScanner::isYoung(const Process& process, quint64 now) const {
@@ -177,12 +229,17 @@ bool ProcScanner::recheckYoung(qint64 pid, Process& process, quint64 now) {
     QByteArray exe = readExe(pid);
     if (cgroup == process.cgroup && exe == process.exe && startStack == process.startStack)
         return false;
+    // After an exec the windows belong to a program gone; after a move the
+    // unit may now name it. Either way its windows are asked again.
+    const bool hadWindowId = std::exchange(process.windowId, std::nullopt).has_value();
+    m_windowsChanged = m_windowsChanged || hadWindowId;
     process.cgroup = std::move(cgroup);
     process.exe = std::move(exe);
     process.startStack = startStack;
-    const std::optional<QString> before = process.id;
+    const std::optional<QString> before = process.ownId;
+    const bool wasFromLaunch = process.fromLaunch;
     identify(pid, process);
-    return process.id != before;
+    return hadWindowId || process.ownId != before || process.fromLaunch != wasFromLaunch;
 }
 
 qint64 ProcScanner::lastCreatedPid() const {
@@ -196,6 +253,8 @@ qint64 ProcScanner::lastCreatedPid() const {
 }
 
 QList<RunningApplication> ProcScanner::scanForLaunches() {
+    if (m_windows != nullptr && m_windows->takeChanges())
+        m_windowsChanged = true;
     const qint64 lastPid = lastCreatedPid();
     if (lastPid < 0 || lastPid != m_lastCreatedPid || m_reidentifyAll)
         return scan();
@@ -209,6 +268,8 @@ QList<RunningApplication> ProcScanner::scanForLaunches() {
         if (known != m_processes.end())
             changed = recheckYoung(pid, *known, now) || changed;
     }
+    if (m_windowsChanged)
+        changed = applyWindows() || changed;
     return changed ? settle() : QList<RunningApplication>();
 }
 
@@ -226,6 +287,8 @@ QList<RunningApplication> ProcScanner::scan() {
     const quint64 generation = ++m_generation;
     const quint64 now = nowTicks();
     const bool reidentify = std::exchange(m_reidentifyAll, false);
+    if (m_windows != nullptr && (m_windows->takeChanges() || reidentify))
+        m_windowsChanged = true;
 
     ::rewinddir(m_dir);
     while (const dirent* item = ::readdir(m_dir)) {
@@ -248,8 +311,10 @@ QList<RunningApplication> ProcScanner::scan() {
         if (known != m_processes.end() && known->startTime == startTime) {
             known->inode = item->d_ino;
             known->generation = generation;
-            if (reidentify && known->ours)
+            if (reidentify && known->ours) {
                 identify(pid, *known);
+                known->windowId.reset();
+            }
             recheckYoung(pid, *known, now);
             continue;
         }
@@ -278,12 +343,15 @@ QList<RunningApplication> ProcScanner::scan() {
 
     m_processes.removeIf(
         [generation](const auto& it) { return it.value().generation != generation; });
+    if (m_windows != nullptr && (m_windowsChanged || m_windowsRetry))
+        applyWindows();
     return settle();
 }
 
 QList<RunningApplication> ProcScanner::settle() {
     QList<RunningApplication> launched;
     m_topPids.clear();
+    settleIdentities();
     for (auto it = m_processes.begin(); it != m_processes.end(); ++it) {
         Process& process = it.value();
         if (!process.ours || !process.id)

@@ -14,13 +14,15 @@
 #include <optional>
 
 class DesktopEntryIndex;
+class X11WindowDirectory;
 
 // The current user's application processes, read from /proc. What cannot
 // change for a living process is kept between scans (keyed by PID and start
-// time), so a scan of an unchanged system only lists /proc.
+// time), so a scan of an unchanged system only lists /proc. With windows,
+// a process the launch leaves unnamed is named by its X11 windows.
 class ProcScanner {
 public:
-    explicit ProcScanner(const DesktopEntryIndex& index,
+    explicit ProcScanner(const DesktopEntryIndex& index, X11WindowDirectory* windows = nullptr,
                          const QString& procRoot = QStringLiteral("/proc"), uid_t uid = ::getuid());
     ~ProcScanner();
     ProcScanner(const ProcScanner&) = delete;
@@ -51,7 +53,13 @@ private:
         quint64 startStack = 0;
         ino_t inode = 0;
         bool ours = false;
+        // What the scan settled on: the identifier below that wins, or one
+        // inherited from a windowed ancestor.
         std::optional<QString> id;
+        // From the unit or launch environment (fromLaunch), else the program.
+        std::optional<QString> ownId;
+        bool fromLaunch = false;
+        std::optional<QString> windowId;
         std::optional<QString> announcedId;
         QByteArray exe;
         QByteArray cgroup;
@@ -63,6 +71,10 @@ private:
     bool readFile(qint64 pid, const char* name, QByteArray& out, qsizetype limit) const;
     QByteArray readExe(qint64 pid) const;
     void identify(qint64 pid, Process& process) const;
+    // Names processes without a launch identifier by their windows; returns
+    // whether any got a new name.
+    bool applyWindows();
+    void settleIdentities();
     bool isYoung(const Process& process, quint64 nowTicks) const;
     // Identifies a young process again if it exec'd or moved; returns
     // whether its identifier changed.
@@ -74,6 +86,11 @@ private:
     quint64 nowTicks() const;
 
     const DesktopEntryIndex& m_index;
+    X11WindowDirectory* m_windows;
+    // Windows changed since they were last applied; a window's process not
+    // listed yet is looked for again at the next full scan.
+    bool m_windowsChanged = false;
+    bool m_windowsRetry = false;
     int m_procFd = -1;
     DIR* m_dir = nullptr;
     uid_t m_uid;

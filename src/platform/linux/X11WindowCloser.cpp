@@ -63,25 +63,27 @@ bool X11WindowCloser::connect() {
 
 QList<std::uint32_t> X11WindowCloser::topLevelWindows(std::uint32_t root) {
     QList<std::uint32_t> windows;
-    // A window manager lists its clients; without one, the root's children
-    // are the top-level windows themselves.
+    // A window manager lists its clients; the root's children add the
+    // windows of a desktop without one, or of one that died and left its
+    // list behind.
     if (m_clientList != XCB_ATOM_NONE) {
         const auto cookie =
             xcb_get_property(m_connection, 0, root, m_clientList, XCB_ATOM_WINDOW, 0, 1 << 16);
         Freed<xcb_get_property_reply_t> reply{
             xcb_get_property_reply(m_connection, cookie, nullptr)};
-        if (reply && reply->format == 32 && reply->value_len > 0) {
+        if (reply && reply->format == 32) {
             const auto* ids = static_cast<const xcb_window_t*>(xcb_get_property_value(reply.reply));
             windows = QList<std::uint32_t>(ids, ids + reply->value_len);
-            return windows;
         }
     }
     Freed<xcb_query_tree_reply_t> tree{
         xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, root), nullptr)};
     if (tree) {
         const xcb_window_t* children = xcb_query_tree_children(tree.reply);
-        windows =
-            QList<std::uint32_t>(children, children + xcb_query_tree_children_length(tree.reply));
+        for (int i = 0; i < xcb_query_tree_children_length(tree.reply); ++i) {
+            if (!windows.contains(children[i]))
+                windows << children[i];
+        }
     }
     return windows;
 }

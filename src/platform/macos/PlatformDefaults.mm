@@ -6,6 +6,8 @@
 
 #include <QDir>
 
+#include <ctime>
+
 std::unique_ptr<PrivilegedRunner> makeDefaultPrivilegedRunner() {
     return std::make_unique<OsascriptRunner>();
 }
@@ -25,4 +27,13 @@ std::unique_ptr<InstalledApplications> makeDefaultInstalledApplications() {
 QString defaultHostsStagingDirectory() {
     // The per-user $TMPDIR, private to the user on macOS.
     return QDir::tempPath();
+}
+
+QString defaultAutostartEntryPath() {
+    return QString();
+}
+
+// Darwin's monotonic clock, unlike Linux's, goes on during sleep.
+int defaultSessionClockId() {
+    return CLOCK_MONOTONIC;
 }

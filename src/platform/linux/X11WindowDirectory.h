@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QHash>
+#include <QList>
+#include <QStringList>
+
+#include <cstdint>
+
+struct xcb_connection_t;
+
+// The user's top-level X11 windows as docks and task bars see them, each
+// with the process that owns it and the names it gives its application.
+// Window changes are learnt from events, so asking costs nothing while no
+// window appears.
+class X11WindowDirectory {
+public:
+    struct Client {
+        std::uint32_t window = 0;
+        qint64 pid = 0;
+    };
+
+    // An empty display name means there is no X display to talk to.
+    explicit X11WindowDirectory(QByteArray displayName);
+    ~X11WindowDirectory();
+    X11WindowDirectory(const X11WindowDirectory&) = delete;
+    X11WindowDirectory& operator=(const X11WindowDirectory&) = delete;
+
+    // Whether windows may have appeared since the last call; true once
+    // after (re)connecting. No round trip to the server.
+    bool takeChanges();
+    // The window manager's clients, and windows found under the root that
+    // it does not list, each with its owner's PID where known.
+    QList<Client> clients();
+    // _GTK_APPLICATION_ID, else WM_CLASS instance and class.
+    QStringList names(std::uint32_t window);
+
+private:
+    bool connect();
+    void disconnect();
+    QList<std::uint32_t> listedClients(std::uint32_t root);
+    QList<std::uint32_t> walkedClients(std::uint32_t root);
+    std::uint32_t clientBelow(std::uint32_t frame);
+    void learnPids(const QList<std::uint32_t>& windows);
+    bool hasWmState(std::uint32_t window);
+
+    QByteArray m_displayName;
+    xcb_connection_t* m_connection = nullptr;
+    QElapsedTimer m_sinceFailure;
+    bool m_hasXRes = false;
+    std::uint32_t m_resourceMask = 0;
+    std::uint32_t m_clientList = 0;
+    std::uint32_t m_wmPid = 0;
+    std::uint32_t m_wmState = 0;
+    std::uint32_t m_gtkApplicationId = 0;
+    std::uint32_t m_utf8String = 0;
+    // What never changes for a window: its owner, which client a root child
+    // stands for. Only what was found is kept: a window a killed window
+    // manager still lists may later be a new client's, under the same ID.
+    QHash<std::uint32_t, qint64> m_pids;
+    QHash<std::uint32_t, std::uint32_t> m_clientOfRootChild;
+    QHash<std::uint32_t, QStringList> m_names;
+};
