@@ -1,10 +1,13 @@
 #include "fakes/DirectShellRunner.h"
 #include "fakes/NullDnsCacheFlusher.h"
-#include "platform/linux/LinuxPrivilegedRunner.h"
 #include "platform/macos/OsascriptRunner.h"
 #include "services/HostBlocker.h"
 
 #include <QtTest>
+
+#ifdef Q_OS_LINUX
+#include "platform/linux/LinuxPrivilegedRunner.h"
+#endif
 
 #include <unistd.h>
 
@@ -200,6 +203,7 @@ private slots:
         QTest::addColumn<QByteArray>("tool");
         QTest::addColumn<QString>("description"); // empty: success
         const QString failed = "Failed to write /etc/hosts: ";
+#ifdef Q_OS_LINUX
         const auto pkexec = [](const char* name, const char* tool, const QString& description) {
             QTest::newRow(name) << "pkexec" << QByteArray(tool) << description;
         };
@@ -221,6 +225,7 @@ private slots:
                         "agent) and try again.");
         QTest::newRow("helper anybody could replace")
             << "unsafe" << QByteArray("exec \"$@\"") << failed + "The hosts helper ";
+#endif
         QTest::newRow("osascript cancelled")
             << "osascript" << QByteArray("echo 'execution error: User canceled. (-128)'; exit 1")
             << kRefused;
@@ -236,9 +241,11 @@ private slots:
         const QString program = f.fakeTool(tool);
         if (runner == "osascript")
             f.use(std::make_unique<OsascriptRunner>(f.hostsPath, f.staging, program));
+#ifdef Q_OS_LINUX
         else
             f.use(std::make_unique<LinuxPrivilegedRunner>(
                 runner == "unsafe" ? program : "/usr/bin/true", program, false));
+#endif
         const auto result = f.apply({"a.test"});
         QCOMPARE(result.ok(), description.isEmpty());
         const QString actual = result.ok() ? QString() : *result.error().errorDescription();
