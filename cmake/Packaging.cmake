@@ -1,4 +1,5 @@
-# Desktop integration and the Debian package.
+# Desktop integration and the Debian package (Linux only: on macOS the
+# application bundle carries the icon and identity).
 set(TARNHOLLOW_APP_ID org.tarnhollow.Tarnhollow)
 set(TARNHOLLOW_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
 
