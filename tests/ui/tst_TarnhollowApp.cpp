@@ -7,19 +7,25 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
-// Windows of the real application, with the per-user data and runtime folders
-// moved to a temporary directory: no real configuration or running copy is met.
+// Windows of the real application, with the home and runtime folders moved to
+// a temporary directory: no real configuration or running copy is met. Test
+// mode keeps the data folder inside that home on every platform (macOS ignores
+// XDG_DATA_HOME).
 class TarnhollowAppTest : public QObject {
     Q_OBJECT
 
 private slots:
     void initTestCase() {
         QVERIFY(m_data.isValid());
-        qputenv("XDG_DATA_HOME", m_data.path().toLocal8Bit());
+        qputenv("HOME", m_data.path().toLocal8Bit());
         qputenv("XDG_RUNTIME_DIR", m_data.path().toLocal8Bit());
+        QStandardPaths::setTestModeEnabled(true);
+        QVERIFY(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+                    .startsWith(m_data.path()));
     }
 
     // The minimum size is checked with the view; here the window grows.
@@ -57,7 +63,9 @@ private slots:
         QCOMPARE(secondView->manager().websites(), QStringList{"mail.test"});
         secondView->manager().addWebsite("news.test");
         QCOMPARE(firstView->manager().websites(), QStringList{"mail.test"});
-        QVERIFY(QFile::exists(m_data.filePath("Tarnhollow/focus-config.json")));
+        QVERIFY(
+            QFile::exists(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                          "/Tarnhollow/focus-config.json"));
     }
 
 private:
