@@ -5,6 +5,7 @@
 #include "app/X11Activation.h"
 #endif
 #include "base/ApplicationId.h"
+#include "ui/CloseGuard.h"
 #include "ui/ContentView.h"
 
 #include <QApplication>
@@ -12,6 +13,9 @@
 std::unique_ptr<QWidget> TarnhollowApp::makeWindow() const {
     auto window = std::make_unique<ContentView>();
     window->resize(window->minimumSize());
+    auto* guard = new CloseGuard(window.get(), window->manager());
+    QObject::connect(guard, &CloseGuard::readyToQuit, qApp, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
     return window;
 }
 
@@ -33,6 +37,24 @@ int TarnhollowApp::run(int& argc, char** argv) const {
                          X11Activation::activate(*target);
 #endif
                      });
+    // Started at login only to end an earlier session on time: a session
+    // still running shows the window; anything else is cleaned up quietly.
+    const auto& manager = static_cast<ContentView*>(window.get())->manager();
+    if (QCoreApplication::arguments().contains(QStringLiteral("--resume-session")) &&
+        !manager.isSessionActive()) {
+        if (!manager.isBusy())
+            return 0;
+        QObject::connect(&manager, &FocusSessionManager::isBusyChanged, window.get(),
+                         [&manager, target = window.get()] {
+                             if (manager.isBusy())
+                                 return;
+                             if (manager.isSessionActive())
+                                 target->show();
+                             else
+                                 QCoreApplication::quit();
+                         });
+        return QApplication::exec();
+    }
     window->show();
     return QApplication::exec();
 }

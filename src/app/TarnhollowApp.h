@@ -13,6 +13,7 @@ public:
 
     // Opens the first window and runs until the user quits. While another
     // copy runs for this user, shows that copy's window and returns 0.
-    // Qt's own arguments aside, the command line is not read.
+    // Qt's own arguments aside, the command line holds at most
+    // --resume-session, given by the login entry of an unfinished session.
     int run(int& argc, char** argv) const;
 };

@@ -1,8 +1,19 @@
 #include "DirectShellRunner.h"
 
 #include <QProcess>
+#include <QTimer>
+
+#include <utility>
 
 void DirectShellRunner::runShell(const QString& commandLine, Done done) {
+    if (m_delayMs >= 0) {
+        QTimer::singleShot(m_delayMs, &m_processes, [this, commandLine, done] {
+            const int delay = std::exchange(m_delayMs, -1);
+            runShell(commandLine, done);
+            m_delayMs = delay;
+        });
+        return;
+    }
     m_commands.append(commandLine);
     if (m_startError)
         return done(PlatformError{*m_startError});

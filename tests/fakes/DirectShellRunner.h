@@ -23,6 +23,8 @@ public:
         succeed();
         m_startError = std::move(message);
     }
+    // Answers only after `ms`, from the event loop, like a password prompt.
+    void answerAfter(int ms) { m_delayMs = ms; }
     void succeed() {
         m_outcome.reset();
         m_startError.reset();
@@ -35,5 +37,6 @@ private:
     QStringList m_commands;
     std::optional<RunnerOutcome> m_outcome;
     int m_failuresLeft = -1;
+    int m_delayMs = -1;
     std::optional<QString> m_startError;
 };

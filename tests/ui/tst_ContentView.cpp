@@ -6,6 +6,7 @@
 #include "services/FocusStore.h"
 #include "services/HostBlocker.h"
 #include "ui/ApplicationCompleter.h"
+#include "ui/CloseGuard.h"
 #include "ui/ContentView.h"
 #include "ui/EntryDelegate.h"
 #include "ui/EntryListView.h"
@@ -408,6 +409,43 @@ private slots:
             QVERIFY(error->height() >= 2 * error->fontMetrics().height());
             QVERIFY(error->geometry().bottom() < size.height());
             QVERIFY(session->geometry().bottom() < error->geometry().top());
+        }
+    }
+
+    void closing_data() {
+        QTest::addColumn<QString>("state"); // idle, session, or busy (password asked)
+        QTest::addColumn<bool>("quit");     // the answer to the question
+        QTest::addColumn<bool>("closes");
+        QTest::newRow("idle closes") << "idle" << false << true;
+        QTest::newRow("session: keep open") << "session" << false << false;
+        QTest::newRow("session: quit") << "session" << true << true;
+        QTest::newRow("password asked: hides, quits once answered") << "busy" << false << false;
+    }
+    void closing() {
+        QFETCH(QString, state);
+        QFETCH(bool, quit);
+        QFETCH(bool, closes);
+        Harness harness;
+        harness.manager().addWebsite("a.test");
+        if (state == "busy")
+            harness.runner->answerAfter(200);
+        if (state != "idle")
+            harness.manager().start(5);
+        QString asked;
+        auto* guard = new CloseGuard(harness.view.get(), harness.manager(),
+                                     [&](QWidget*, const QString& question) {
+                                         asked = question;
+                                         return quit;
+                                     });
+        QSignalSpy ready(guard, &CloseGuard::readyToQuit);
+        harness.view->show();
+        QCOMPARE(harness.view->close(), closes);
+        QCOMPARE(harness.view->isVisible(), !closes && state != "busy");
+        QCOMPARE(asked.startsWith("A focus session is running until "), state == "session");
+        QCOMPARE(ready.count(), 0);
+        if (state == "busy") {
+            QVERIFY(ready.wait(5000));
+            QVERIFY(harness.manager().isSessionActive());
         }
     }
 

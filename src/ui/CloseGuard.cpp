@@ -1,0 +1,49 @@
+#include "ui/CloseGuard.h"
+#include "services/FocusSessionManager.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QWidget>
+
+CloseGuard::CloseGuard(QWidget* window, FocusSessionManager& manager, Ask ask)
+    : QObject(window), m_window(window), m_manager(&manager), m_ask(std::move(ask)) {
+    window->installEventFilter(this);
+}
+
+bool CloseGuard::askWithMessageBox(QWidget* window, const QString& question) {
+    QMessageBox box(QMessageBox::Question, QGuiApplication::applicationDisplayName(), question,
+                    QMessageBox::NoButton, window);
+    QPushButton* quit = box.addButton(tr("Quit"), QMessageBox::AcceptRole);
+    QPushButton* keep = box.addButton(tr("Keep Open"), QMessageBox::RejectRole);
+    box.setDefaultButton(keep);
+    box.setEscapeButton(keep);
+    box.exec();
+    return box.clickedButton() == quit;
+}
+
+bool CloseGuard::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != m_window || event->type() != QEvent::Close || !m_manager)
+        return false;
+    if (m_manager->isBusy()) {
+        event->ignore();
+        QGuiApplication::setQuitOnLastWindowClosed(false);
+        m_window->hide();
+        connect(m_manager, &FocusSessionManager::isBusyChanged, this, [this] {
+            if (m_manager && !m_manager->isBusy())
+                emit readyToQuit();
+        });
+        return true;
+    }
+    if (!m_manager->isSessionActive())
+        return false;
+    const QString question =
+        tr("A focus session is running until %1. Websites stay blocked until then, but "
+           "applications are no longer closed once Tarnhollow quits.")
+            .arg(m_manager->sessionEnd().toLocalTime().toString(QStringLiteral("HH:mm")));
+    if (m_ask(m_window, question))
+        return false;
+    event->ignore();
+    return true;
+}
