@@ -11,6 +11,7 @@
 #include <poll.h>
 #include <sched.h>
 #include <sys/mount.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace std::chrono_literals;
@@ -32,7 +33,6 @@ const char kSetup[] =
 // A socket of `owner` (it belongs to whoever created it) bound or connected to `url`.
 int socketFor(const QUrl& url, uid_t owner, bool listen = false) {
     addrinfo hints{}, *to = nullptr;
-    hints.ai_flags = AI_NUMERICHOST;
     hints.ai_socktype = url.scheme() == "udp" ? SOCK_DGRAM : SOCK_STREAM;
     if (::getaddrinfo(qPrintable(url.host()), QByteArray::number(url.port()), &hints, &to) ||
         ::seteuid(owner))
@@ -45,12 +45,43 @@ int socketFor(const QUrl& url, uid_t owner, bool listen = false) {
     return ready ? fd : -1;
 }
 
+// A keep-alive web server on `listener` that answers every request with `body`.
+bool serve(int listener, const QByteArray& body) {
+    const QByteArray reply =
+        "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
+    std::thread([=] {
+        for (int fd; (fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;)
+            std::thread([=] {
+                char request[512];
+                while (::recv(fd, request, sizeof request, 0) > 0)
+                    ::send(fd, reply.data(), reply.size(), MSG_NOSIGNAL);
+                ::close(fd);
+            }).detach();
+    }).detach();
+    return listener >= 0;
+}
+
+// One request on `fd`, as a browser tab makes it: the body, or empty once the connection is gone.
+QByteArray get(int fd) {
+    char buf[512] = "GET / HTTP/1.1\r\nHost: site.test\r\n\r\n";
+    const bool sent = ::send(fd, buf, std::strlen(buf), MSG_NOSIGNAL) > 0;
+    const QByteArray reply(buf, sent ? std::max<ssize_t>(::recv(fd, buf, sizeof buf, 0), 0) : 0);
+    return reply.split('\n').last();
+}
+
+QByteArray bytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : "unreadable";
+}
+
 } // namespace
 
 // A real "remote" site in a second network namespace behind a veth pair.
 class TestConnectionCloser : public QObject {
     Q_OBJECT
     QTemporaryDir files_;
+    QByteArray realHosts_ = bytes("/etc/hosts");
+    int realRoot_ = ::open("/", O_PATH | O_CLOEXEC); // sees the system's mounts, not ours
 
 private slots:
     void initTestCase() {
@@ -66,11 +97,11 @@ private slots:
             SKIP_OR_FAIL("needs iproute2 with veth");
         QCOMPARE(::setns(remote, CLONE_NEWNET), 0);
         QCOMPARE(std::system("ip addr add 192.0.2.10/24 dev v1 && ip link set v1 up"), 0);
-        // Listeners are never accepted from: the kernel holds their connections open.
-        QVERIFY(socketFor(QUrl("tcp://192.0.2.10:80"), 0, true) >= 0);
+        QVERIFY(serve(socketFor(QUrl("tcp://192.0.2.10:80"), 0, true), "remote"));
+        // Never accepted from: the kernel holds its connections open.
         QVERIFY(socketFor(QUrl("tcp://192.0.2.10:8080"), 0, true) >= 0);
         QCOMPARE(::setns(local, CLONE_NEWNET), 0);
-        QVERIFY(socketFor(QUrl("tcp://127.0.0.1:80"), 0, true) >= 0);
+        QVERIFY(serve(socketFor(QUrl("tcp://127.0.0.1:80"), 0, true), "local"));
     }
 
     void closes_data() {
@@ -118,6 +149,31 @@ private slots:
         if (closed)
             qInfo("the client saw the close %.2f ms after the call", timer.nsecsElapsed() / 1e6);
         ::close(fd);
+    }
+
+    // The built helper, run as root, against a tab kept open on the site.
+    void helperClosesOpenTab() {
+        const QByteArray original = bytes("/etc/hosts");
+        const int tab = socketFor(QUrl("tcp://site.test:80"), 0);
+        // Two answers on one connection: it stays open until something closes it.
+        QCOMPARE(get(tab) + get(tab), "remoteremote");
+        QElapsedTimer timer;
+        timer.start();
+        // As root, directly; whatever it says lands in the test log.
+        FILE* helper = ::popen("printf '2099-01-01T00:00:00Z\\nsite.test\\n' | '" TARNHOLLOW_HELPER
+                               "' block >&2",
+                               "r");
+        pollfd seen{tab, POLLIN, 0};
+        // Readable with no request outstanding: the reset reaches its next request.
+        const bool closed = ::poll(&seen, 1, 3000) == 1 && get(tab).isEmpty();
+        qInfo("open tab closed %.1f ms after the helper started", timer.nsecsElapsed() / 1e6);
+        QCOMPARE(::pclose(helper), 0);
+        QVERIFY(closed);
+        QCOMPARE(get(socketFor(QUrl("tcp://site.test:80"), 0)), "local");
+        QCOMPARE(std::system("'" TARNHOLLOW_HELPER "' unblock"), 0);
+        QCOMPARE(get(socketFor(QUrl("tcp://site.test:80"), 0)), "remote");
+        QCOMPARE(bytes("/etc/hosts"), original);
+        QCOMPARE(bytes(QString("/proc/self/fd/%1/etc/hosts").arg(realRoot_)), realHosts_);
     }
 };
 
