@@ -10,7 +10,7 @@ packages=(
     # runtime: authentication prompt, fonts for the window
     pkexec polkitd fonts-dejavu-core
     # tests: X server, input events, session bus, namespaces, validators
-    xvfb xauth xdotool x11-utils dbus-daemon dbus-bin util-linux libc-bin openbox
+    xvfb xauth xdotool x11-utils dbus-daemon dbus-bin util-linux faketime libc-bin openbox
     desktop-file-utils appstream dpkg-dev iproute2
     # tests: what a screen reader receives, through the accessibility bus
     at-spi2-core python3-pyatspi gir1.2-atspi-2.0

@@ -149,4 +149,34 @@ QT_QPA_PLATFORM=xcb "$app" >>"$work/app.log" 2>&1 &
 app_pid=$!
 timeout 30 xdotool search --sync --onlyvisible --pid "$app_pid" >/dev/null ||
     fail "no window after a crashed copy"
+
+# A session outlives the app. Start 5 minutes (six Tab stops from the website
+# field to the duration), kill the app: the next launch takes the session
+# up with its block; a launch after its end removes the block.
+record="$HOME/.local/state/Tarnhollow/session.json"
+xdotool windowfocus --sync "$(xdotool search --onlyvisible --pid "$app_pid" | head -n 1)"
+sleep 0.5
+key Tab Tab Tab Tab Tab Tab Left Left Left Left Left Tab space
+wait_for 20 "the block of a new session" hosts_has_section
+wait_for 10 "the session record" test -s "$record"
+grep -q "$(date -u -d '+5 min' +%Y-%m-%dT%H:)" "$record" || fail "the record's end: $(cat "$record")"
+kill -KILL "$app_pid"
+wait "$app_pid" 2>/dev/null || true
+QT_QPA_PLATFORM=xcb "$app" >>"$work/app.log" 2>&1 &
+app_pid=$!
+timeout 30 xdotool search --sync --onlyvisible --pid "$app_pid" >/dev/null ||
+    fail "no window after a killed session"
+sleep 1
+hosts_has_section || fail "the resumed session lost its block"
+test -s "$record" || fail "the resumed session lost its record"
+kill -KILL "$app_pid"
+wait "$app_pid" 2>/dev/null || true
+
+# Ten minutes later by the wall clock, the session has ended.
+faketime=$(find /usr/lib -name libfaketime.so.1 | head -n 1)
+[ -n "$faketime" ] || fail "libfaketime is not installed"
+LD_PRELOAD=$faketime FAKETIME=+10m QT_QPA_PLATFORM=xcb "$app" >>"$work/app.log" 2>&1 &
+app_pid=$!
+wait_for 30 "the ended session's block to go" hosts_restored
+wait_for 10 "the ended session's record to go" sh -c "! test -e '$record'"
 echo "end-to-end: ok"

@@ -24,7 +24,9 @@ private slots:
             if (QStandardPaths::findExecutable(tool).isEmpty())
                 QSKIP(qPrintable(QString("%1 is not installed").arg(tool)));
         }
-        const QStringList unshare{"unshare", "--mount", "--propagation", "private"};
+        // A pid namespace too: a process the helper leaves behind ends with it.
+        const QStringList unshare{"unshare", "--mount",       "--propagation", "private",
+                                  "--pid",   "--mount-proc", "--fork"};
         if (QProcess::execute("unshare", unshare.mid(1) << "true") != 0)
             QSKIP("no private mount namespace here");
 
