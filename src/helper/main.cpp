@@ -5,10 +5,12 @@
 // whose path is compiled in: never an argument, never from the environment.
 //   block    standard input: the session's end (ISO 8601, UTC), then one
 //            normalised host name a line. Replaces the section.
+//            Starts a detached waiter that removes the section at the end.
 //   unblock  removes the section, if the caller owns it, it has expired, or
-//            the caller is root.
+//            the caller is root, and ends the caller's waiter.
 #include "base/AtomicFileWriter.h"
 #include "helper/ConnectionCloser.h"
+#include "helper/Waiter.h"
 #include "services/HostsText.h"
 
 #include <QDateTime>
@@ -102,21 +104,51 @@ int write(const QByteArray& text) {
     return 0;
 }
 
+int readHosts(QByteArray* text) {
+    QFile file(QString::fromLatin1(kHostsPath));
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(QStringLiteral("The hosts file could not be read: ") + file.errorString());
+    *text = file.readAll();
+    if (file.error() != QFileDevice::NoError || !text->isValidUtf8())
+        return fail(QStringLiteral("The hosts file could not be read as UTF-8 text."));
+    return 0;
+}
+
+// The unblock action and the waiter remove the section alike.
+int removeSection(QByteArray text) {
+    if (!HostsText::hasBlockSection(text, kBegin.toUtf8(), kEnd.toUtf8()))
+        return 0;
+    return write(HostsText::joined(
+        HostsText::stripExistingBlockSection(std::move(text), kBegin.toUtf8(), kEnd.toUtf8())));
+}
+
+// Spares a section that is no longer the one it waits for: a newer block may
+// have missed this waiter (a lost pid file, a replaced binary).
+int removeSectionWhenDue(const Waiter::Wait& wait) {
+    Waiter::sleepUntil(wait.until);
+    const Waiter::Lock lock;
+    QByteArray text;
+    if (const int status = readHosts(&text); status != 0)
+        return status;
+    const auto owner = HostsText::sectionOwner(text, kBegin.toUtf8());
+    if (!owner || owner->uid != wait.owner || owner->until.toSecsSinceEpoch() != wait.until)
+        return 0;
+    return removeSection(std::move(text));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    if (const std::optional<Waiter::Wait> wait = Waiter::fromArguments(argc, argv))
+        return removeSectionWhenDue(*wait);
     const QByteArray action = argc == 2 ? QByteArray(argv[1]) : QByteArray();
     if (action != "block" && action != "unblock")
         return fail(QStringLiteral("usage: tarnhollow-hosts-helper block|unblock"));
     const uid_t caller = callerUid();
-
-    QFile file(QString::fromLatin1(kHostsPath));
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(QStringLiteral("The hosts file could not be read: ") + file.errorString());
-    QByteArray text = file.readAll();
-    if (file.error() != QFileDevice::NoError || !text.isValidUtf8())
-        return fail(QStringLiteral("The hosts file could not be read as UTF-8 text."));
-    file.close();
+    const Waiter::Lock lock;
+    QByteArray text;
+    if (const int status = readHosts(&text); status != 0)
+        return status;
 
     // /etc/hosts is shared by every user: one user's session is not ended by
     // another's launch.
@@ -127,11 +159,14 @@ int main(int argc, char** argv) {
                                    "only that user or an administrator can change it before then.")
                         .arg(owner->until.toString(QStringLiteral("yyyy-MM-dd HH:mm"))));
 
-    const bool hadSection = HostsText::hasBlockSection(text, kBegin.toUtf8(), kEnd.toUtf8());
+    if (action == "unblock") {
+        const int status = removeSection(std::move(text));
+        if (status == 0)
+            Waiter::end(caller);
+        return status;
+    }
     QByteArray kept =
         HostsText::stripExistingBlockSection(std::move(text), kBegin.toUtf8(), kEnd.toUtf8());
-    if (action == "unblock")
-        return hadSection ? write(HostsText::joined(std::move(kept))) : 0;
 
     QString error;
     const std::optional<Request> request = readRequest(&error);
@@ -149,8 +184,16 @@ int main(int argc, char** argv) {
         HostsText::blockSection(request->names, now, caller, request->until, kBegin, kEnd);
     if (const int status = write(HostsText::joined(std::move(kept), section)); status != 0)
         return status;
-    // The block stands either way; a note explains open tabs that still load.
+    // The block stands either way; notes explain what did not follow it.
+    QStringList notes;
+    if (const QString reason = Waiter::replace({caller, request->until.toSecsSinceEpoch()});
+        !reason.isEmpty())
+        notes << QStringLiteral("The websites stay blocked after the session's end until "
+                                "Tarnhollow runs again: ") +
+                     reason;
     if (const QString note = ConnectionCloser::closeConnections(addresses, caller); !note.isEmpty())
+        notes << note;
+    for (const QString& note : notes)
         std::fputs(note.toUtf8().append('\n').constData(), stdout);
     return 0;
 }

@@ -9,6 +9,16 @@ namespace {
 
 const QByteArray kHosts = "# tarnhollow test file\n127.0.0.1\tlocalhost\n::1 localhost\n";
 const QString kFailed = "failed: Failed to write /etc/hosts: ";
+// Pid 1 of a private namespace, so no waiter outlives it. A waiter holding
+// the helper's pipe would hold up `block` until the section is gone.
+const char kWaiterSteps[] = R"sh(mount -t tmpfs tmpfs /run; mount --bind "$0" /etc/hosts; h=$1
+at() { date -u -d "@$(($(date +%s) + $1))" +%Y-%m-%dT%H:%M:%SZ; }
+block() { printf %s "$(printf '%s\na.test\n' "$(at $1)" | "$h" block 2>&1)"; }
+state() { echo $(grep -c a.test /etc/hosts) $(grep -lzx -e '--end-session-waite[r]' \
+    /proc/[0-9]*/cmdline | wc -l); }
+block 2; state; block 3; state; sleep 4; state
+block 2; s=$(sed 's/until .*/until 2099-01-01T00:00:00Z/' /etc/hosts); echo "$s" >/etc/hosts
+sleep 3; state; block 9; "$h" unblock; state)sh";
 
 } // namespace
 
@@ -100,8 +110,10 @@ private slots:
         env.insert("CLIENT", TARNHOLLOW_CLIENT);
         env.insert("HELPER", TARNHOLLOW_HELPER);
         run.setProcessEnvironment(env);
-        run.start("unshare", {"--mount", "--propagation", "private", "/bin/sh",
-                              TARNHOLLOW_POLKIT_SCRIPT, dir.path(), rule, hosts, steps});
+        // The pid namespace ends the helper's waiters with the test.
+        run.start("unshare",
+                  {"--mount", "--pid", "--fork", "--kill-child", "--mount-proc", "--propagation",
+                   "private", "/bin/sh", TARNHOLLOW_POLKIT_SCRIPT, dir.path(), rule, hosts, steps});
         QVERIFY(run.waitForFinished(60000));
         const QByteArray log = run.readAll() + readAll(dir.filePath("polkitd.log"));
         if (run.exitCode() != 0)
@@ -116,6 +128,27 @@ private slots:
             QCOMPARE(out, output);
         }
         QCOMPARE(readAll(dir.filePath("hosts.after")), original);
+        QCOMPARE(readAll("/etc/hosts"), realBefore);
+    }
+
+    // The app is gone: the root waiter ends the block on time. A newer block
+    // replaces it; an older one spares a section that is no longer its own.
+    void rootWaiter() {
+        const QByteArray realBefore = readAll("/etc/hosts");
+        const QStringList unshare =
+            QString("--mount --pid --fork --kill-child --mount-proc --net --propagation private")
+                .split(' ');
+        if (QProcess::execute("unshare", unshare + QStringList{"true"}) != 0)
+            SKIP_OR_FAIL("no private mount, pid and network namespaces here");
+        QTemporaryDir dir;
+        QVERIFY(writeAll(dir.filePath("hosts"), kHosts));
+        QProcess run;
+        run.setProcessChannelMode(QProcess::MergedChannels);
+        run.start("unshare", unshare + QStringList{"/bin/sh", "-c", kWaiterSteps,
+                                                   dir.filePath("hosts"), TARNHOLLOW_HELPER});
+        QVERIFY(run.waitForFinished(30000));
+        QCOMPARE(run.readAll(), "2 1\n2 1\n0 0\n2 0\n0 0\n");
+        QCOMPARE(readAll(dir.filePath("hosts")), kHosts);
         QCOMPARE(readAll("/etc/hosts"), realBefore);
     }
 };

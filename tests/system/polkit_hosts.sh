@@ -1,7 +1,8 @@
 #!/bin/sh
 # Runs STEPS as the unprivileged user 65534 against a real system bus and a
 # real polkitd with our policy and one rule, and a temporary hosts file bound
-# over /etc/hosts. Only ever run inside `unshare --mount --propagation private`.
+# over /etc/hosts. Only ever run inside `unshare --mount --pid --fork --mount-proc`,
+# so the helper's waiters end with it.
 #   polkit_hosts.sh WORK RULE(yes|no|none) HOSTS(plain|full) STEPS
 # STEPS sees $CLIENT and $HELPER; its output goes to WORK/out.
 set -eu

@@ -1,0 +1,162 @@
+#include "helper/Waiter.h"
+
+#include "base/AtomicFileWriter.h"
+
+#include <QByteArray>
+#include <QFile>
+
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace Waiter {
+
+namespace {
+
+constexpr char kDir[] = "/run/tarnhollow";
+constexpr char kMarker[] = "--end-session-waiter";
+constexpr char kSelf[] = "/proc/self/exe";
+
+// Root's alone, so no one else can plant a pid file or hold the lock.
+bool ensureDir() {
+    if (::mkdir(kDir, 0700) != 0 && errno != EEXIST)
+        return false;
+    struct stat info {};
+    return ::lstat(kDir, &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == 0 &&
+           (info.st_mode & 077) == 0;
+}
+
+QString pidPath(uid_t owner) {
+    return QStringLiteral("%1/waiter-%2.pid").arg(QLatin1String(kDir)).arg(owner);
+}
+
+QByteArray readLink(const QByteArray& path) {
+    char target[PATH_MAX];
+    const ssize_t size = ::readlink(path.constData(), target, sizeof target);
+    return size > 0 ? QByteArray(target, size) : QByteArray();
+}
+
+// A pid file can outlive its waiter, and the pid be reused.
+bool isWaiterOf(pid_t pid, uid_t owner) {
+    const QByteArray proc = "/proc/" + QByteArray::number(pid);
+    const QByteArray exe = readLink(proc + "/exe");
+    QFile cmdline(QString::fromLatin1(proc + "/cmdline"));
+    if (exe.isEmpty() || exe != readLink(kSelf) || !cmdline.open(QIODevice::ReadOnly))
+        return false;
+    const QList<QByteArray> args = cmdline.readAll().split('\0');
+    return args.value(1) == kMarker && args.value(2) == QByteArray::number(owner);
+}
+
+} // namespace
+
+std::optional<Wait> fromArguments(int argc, char** argv) {
+    if (argc != 4 || QByteArrayView(argv[1]) != kMarker || ::getuid() != 0 ||
+        ::getenv("PKEXEC_UID"))
+        return std::nullopt;
+    bool ownerOk = false;
+    bool untilOk = false;
+    const Wait wait{uid_t(QByteArray(argv[2]).toUInt(&ownerOk)),
+                    std::time_t(QByteArray(argv[3]).toLongLong(&untilOk))};
+    return ownerOk && untilOk ? std::optional(wait) : std::nullopt;
+}
+
+void sleepUntil(std::time_t until) {
+    const timespec at{until, 0};
+    while (::clock_nanosleep(CLOCK_REALTIME, TIMER_ABSTIME, &at, nullptr) == EINTR) {
+    }
+}
+
+void end(uid_t owner) {
+    const QString path = pidPath(owner);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    bool ok = false;
+    const pid_t pid = file.readAll().trimmed().toInt(&ok);
+    // A pidfd pins the process, so the check and the signal reach the same
+    // one. Raw calls: glibc 2.36 declares them without C linkage.
+    const int pidfd = ok && pid > 1 ? int(::syscall(SYS_pidfd_open, pid, 0)) : -1;
+    if (pidfd >= 0) {
+        if (isWaiterOf(pid, owner) &&
+            ::syscall(SYS_pidfd_send_signal, pidfd, SIGKILL, nullptr, 0) == 0) {
+            pollfd exited{pidfd, POLLIN, 0};
+            ::poll(&exited, 1, 1000);
+        }
+        ::close(pidfd);
+    }
+    QFile::remove(path);
+}
+
+QString replace(const Wait& wait) {
+    if (!ensureDir())
+        return QStringLiteral("%1 is not a folder only root can use.").arg(QLatin1String(kDir));
+    end(wait.owner);
+
+    // Everything the children need is made here: other threads may hold
+    // locks, so after fork only async-signal-safe calls follow.
+    QByteArray owner = QByteArray::number(wait.owner);
+    QByteArray until = QByteArray::number(qint64(wait.until));
+    QByteArray name = "tarnhollow-hosts-helper";
+    QByteArray marker = kMarker;
+    char* const argv[] = {name.data(), marker.data(), owner.data(), until.data(), nullptr};
+    char* const noEnvironment[] = {nullptr};
+    int pipe[2];
+    if (::pipe2(pipe, O_CLOEXEC) != 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    const pid_t child = ::fork();
+    if (child == 0) {
+        pid_t waiter = -1;
+        if (::setsid() >= 0 && (waiter = ::fork()) == 0) {
+            // Our caller reads our output to its end: keep none of its pipes,
+            // and pin no mount as the working folder.
+            const int null = ::open("/dev/null", O_RDWR);
+            if (null >= 0 && ::chdir("/") == 0 && ::dup2(null, 0) == 0 && ::dup2(null, 1) == 1 &&
+                ::dup2(null, 2) == 2 && ::close_range(3, ~0U, 0) == 0)
+                ::execve(kSelf, argv, noEnvironment);
+            ::_exit(127);
+        }
+        ::_exit(::write(pipe[1], &waiter, sizeof waiter) == sizeof waiter ? 0 : 1);
+    }
+    ::close(pipe[1]);
+    pid_t waiter = -1;
+    if (child > 0 && ::read(pipe[0], &waiter, sizeof waiter) != sizeof waiter)
+        waiter = -1;
+    ::close(pipe[0]);
+    if (child > 0)
+        ::waitpid(child, nullptr, 0);
+    if (waiter <= 0)
+        return QStringLiteral("No process could be started to wait for the end.");
+
+    if (auto written = AtomicFileWriter().write(pidPath(wait.owner), QByteArray::number(waiter));
+        !written) {
+        // One we could not find again would never be replaced.
+        ::kill(waiter, SIGKILL);
+        return written.error().message();
+    }
+    return QString();
+}
+
+Lock::Lock() {
+    if (!ensureDir())
+        return;
+    m_fd = ::open((QByteArray(kDir) + "/hosts.lock").constData(),
+                  O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    while (m_fd >= 0 && ::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
+    }
+}
+
+Lock::~Lock() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+} // namespace Waiter
