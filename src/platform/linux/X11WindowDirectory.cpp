@@ -216,12 +216,12 @@ void X11WindowDirectory::learnPids(const QList<std::uint32_t>& windows) {
     if (unknown.isEmpty())
         return;
     if (m_hasXRes) {
-        QList<xcb_res_client_id_spec_t> specs;
+        QList<xcb_res_client_id_spec_t> asked;
         for (const std::uint32_t window : unknown)
-            specs << xcb_res_client_id_spec_t{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+            asked << xcb_res_client_id_spec_t{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
         Freed<xcb_res_query_client_ids_reply_t> reply{xcb_res_query_client_ids_reply(
             m_connection,
-            xcb_res_query_client_ids(m_connection, std::uint32_t(specs.size()), specs.constData()),
+            xcb_res_query_client_ids(m_connection, std::uint32_t(asked.size()), asked.constData()),
             nullptr)};
         // Answers name the client by its resource base, not by the window.
         QHash<std::uint32_t, qint64> pidByClient;
