@@ -49,6 +49,8 @@ printf '127.0.0.1\tlocalhost\n::1\tlocalhost ip6-localhost ip6-loopback\n# kept 
 cp "$work/hosts" "$work/hosts.orig"
 mount --bind "$work/hosts" /etc/hosts
 mounted=1
+# The helper's waiter keeps its files in /run: ours, not the system's.
+mount -t tmpfs -o mode=755 tmpfs /run
 cmp -s /etc/hosts "$work/hosts.orig" || fail "the bind mount over /etc/hosts did not take"
 
 # The helper where an installation puts it, on a tmpfs over the nearest
