@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <unistd.h>
 
 namespace {
@@ -42,8 +43,8 @@ QStringList HostBlocker::hostNames(const QStringList& domainList) {
         if (auto name = HostsText::normalizeDomain(entry))
             names.append(*name);
     }
-    names.sort();
-    names.removeDuplicates();
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
     return names;
 }
 

@@ -303,7 +303,8 @@ QString sectionDate(const QDateTime& when) {
 QStringList blockSection(QStringList hostNames, const QDateTime& when, uint ownerUid,
                          const QDateTime& until, const QString& markerStart,
                          const QString& markerEnd) {
-    std::sort(hostNames.begin(), hostNames.end());
+    if (!std::is_sorted(hostNames.begin(), hostNames.end()))
+        std::sort(hostNames.begin(), hostNames.end());
     hostNames.erase(std::unique(hostNames.begin(), hostNames.end()), hostNames.end());
 
     QStringList section;
