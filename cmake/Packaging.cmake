@@ -10,13 +10,7 @@ install(FILES ${TARNHOLLOW_PACKAGING_DIR}/${TARNHOLLOW_APP_ID}.metainfo.xml
 install(FILES ${TARNHOLLOW_PACKAGING_DIR}/${TARNHOLLOW_APP_ID}.svg
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
-# Our two polkit actions on the hosts helper. polkit reads policies from
-# /usr/share/polkit-1/actions alone, whatever the prefix.
 if(TARNHOLLOW_PLATFORM STREQUAL "linux")
-    configure_file(${TARNHOLLOW_PACKAGING_DIR}/${TARNHOLLOW_APP_ID}.policy.in
-        ${PROJECT_BINARY_DIR}/packaging/${TARNHOLLOW_APP_ID}.policy @ONLY)
-    install(FILES ${PROJECT_BINARY_DIR}/packaging/${TARNHOLLOW_APP_ID}.policy
-        DESTINATION /usr/share/polkit-1/actions COMPONENT helper)
     # Removing the package during a session removes the block with it.
     configure_file(${TARNHOLLOW_PACKAGING_DIR}/prerm.in ${PROJECT_BINARY_DIR}/packaging/prerm @ONLY
         FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE

@@ -9,7 +9,7 @@ scripts/build.sh build
 helper=$(sed -n 's/^TARNHOLLOW_HELPER_PATH:INTERNAL=//p' build/CMakeCache.txt)
 policy=/usr/share/polkit-1/actions/org.tarnhollow.Tarnhollow.policy
 if ! cmp -s build/src/helper/tarnhollow-hosts-helper "$helper" ||
-    ! cmp -s build/packaging/org.tarnhollow.Tarnhollow.policy "$policy"; then
+    ! cmp -s build/polkit-actions/org.tarnhollow.Tarnhollow.policy "$policy"; then
     sudo=()
     if ((EUID != 0)); then
         sudo=(sudo)

@@ -29,7 +29,9 @@ int main(int argc, char** argv) {
                                                                                 : "failed: ")
                 << result.error().errorDescription().value_or("") << "\n";
         }
-        QCoreApplication::exit(result.ok() ? 0 : 1);
+        // The answer may come before the event loop runs.
+        QMetaObject::invokeMethod(
+            qApp, [ok = result.ok()] { QCoreApplication::exit(ok ? 0 : 1); }, Qt::QueuedConnection);
     };
     if (args[1] == "apply")
         blocker.apply(args.mid(2), QDateTime::currentDateTimeUtc().addSecs(25 * 60), done);

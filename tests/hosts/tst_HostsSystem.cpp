@@ -108,7 +108,8 @@ private slots:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("POLICY_DIR", TARNHOLLOW_POLICY_DIR);
         env.insert("CLIENT", TARNHOLLOW_CLIENT);
-        env.insert("HELPER", TARNHOLLOW_HELPER);
+        env.insert("BUILT_HELPER", TARNHOLLOW_HELPER);
+        env.insert("HELPER", TARNHOLLOW_INSTALLED_HELPER);
         run.setProcessEnvironment(env);
         // The pid namespace ends the helper's waiters with the test.
         run.start("unshare",

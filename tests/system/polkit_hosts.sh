@@ -4,7 +4,8 @@
 # over /etc/hosts. Only ever run inside `unshare --mount --pid --fork --mount-proc`,
 # so the helper's waiters end with it.
 #   polkit_hosts.sh WORK RULE(yes|no|none) HOSTS(plain|full) STEPS
-# STEPS sees $CLIENT and $HELPER; its output goes to WORK/out.
+# STEPS sees $CLIENT and $HELPER (the installed path, where $BUILT_HELPER is
+# copied); its output goes to WORK/out.
 set -eu
 work=$1 rule=$2 kind=$3 steps=$4
 
@@ -38,6 +39,14 @@ until dbus-send --system --print-reply --dest=org.freedesktop.DBus /org/freedesk
     [ $tries -lt 100 ] || { echo "polkitd did not start" >&2; exit 90; }
     sleep 0.1
 done
+
+# The helper where an installation puts it, which the policy names and no
+# user can replace: on a tmpfs over the nearest folder that exists.
+top=$(dirname "$HELPER")
+while [ ! -d "$top" ]; do top=$(dirname "$top"); done
+mount -t tmpfs -o mode=755 tmpfs "$top"
+mkdir -p "$(dirname "$HELPER")"
+cp "$BUILT_HELPER" "$HELPER"
 
 hosts=$work/hosts
 if [ "$kind" = full ]; then
