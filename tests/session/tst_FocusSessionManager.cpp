@@ -553,7 +553,11 @@ private slots:
     // A jump of the session clock, as after a suspend, ends the session at
     // once; the default clock is the one that counts through suspend.
     void clockJump() {
+#ifdef Q_OS_LINUX
         QCOMPARE(defaultSessionClockId(), CLOCK_BOOTTIME);
+#else
+        QCOMPARE(defaultSessionClockId(), CLOCK_MONOTONIC);
+#endif
         Rig rig(configBytes({"a.com"}, {}));
         rig.manager->start(5);
         rig.clockMs += 10 * 60 * 1000;
