@@ -120,17 +120,26 @@ void FocusSessionManager::resumeOrCleanUp() {
         m_records->remove();
         return;
     }
+    removeBlock(QStringLiteral("Websites from an earlier session are still blocked: "), [] {});
+}
+
+// The record goes only once the block has; a failure is said on the error
+// line with `failurePrefix`, and a removal that works takes that away again.
+void FocusSessionManager::removeBlock(const QString& failurePrefix,
+                                      std::function<void()> beforeReport) {
     setBusy(true);
     const QPointer<FocusSessionManager> self(this);
-    m_hostBlocker->clear([self](HostBlocker::VoidResult removed) {
+    m_hostBlocker->clear([self, failurePrefix,
+                          beforeReport = std::move(beforeReport)](HostBlocker::VoidResult removed) {
         if (!self)
             return;
+        beforeReport();
         if (removed) {
             self->m_records->remove();
-        } else {
-            self->setErrorMessage(QStringLiteral("Websites from an earlier session are still "
-                                                 "blocked: ") +
-                                  describe(removed.error()));
+            if (self->m_removalErrorShown)
+                self->setErrorMessage(std::nullopt);
+        } else if (!failurePrefix.isEmpty()) {
+            self->setErrorMessage(failurePrefix + describe(removed.error()));
             self->m_removalErrorShown = true;
         }
         self->setBusy(false);
@@ -188,15 +197,9 @@ void FocusSessionManager::finishStart(HostBlocker::VoidResult written, bool repl
         setBusy(false);
         return;
     }
-    // The session this start replaced has ended too: so does its block.
-    const QPointer<FocusSessionManager> self(this);
-    m_hostBlocker->clear([self](HostBlocker::VoidResult removed) {
-        if (!self)
-            return;
-        if (removed)
-            self->m_records->remove();
-        self->setBusy(false);
-    });
+    // The session this start replaced has ended too: so does its block. The
+    // start's own error stays on the error line.
+    removeBlock(QString(), [] {});
 }
 
 void FocusSessionManager::beginSession() {
@@ -222,25 +225,11 @@ void FocusSessionManager::stop(bool cleanUpHost) {
         setStatusMessage(QStringLiteral("Focus session ended."));
         return;
     }
-    setBusy(true);
-    const QPointer<FocusSessionManager> self(this);
-    m_hostBlocker->clear([self](HostBlocker::VoidResult removed) {
-        if (!self)
-            return;
-        // The session ends all the same; a block left behind is said, and
-        // the record stays so that it is removed later.
-        self->setRemainingSeconds(0);
-        self->setStatusMessage(QStringLiteral("Focus session stopped."));
-        if (removed) {
-            self->m_records->remove();
-            if (self->m_removalErrorShown)
-                self->setErrorMessage(std::nullopt);
-        } else {
-            self->setErrorMessage(QStringLiteral("Websites are still blocked: ") +
-                                  describe(removed.error()));
-            self->m_removalErrorShown = true;
-        }
-        self->setBusy(false);
+    // The session ends all the same; a block left behind is said, and its
+    // record stays so that it is removed later.
+    removeBlock(QStringLiteral("Websites are still blocked: "), [this] {
+        setRemainingSeconds(0);
+        setStatusMessage(QStringLiteral("Focus session stopped."));
     });
 }
 

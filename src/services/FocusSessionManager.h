@@ -88,6 +88,7 @@ private:
     void resumeOrCleanUp();
     void finishStart(HostBlocker::VoidResult written, bool replacing);
     void beginSession();
+    void removeBlock(const QString& failurePrefix, std::function<void()> beforeReport);
     void setBusy(bool value);
     // Ends the countdown timer and the application blocker, if any.
     void releaseSessionResources();
