@@ -28,47 +28,25 @@ QString readLineFrom(QProcess& process, int timeoutMs) {
     return QString::fromUtf8(process.readLine()).trimmed();
 }
 
-struct ReportLine {
-    QString event;
-    qint64 pid;
-    double ms; // CLOCK_MONOTONIC
-};
+} // namespace
 
-QList<ReportLine> reportLines(const QString& path) {
-    QFile file(path);
-    QList<ReportLine> out;
+QList<Report> FakeApp::reports(const QString& event) const {
+    QFile file(reportPath);
+    QList<Report> out;
     for (const QByteArray& line :
          file.open(QIODevice::ReadOnly) ? file.readAll().split('\n') : QList<QByteArray>()) {
         const QList<QByteArray> fields = line.split(' ');
-        if (fields.size() == 3)
+        if (fields.size() == 3 && (event.isEmpty() || fields[0] == event.toUtf8()))
             out.append(
                 {QString::fromUtf8(fields[0]), fields[1].toLongLong(), fields[2].toDouble() / 1e6});
     }
     return out;
 }
 
-} // namespace
-
 QStringList FakeApp::events() const {
     QStringList out;
-    for (const ReportLine& line : reportLines(reportPath))
-        out << line.event;
-    return out;
-}
-
-QList<qint64> FakeApp::pids(const QString& event) const {
-    QList<qint64> out;
-    for (const ReportLine& line : reportLines(reportPath))
-        if (line.event == event)
-            out << line.pid;
-    return out;
-}
-
-QList<double> FakeApp::eventTimesMs(const QString& wanted) const {
-    QList<double> out;
-    for (const ReportLine& line : reportLines(reportPath))
-        if (line.event == wanted)
-            out << line.ms;
+    for (const Report& report : reports())
+        out << report.event;
     return out;
 }
 
@@ -232,13 +210,7 @@ WorkspaceFixture::makeWorkspace(std::chrono::milliseconds scanInterval) const {
 }
 
 FakeApp WorkspaceFixture::start(const QStringList& args, const QProcessEnvironment& extraEnv,
-                                const QString& program, bool waitReady) {
-    return launch(program.isEmpty() ? helper() : program, {}, args, extraEnv, waitReady);
-}
-
-FakeApp WorkspaceFixture::launch(const QString& program, const QStringList& prefix,
-                                 const QStringList& args, const QProcessEnvironment& extraEnv,
-                                 bool waitReady) {
+                                const QString& program, bool waitReady, const QStringList& prefix) {
     FakeApp app;
     app.reportPath = m_dir.filePath(QStringLiteral("report-%1.log").arg(++m_reports));
     auto process = std::make_shared<QProcess>();
@@ -259,7 +231,8 @@ FakeApp WorkspaceFixture::launch(const QString& program, const QStringList& pref
     });
     process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process->setStandardOutputFile(QProcess::nullDevice());
-    process->start(program, prefix + QStringList{"--report", app.reportPath} + args);
+    process->start(program.isEmpty() ? helper() : program,
+                   prefix + QStringList{"--report", app.reportPath} + args);
     process->waitForStarted(5000);
     app.pid = process->processId();
     app.process = process;
@@ -277,5 +250,5 @@ FakeApp WorkspaceFixture::startGioLaunched(const QString& id, const QStringList&
     const QString script =
         launcherScript + "\nexport GIO_LAUNCHED_DESKTOP_FILE_PID=$$; exec \"$0\" \"$@\"";
     const QStringList prefix{"-c", script, helper()};
-    return launch("/bin/sh", prefix, args, env, waitReady);
+    return start(args, env, "/bin/sh", waitReady, prefix);
 }

@@ -11,16 +11,22 @@
 // CLOCK_MONOTONIC in ms, the clock the helpers stamp their reports with.
 double steadyNowMs();
 
-// One helper process and its report lines "<event> <pid> <ns>".
+// One line of a helper's report: "<event> <pid> <ns>".
+struct Report {
+    QString event;
+    qint64 pid;
+    double ms; // CLOCK_MONOTONIC
+};
+
+// One helper process and its reports.
 struct FakeApp {
     qint64 pid = 0;
     QString reportPath;
     std::shared_ptr<QProcess> process;
 
+    // A child's reports included; only those of event where one is named.
+    QList<Report> reports(const QString& event = {}) const;
     QStringList events() const;
-    // The PIDs that reported event, a child's included.
-    QList<qint64> pids(const QString& event) const;
-    QList<double> eventTimesMs(const QString& event) const;
     bool waitForEvent(const QString& event, int count = 1, int timeoutMs = 3000) const;
     bool isRunning() const {
         return process->state() != QProcess::NotRunning && !process->waitForFinished(0);
@@ -56,10 +62,12 @@ public:
     std::unique_ptr<LinuxWorkspace>
     makeWorkspace(std::chrono::milliseconds scanInterval = std::chrono::milliseconds(100)) const;
 
-    // Starts the helper (or program) and waits for its "ready". SIGTERM stays
-    // blocked until the helper traps it, so an early request is not lost.
+    // Starts the helper (or program, given prefix before the report option)
+    // and waits for its "ready". SIGTERM stays blocked until the helper traps
+    // it, so an early request is not lost.
     FakeApp start(const QStringList& args, const QProcessEnvironment& extraEnv = {},
-                  const QString& program = {}, bool waitReady = true);
+                  const QString& program = {}, bool waitReady = true,
+                  const QStringList& prefix = {});
     // Through /bin/sh, which exports GIO_LAUNCHED_DESKTOP_FILE(_PID) for its
     // own PID and execs the helper, as a launcher does; launcherScript runs
     // first, as the launcher itself.
@@ -67,9 +75,6 @@ public:
                              const QString& launcherScript = QString());
 
 private:
-    FakeApp launch(const QString& program, const QStringList& prefix, const QStringList& args,
-                   const QProcessEnvironment& extraEnv, bool waitReady);
-
     QTemporaryDir m_dir;
     QString m_display;
     QString m_busAddress;

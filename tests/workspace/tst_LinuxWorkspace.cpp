@@ -1,6 +1,7 @@
 #include "WorkspaceFixture.h"
 
 #include "fakes/SkipOrFail.h"
+#include "services/AppBlocker.h"
 
 #include <QDBusMessage>
 #include <QDBusObjectPath>
@@ -8,6 +9,8 @@
 #include <QtTest>
 
 #include <unistd.h>
+
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -49,23 +52,24 @@ class LinuxWorkspaceTest : public QObject {
     Q_OBJECT
 
 private:
-    WorkspaceFixture* m_fixture = nullptr;
+    WorkspaceFixture m_fixture;
     QString m_noDisplay;
     QString m_noBus;
 
-    WorkspaceFixture& fx() { return *m_fixture; }
+    WorkspaceFixture& fx() { return m_fixture; }
+
+    QString listedId(const QString& tag, const QString& keys = QString()) {
+        const QString id = WorkspaceFixture::uniqueId(tag);
+        fx().writeApplicationEntry(id, never, keys);
+        return id;
+    }
 
 private slots:
     void initTestCase() {
-        m_fixture = new WorkspaceFixture;
         m_noDisplay = fx().startDisplay();
         m_noBus = fx().startBus();
     }
     void cleanup() { fx().stopApps(); }
-    void cleanupTestCase() {
-        delete m_fixture;
-        m_fixture = nullptr;
-    }
 
     void identifies_data() {
         QTest::addColumn<QString>("kind");
@@ -157,9 +161,9 @@ private slots:
         QVERIFY2(app.pid > 0, "helper did not start");
         QVERIFY(app.waitForEvent("ready", kind == "child" ? 2 : 1));
         // The child reports ready with its own PID.
-        QList<qint64> ready = app.pids("ready");
-        ready.removeAll(app.pid);
-        const qint64 pid = kind == "child" ? ready.value(0) : app.pid;
+        qint64 pid = app.pid;
+        for (const Report& ready : app.reports("ready"))
+            pid = kind == "child" && ready.pid != app.pid ? ready.pid : pid;
         QTRY_COMPARE_WITH_TIMEOUT(launched.size(), expectedCount, 5000);
         QTest::qWait(expectedCount == 0 ? 500 : 0);
         QCOMPARE(launched.size(), expectedCount);
@@ -234,8 +238,8 @@ private slots:
 
     void neverStartsAnApplication() {
         if (!m_noBus.isEmpty())
-            QSKIP(qPrintable(m_noBus));
-        const QString id = WorkspaceFixture::uniqueId("Activatable");
+            SKIP_OR_FAIL(m_noBus);
+        const QString id = listedId("Activatable");
         const QString activated = fx().dir() + "/activated.log";
         QFile service(fx().dir() + "/services/" + id + ".service");
         QVERIFY(service.open(QIODevice::WriteOnly));
@@ -244,7 +248,6 @@ private slots:
                 .arg(id, fx().helper(), activated)
                 .toUtf8());
         service.close();
-        fx().writeApplicationEntry(id, never);
         const FakeApp app = fx().startGioLaunched(id, {});
         QVERIFY(app.pid > 0);
 
@@ -259,9 +262,8 @@ private slots:
 
     void foreignAndStaleProcessesUntouched() {
         if (geteuid() != 0)
-            QSKIP("needs root to start a process as another user");
-        const QString id = WorkspaceFixture::uniqueId("Foreign");
-        fx().writeApplicationEntry(id, never);
+            SKIP_OR_FAIL("needs root to start a process as another user");
+        const QString id = listedId("Foreign");
         QProcess other;
         QProcessEnvironment env;
         env.insert("GIO_LAUNCHED_DESKTOP_FILE", fx().entryPath(id));
@@ -286,7 +288,6 @@ private slots:
     void launches_data() {
         QTest::addColumn<QString>("how");
         QTest::addColumn<int>("expectedLaunches");
-        QTest::newRow("launched") << "gio" << 1;
         QTest::newRow("launcher execs it later") << "delayed-exec" << 1;
         QTest::newRow("execs later, no process created") << "exec-after" << 1;
         QTest::newRow("three processes, one launch") << "exe-children" << 1;
@@ -308,7 +309,7 @@ private slots:
         const auto token = observe(*workspace, id, launched);
         if (how == "after-removal")
             workspace->removeLaunchObserver(token);
-        if (how == "gio" || how == "after-removal") {
+        if (how == "after-removal") {
             app = fx().startGioLaunched(id, {});
         } else if (how == "exe-children") {
             app = fx().start({"--children", "2"}, {}, exec);
@@ -329,7 +330,7 @@ private slots:
 
     void unitNewScansAtOnce() {
         if (!m_noBus.isEmpty())
-            QSKIP(qPrintable(m_noBus));
+            SKIP_OR_FAIL(m_noBus);
         const QString managerName = "tarnhollow-fake-systemd";
         QDBusConnection manager = QDBusConnection::connectToBus(fx().busAddress(), managerName);
         FakeSystemd systemd;
@@ -343,8 +344,7 @@ private slots:
             QVERIFY(manager.send(signal));
         };
 
-        const QString id = WorkspaceFixture::uniqueId("Unit");
-        fx().writeApplicationEntry(id, never);
+        const QString id = listedId("Unit");
         // Timed scans are far apart here: only the signal can be quick.
         const auto workspace = fx().makeWorkspace(std::chrono::seconds(30));
         QList<RunningApplication> launched;
@@ -367,8 +367,7 @@ private slots:
     }
 
     void unreachableDisplayAndBusFailSoft() {
-        const QString id = WorkspaceFixture::uniqueId("Soft");
-        fx().writeApplicationEntry(id, never);
+        const QString id = listedId("Soft");
         const FakeApp app = fx().startGioLaunched(id, {});
         QVERIFY(app.pid > 0);
         LinuxWorkspace::Options options;
@@ -382,6 +381,93 @@ private slots:
         QVERIFY(workspace.terminate(found.first()));
         QVERIFY(timer.elapsed() < 500);
         QVERIFY(app.waitForEvent("sigterm"));
+    }
+
+    // AppBlocker against this workspace and real helper processes.
+    void launchedAppAskedQuickly() {
+        const QString id = listedId("Launched");
+        const auto workspace = fx().makeWorkspace();
+        // Listed with other spacing and case: matching ignores both.
+        AppBlocker blocker({" " + id.toUpper() + "\n"}, *workspace);
+        blocker.start();
+        QTest::qWait(50);
+        const double launchedAt = steadyNowMs();
+        const FakeApp app = fx().startGioLaunched(id, {}, false);
+        QVERIFY(app.waitForEvent("sigterm", 1, 2000));
+        const double latency = app.reports("sigterm").first().ms - launchedAt;
+        qInfo("launch to quit request: %.1f ms", latency);
+        QVERIFY2(latency <= 250, qPrintable(QString::number(latency)));
+        blocker.stop();
+    }
+
+    void decliningAppAskedEverySweep() {
+        if (!m_noBus.isEmpty())
+            SKIP_OR_FAIL(m_noBus);
+        const QString id = listedId("Declining");
+        const FakeApp app = fx().startGioLaunched(id, {"--bus-name", id, "--decline"});
+        QVERIFY(app.pid > 0);
+        const auto workspace = fx().makeWorkspace();
+        AppBlocker blocker({id}, *workspace); // the real 2 s sweep
+        blocker.start();
+        QVERIFY(app.waitForEvent("quit-action-declined", 2, 3000));
+        const QList<Report> asked = app.reports("quit-action-declined");
+        const double gap = asked[1].ms - asked[0].ms;
+        QVERIFY2(gap > 1800 && gap < 2400, qPrintable(QString::number(gap)));
+        // Asked the same polite way again: never anything stronger.
+        QVERIFY(!app.events().contains("sigterm"));
+        blocker.stop();
+    }
+
+    void backgroundOnlyLeftToSweeps() {
+        const QString id = listedId("Background", "NoDisplay=true");
+        const FakeApp running = fx().startGioLaunched(id, {"--ignore-term"});
+        QVERIFY(running.pid > 0);
+        const auto workspace = fx().makeWorkspace();
+        AppBlocker blocker({id}, *workspace, 150ms);
+        blocker.start();
+        const FakeApp launched = fx().startGioLaunched(id, {"--ignore-term"});
+        QVERIFY(launched.pid > 0);
+        QTest::qWait(600);
+        QCOMPARE(running.events(), QStringList{"ready"});
+        // Its launch was reported, and that alone asks it.
+        QCOMPARE(launched.events().count("sigterm-ignored"), 1);
+        blocker.stop();
+    }
+
+    void nothingAskedAfterStop() {
+        const QString id = listedId("Stopped");
+        const FakeApp running = fx().startGioLaunched(id, {"--ignore-term"});
+        QVERIFY(running.pid > 0);
+        const auto workspace = fx().makeWorkspace();
+        AppBlocker blocker({id}, *workspace, 150ms);
+        blocker.start();
+        QVERIFY(running.waitForEvent("sigterm-ignored"));
+        blocker.stop();
+        const FakeApp launched = fx().startGioLaunched(id, {"--ignore-term"});
+        QVERIFY(launched.pid > 0);
+        QTest::qWait(500);
+        QCOMPARE(running.events().count("sigterm-ignored"), 1);
+        QCOMPARE(launched.events(), QStringList{"ready"});
+    }
+
+    void unlistedAppsNeverTouched() {
+        const QString listed = listedId("Listed");
+        const QString unlisted = listedId("Unlisted");
+        QStringList args{"--ignore-term"};
+        if (m_noDisplay.isEmpty())
+            args << "--window"
+                 << "--ignore-delete";
+        const FakeApp before = fx().startGioLaunched(unlisted, args);
+        const FakeApp control = fx().startGioLaunched(listed, {"--ignore-term"});
+        const auto workspace = fx().makeWorkspace();
+        AppBlocker blocker({listed}, *workspace, 150ms);
+        blocker.start();
+        const FakeApp during = fx().startGioLaunched(unlisted, args);
+        QTest::qWait(600);
+        blocker.stop();
+        QVERIFY(control.events().count("sigterm-ignored") >= 3);
+        QCOMPARE(before.events(), QStringList{"ready"});
+        QCOMPARE(during.events(), QStringList{"ready"});
     }
 };
 
