@@ -135,69 +135,60 @@ xcb_atom_t internAtom(xcb_connection_t* c, const char* name) {
     return atom;
 }
 
-Options parse(const QStringList& args) {
-    Options options;
-    const qsizetype bus = args.indexOf("--bus-name");
-    if (bus > 0 && bus + 1 < args.size())
-        options.busName = args[bus + 1];
-    options.quitAction = !args.contains("--no-quit-action");
-    options.quitEnabled = !args.contains("--quit-disabled");
-    options.declineQuit = args.contains("--decline");
-    options.window = args.contains("--window");
-    options.deleteProtocol = !args.contains("--no-delete-protocol");
-    options.ignoreDelete = args.contains("--ignore-delete");
-    options.ignoreTerm = args.contains("--ignore-term");
-    return options;
+void unblockSigterm() {
+    sigset_t term;
+    sigemptyset(&term);
+    sigaddset(&term, SIGTERM);
+    sigprocmask(SIG_UNBLOCK, &term, nullptr);
 }
 
-// Raw arguments needed before Qt starts.
-const char* rawOption(int argc, char** argv, const char* name) {
-    for (int i = 1; i + 1 < argc; ++i) {
-        if (std::strcmp(argv[i], name) == 0)
-            return argv[i + 1];
-    }
-    return nullptr;
-}
-
-bool hasFlag(int argc, char** argv, const char* name) {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], name) == 0)
-            return true;
-    }
-    return false;
+// A process that dies with this one: true in the child.
+bool forkChild() {
+    const pid_t parent = getpid();
+    if (fork() != 0)
+        return false;
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent)
+        _exit(0);
+    return true;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    QStringList args;
+    for (int i = 0; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    // Options are read before Qt starts: some act before it can.
+    const auto option = [&args](const char* name) {
+        const qsizetype at = args.indexOf(name);
+        return at > 0 ? args.value(at + 1).toLocal8Bit() : QByteArray();
+    };
     // Plays a launcher: runs a while as itself, then becomes the launched
     // application in the same process, with no new process in between.
-    if (const char* delay = rawOption(argc, argv, "--exec-after")) {
-        usleep(useconds_t(std::atoi(delay)) * 1000);
+    if (const QByteArray delay = option("--exec-after"); !delay.isEmpty()) {
+        usleep(useconds_t(delay.toInt()) * 1000);
         setenv("GIO_LAUNCHED_DESKTOP_FILE_PID", QByteArray::number(getpid()).constData(), 1);
-        std::vector<char*> args;
+        std::vector<char*> rest;
         for (int i = 0; i < argc; ++i) {
             if (std::strcmp(argv[i], "--exec-after") == 0)
                 ++i;
             else
-                args.push_back(argv[i]);
+                rest.push_back(argv[i]);
         }
-        args.push_back(nullptr);
-        execv("/proc/self/exe", args.data());
+        rest.push_back(nullptr);
+        execv("/proc/self/exe", rest.data());
         return 6;
     }
-    const char* reportFile = rawOption(argc, argv, "--report");
-    if (reportFile != nullptr)
-        reportFd = open(reportFile, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
-    if (const char* wmClass = rawOption(argc, argv, "--child-window")) {
-        if (fork() == 0) {
-            prctl(PR_SET_PDEATHSIG, SIGKILL);
-            execl("/proc/self/exe", argv[0], "--report", reportFile, "--window", "--wm-class",
-                  wmClass, static_cast<char*>(nullptr));
-            _exit(6);
-        }
+    const QByteArray reportFile = option("--report");
+    if (!reportFile.isEmpty())
+        reportFd = open(reportFile.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    if (const QByteArray wmClass = option("--child-window"); !wmClass.isEmpty() && forkChild()) {
+        execl("/proc/self/exe", argv[0], "--report", reportFile.constData(), "--window",
+              "--wm-class", wmClass.constData(), static_cast<char*>(nullptr));
+        _exit(6);
     }
-    if (hasFlag(argc, argv, "--clobber-environ")) {
+    if (args.contains("--clobber-environ")) {
         // As a process-title setter does: move the environment elsewhere,
         // then reuse its original block, which is what /proc shows.
         std::size_t count = 0;
@@ -212,34 +203,30 @@ int main(int argc, char** argv) {
                         size_t(environ[count - 1] + std::strlen(environ[count - 1]) - environ[0]));
         environ = moved;
     }
-    if (const char* count = rawOption(argc, argv, "--children")) {
-        const pid_t parent = getpid();
-        for (int i = 0; i < std::atoi(count); ++i) {
-            if (fork() == 0) {
-                prctl(PR_SET_PDEATHSIG, SIGKILL);
-                if (getppid() != parent)
-                    _exit(0);
-                std::signal(SIGTERM, onChildSigterm);
-                sigset_t term;
-                sigemptyset(&term);
-                sigaddset(&term, SIGTERM);
-                sigprocmask(SIG_UNBLOCK, &term, nullptr);
-                for (;;)
-                    pause();
-            }
+    for (int i = 0; i < option("--children").toInt(); ++i) {
+        if (forkChild()) {
+            std::signal(SIGTERM, onChildSigterm);
+            unblockSigterm();
+            for (;;)
+                pause();
         }
     }
     if (pipe2(signalPipe, O_CLOEXEC) != 0)
         return 3;
     std::signal(SIGTERM, onSigterm);
     // The tests start helpers with SIGTERM blocked so none is lost before here.
-    sigset_t term;
-    sigemptyset(&term);
-    sigaddset(&term, SIGTERM);
-    sigprocmask(SIG_UNBLOCK, &term, nullptr);
+    unblockSigterm();
 
     QCoreApplication app(argc, argv);
-    const Options options = parse(app.arguments());
+    Options options;
+    options.busName = QString::fromLocal8Bit(option("--bus-name"));
+    options.quitAction = !args.contains("--no-quit-action");
+    options.quitEnabled = !args.contains("--quit-disabled");
+    options.declineQuit = args.contains("--decline");
+    options.window = args.contains("--window");
+    options.deleteProtocol = !args.contains("--no-delete-protocol");
+    options.ignoreDelete = args.contains("--ignore-delete");
+    options.ignoreTerm = args.contains("--ignore-term");
 
     QSocketNotifier sigterm(signalPipe[0], QSocketNotifier::Read);
     QObject::connect(&sigterm, &QSocketNotifier::activated, &app, [&] {
@@ -271,8 +258,8 @@ int main(int argc, char** argv) {
         const xcb_window_t window = xcb_generate_id(x);
         xcb_create_window(x, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 64, 64, 0,
                           XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
-        if (const char* wmClass = rawOption(argc, argv, "--wm-class")) {
-            const QByteArray both = QByteArray(wmClass) + '\0' + wmClass + '\0';
+        if (const QByteArray wmClass = option("--wm-class"); !wmClass.isEmpty()) {
+            const QByteArray both = wmClass + '\0' + wmClass + '\0';
             xcb_change_property(x, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS,
                                 XCB_ATOM_STRING, 8, uint32_t(both.size()), both.constData());
         }
