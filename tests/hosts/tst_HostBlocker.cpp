@@ -1,5 +1,7 @@
 #include "fakes/DirectShellRunner.h"
+#include "fakes/FileBytes.h"
 #include "fakes/NullDnsCacheFlusher.h"
+#include "platform/PlatformDefaults.h"
 #include "platform/macos/OsascriptRunner.h"
 #include "services/HostBlocker.h"
 
@@ -9,6 +11,7 @@
 #include "platform/linux/LinuxPrivilegedRunner.h"
 #endif
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -19,16 +22,6 @@ const QByteArray kHead = "# Tarnhollow:BEGIN\n# Added by Tarnhollow on 2026-12-0
                          "# Tarnhollow:owner " +
                          QByteArray::number(::getuid()) + " until 2026-12-06T01:33:26Z\n";
 const QString kRefused = "Website blocking requires administrator permission to write /etc/hosts.";
-
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-bool writeAll(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 // A blocker on a hosts file in a temporary directory, copying with a plain
 // unprivileged shell unless given another runner.
@@ -42,9 +35,10 @@ struct Fixture {
 
     explicit Fixture(const QByteArray& hosts, const QString& stagingName = "staging") {
         writeAll(hostsPath, hosts);
-        // An absolute path is taken as it is, and never created.
-        staging = stagingName.startsWith('/') ? stagingName : dir.filePath(stagingName);
-        if (!stagingName.startsWith('/'))
+        // An absolute path is taken as it is, and never created; none: the default.
+        const bool given = stagingName.isEmpty() || stagingName.startsWith('/');
+        staging = given ? stagingName : dir.filePath(stagingName);
+        if (!given)
             QDir().mkpath(staging);
         use(std::unique_ptr<PrivilegedRunner>(shell = new DirectShellRunner(hostsPath, staging)));
     }
@@ -215,14 +209,7 @@ private slots:
         pkexec("invalid UTF-8 output", "printf 'x\\377'; exit 2", failed);
         pkexec("crash", "echo a; kill -KILL $$", failed + "a\n");
         pkexec("pkexec dismissed", "echo dismissed; exit 126", kRefused);
-        pkexec("pkexec not authorized", "echo 'Error: Not authorized'; exit 127", kRefused);
         pkexec("127 otherwise", "echo 'not found'; exit 127", failed + "not found\n");
-        pkexec("no authentication agent",
-               "echo \"Error creating textual authentication agent: Error opening current "
-               "controlling terminal for the process (\\`/dev/tty'): No such device\"; exit 127",
-               failed + "No password can be asked for because no authentication agent is "
-                        "running. Log in to a desktop session (or start its authentication "
-                        "agent) and try again.");
         QTest::newRow("helper anybody could replace")
             << "unsafe" << QByteArray("exec \"$@\"") << failed + "The hosts helper ";
 #endif
@@ -268,6 +255,21 @@ private slots:
         QCOMPARE(f.flusher->calls(), 0);
         // No copy of the hosts file is left behind after a failure either.
         QVERIFY(!QFileInfo::exists(f.stagingFile()));
+    }
+
+    // The full hosts text is staged where no other user can read or swap it.
+    void defaultStagingIsPrivate() {
+        QTemporaryDir runtime;
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.filePath("run")));
+        const QString staging = defaultHostsStagingDirectory();
+        struct stat info {};
+        QCOMPARE(::stat(QFile::encodeName(staging).constData(), &info), 0);
+        QCOMPARE(info.st_uid, ::geteuid());
+        QCOMPARE(info.st_mode & 07777, mode_t(0700));
+        Fixture f("a\n", "");
+        QVERIFY(f.apply({"a.test"}).ok());
+        QVERIFY(
+            f.shell->commands().value(0).startsWith("/bin/cp '" + staging + "/tarnhollow-hosts'"));
     }
 };
 
