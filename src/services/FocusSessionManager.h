@@ -21,11 +21,11 @@ class AppBlocker;
 // Where a session is kept across launches and how its time is measured;
 // empty members mean the real system's.
 struct SessionOptions {
-    std::unique_ptr<SessionRecordStore> records;
+    std::unique_ptr<SessionRecordStore> records = nullptr;
     // Keeps counting through suspend, never jumps with the wall clock.
-    std::function<std::chrono::milliseconds()> sessionClock;
+    std::function<std::chrono::milliseconds()> sessionClock = nullptr;
     // Used across launches only, and for the end handed to the block.
-    std::function<QDateTime()> wallClock;
+    std::function<QDateTime()> wallClock = nullptr;
 };
 
 // The controller behind the window: owns the block lists, the session state
