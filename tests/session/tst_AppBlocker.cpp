@@ -85,8 +85,6 @@ private slots:
         QTest::addColumn<int>("askedAfterSweeps"); // at least
 
         QTest::newRow("listed regular") << app(7, "COM.X") << 1 << 3;
-        // The launch path ignores the policy; sweeps leave it alone.
-        QTest::newRow("listed background-only") << app(7, "com.x", Policy::Prohibited) << 1 << 1;
         QTest::newRow("not listed") << app(7, "com.y") << 0 << 0;
         QTest::newRow("no identifier") << app(7, std::nullopt) << 0 << 0;
     }
