@@ -42,46 +42,33 @@ private slots:
         QTest::addColumn<QString>("hosts"); // plain, foreign (another uid's section), full
         QTest::addColumn<QString>("steps");
         QTest::addColumn<QString>("output");
-        QTest::newRow("allowed: block, resolve, unblock")
-            << "yes"
-            << "plain"
-            << "$CLIENT $HELPER apply A.test; getent hosts www.a.test | cut -d' ' -f1; "
-               "$CLIENT $HELPER clear"
-            << "ok\n127.0.0.1\nok\n";
-        QTest::newRow("refused") << "no"
-                                 << "plain"
-                                 << "$CLIENT $HELPER apply a.test"
-                                 << "refused: Website blocking requires administrator permission "
-                                    "to write /etc/hosts.\n";
-        QTest::newRow("no rule, no agent")
-            << "none"
-            << "plain"
-            << "$CLIENT $HELPER apply a.test"
-            << kFailed + "No password can be asked for because no authentication agent is "
-                         "running. Log in to a desktop session (or start its authentication "
-                         "agent) and try again.\n";
-        QTest::newRow("crafted name")
-            << "yes"
-            << "plain"
-            << "printf '2099-01-01T00:00:00Z\\na.test\\n127.0.0.1 x\\n' | pkexec $HELPER block"
-            << "Refused a host name that is not a plain lower-case name: 127.0.0.1%20x\n";
-        QTest::newRow("another user's running session")
-            << "yes"
-            << "foreign"
-            << "$CLIENT $HELPER clear"
-            << kFailed + "Another user's focus session blocks websites until 2099-01-01 00:00 "
-                         "UTC; only that user or an administrator can change it before then.\n\n";
-        QTest::newRow("full file system")
-            << "yes"
-            << "full"
-            << "$CLIENT $HELPER apply a.test"
-            << kFailed + "The hosts file was left as it was: No space left on device "
-                         "(/etc/hosts)\n\n";
-        QTest::newRow("our actions") << "none"
-                                     << "plain"
-                                     << "for a in block unblock; do pkaction --verbose "
-                                        "--action-id org.tarnhollow.Tarnhollow.$a; done"
-                                     << "";
+        const auto row = [](const char* name, const char* rule, const char* hosts,
+                            const char* steps, const QString& output) {
+            QTest::newRow(name) << rule << hosts << steps << output;
+        };
+        row("allowed: block, resolve, unblock", "yes", "plain",
+            "$CLIENT $HELPER apply A.test; getent hosts www.a.test | cut -d' ' -f1; "
+            "$CLIENT $HELPER clear",
+            "ok\n127.0.0.1\nok\n");
+        row("refused", "no", "plain", "$CLIENT $HELPER apply a.test",
+            "refused: Website blocking requires administrator permission to write /etc/hosts.\n");
+        row("no rule, no agent", "none", "plain", "$CLIENT $HELPER apply a.test",
+            kFailed + "No password can be asked for because no authentication agent is running. "
+                      "Log in to a desktop session (or start its authentication agent) and try "
+                      "again.\n");
+        row("crafted name", "yes", "plain",
+            "printf '2099-01-01T00:00:00Z\\na.test\\n127.0.0.1 x\\n' | pkexec $HELPER block",
+            "Refused a host name that is not a plain lower-case name: 127.0.0.1%20x\n");
+        row("another user's running session", "yes", "foreign", "$CLIENT $HELPER clear",
+            kFailed + "Another user's focus session blocks websites until 2099-01-01 00:00 UTC; "
+                      "only that user or an administrator can change it before then.\n\n");
+        row("full file system", "yes", "full", "$CLIENT $HELPER apply a.test",
+            kFailed +
+                "The hosts file was left as it was: No space left on device (/etc/hosts)\n\n");
+        row("our actions", "none", "plain",
+            "for a in block unblock; do pkaction --verbose --action-id "
+            "org.tarnhollow.Tarnhollow.$a; done",
+            "");
     }
     void asDesktopUser() {
         QFETCH(QString, rule);

@@ -1,3 +1,4 @@
+#include "fakes/FileBytes.h"
 #include "fakes/SkipOrFail.h"
 #include "helper/ConnectionCloser.h"
 
@@ -69,18 +70,13 @@ QByteArray get(int fd) {
     return reply.split('\n').last();
 }
 
-QByteArray bytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : "unreadable";
-}
-
 } // namespace
 
 // A real "remote" site in a second network namespace behind a veth pair.
 class TestConnectionCloser : public QObject {
     Q_OBJECT
     QTemporaryDir files_;
-    QByteArray realHosts_ = bytes("/etc/hosts");
+    QByteArray realHosts_ = readAll("/etc/hosts");
     int realRoot_ = ::open("/", O_PATH | O_CLOEXEC); // sees the system's mounts, not ours
 
 private slots:
@@ -161,7 +157,7 @@ private slots:
 
     // The built helper, run as root, against a tab kept open on the site.
     void helperClosesOpenTab() {
-        const QByteArray original = bytes("/etc/hosts");
+        const QByteArray original = readAll("/etc/hosts");
         const int tab = socketFor(QUrl("tcp://site.test:80"), 0);
         // Two answers on one connection: it stays open until something closes it.
         QCOMPARE(get(tab) + get(tab), "remoteremote");
@@ -180,8 +176,8 @@ private slots:
         QCOMPARE(get(socketFor(QUrl("tcp://site.test:80"), 0)), "local");
         QCOMPARE(std::system("'" TARNHOLLOW_HELPER "' unblock"), 0);
         QCOMPARE(get(socketFor(QUrl("tcp://site.test:80"), 0)), "remote");
-        QCOMPARE(bytes("/etc/hosts"), original);
-        QCOMPARE(bytes(QString("/proc/self/fd/%1/etc/hosts").arg(realRoot_)), realHosts_);
+        QCOMPARE(readAll("/etc/hosts"), original);
+        QCOMPARE(readAll(QString("/proc/self/fd/%1/etc/hosts").arg(realRoot_)), realHosts_);
     }
 };
 

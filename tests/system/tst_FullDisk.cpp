@@ -1,4 +1,3 @@
-#include "base/AtomicFileWriter.h"
 #include "fakes/DirectShellRunner.h"
 #include "fakes/FakeWorkspace.h"
 #include "fakes/FileBytes.h"
@@ -53,7 +52,6 @@ private slots:
 
     void fullDisk_data() {
         QTest::addColumn<QString>("full"); // which directory is the full tmpfs
-        QTest::newRow("writer") << "writer";
         QTest::newRow("runtime directory: hosts staging") << "runtime";
         QTest::newRow("data directory: block lists") << "data";
     }
@@ -69,44 +67,37 @@ private slots:
         QVERIFY(writeAll(hosts, kHosts) && writeAll(config, kConfig));
         QVERIFY(fill(fullDirectory));
 
-        if (full == "writer") {
-            const auto written = AtomicFileWriter().write(config, QByteArray(8192, 'y'));
-            QVERIFY(!written);
-            QCOMPARE(written.error().path, config);
-            QVERIFY2(written.error().reason.contains("space"), qPrintable(written.error().reason));
+        auto runner = std::make_unique<DirectShellRunner>(hosts, runtime);
+        DirectShellRunner* shell = runner.get();
+        FocusSessionManager manager(
+            std::make_unique<FocusStore>(config),
+            std::make_unique<HostBlocker>(HostBlockerOptions{hosts, {}}, std::move(runner),
+                                          std::make_unique<NullDnsCacheFlusher>()),
+            std::make_unique<FakeWorkspace>(), std::chrono::seconds(1),
+            {std::make_unique<SessionRecordStore>(dir.filePath("session.json"),
+                                                  dir.filePath("autostart.desktop"), "/bin/true")});
+        if (full == "runtime") {
+            manager.start(25);
+            QCOMPARE(manager.statusMessage(), QString("Focus session ended."));
+            QVERIFY(!manager.isSessionActive());
+            QVERIFY(shell->commands().isEmpty());
+            const QString error = manager.errorMessage().value_or("<none>");
+            QVERIFY2(error.contains("space") && error.contains(runtime + "/tarnhollow-hosts"),
+                     qPrintable(error));
+            QVERIFY(!QFile::exists(runtime + "/tarnhollow-hosts"));
         } else {
-            auto runner = std::make_unique<DirectShellRunner>(hosts, runtime);
-            DirectShellRunner* shell = runner.get();
-            FocusSessionManager manager(
-                std::make_unique<FocusStore>(config),
-                std::make_unique<HostBlocker>(HostBlockerOptions{hosts, {}}, std::move(runner),
-                                              std::make_unique<NullDnsCacheFlusher>()),
-                std::make_unique<FakeWorkspace>(), std::chrono::seconds(1),
-                {std::make_unique<SessionRecordStore>(
-                    dir.filePath("session.json"), dir.filePath("autostart.desktop"), "/bin/true")});
-            if (full == "runtime") {
-                manager.start(25);
-                QCOMPARE(manager.statusMessage(), QString("Focus session ended."));
-                QVERIFY(!manager.isSessionActive());
-                QVERIFY(shell->commands().isEmpty());
-                const QString error = manager.errorMessage().value_or("<none>");
-                QVERIFY2(error.contains("space") && error.contains(runtime + "/tarnhollow-hosts"),
-                         qPrintable(error));
-                QVERIFY(!QFile::exists(runtime + "/tarnhollow-hosts"));
-            } else {
-                manager.addWebsite("c.test");
-                QCOMPARE(manager.websites(), (QStringList{"a.test", "b.test", "c.test"}));
-                const QString error = manager.errorMessage().value_or("<none>");
-                QVERIFY2(error.startsWith("The block lists could not be saved: ") &&
-                             error.contains("space") && error.contains(config),
-                         qPrintable(error));
-                QCOMPARE(readAll(config), kConfig);
-                // Room again: the next change saves everything and clears the error.
-                QVERIFY(QFile::remove(data + "/filler"));
-                manager.addWebsite("d.test");
-                QVERIFY(!manager.hasErrorMessage());
-                QVERIFY(readAll(config).contains("c.test"));
-            }
+            manager.addWebsite("c.test");
+            QCOMPARE(manager.websites(), (QStringList{"a.test", "b.test", "c.test"}));
+            const QString error = manager.errorMessage().value_or("<none>");
+            QVERIFY2(error.startsWith("The block lists could not be saved: ") &&
+                         error.contains("space") && error.contains(config),
+                     qPrintable(error));
+            QCOMPARE(readAll(config), kConfig);
+            // Room again: the next change saves everything and clears the error.
+            QVERIFY(QFile::remove(data + "/filler"));
+            manager.addWebsite("d.test");
+            QVERIFY(!manager.hasErrorMessage());
+            QVERIFY(readAll(config).contains("c.test"));
         }
         QCOMPARE(readAll(hosts), kHosts);
         if (full != "data")

@@ -41,10 +41,6 @@ private slots:
             << "org.gnome.Terminal";
         QTest::newRow("no launcher, dotless id") << user + "app-xterm-101.scope"
                                                  << "xterm";
-        QTest::newRow("v1 name=systemd")
-            << QByteArray("1:name=systemd:/user.slice/user-1000.slice/user@1000.service/app.slice/"
-                          "app-gnome-org.gnome.Maps-4242.scope")
-            << "org.gnome.Maps";
         QTest::newRow("v1 other controller")
             << QByteArray("4:memory:/user.slice/app-gnome-org.gnome.Maps-4242.scope") << QString();
         QTest::newRow("session scope")

@@ -33,7 +33,6 @@ private slots:
         const QByteArray none;
         QTest::newRow("plain") << entry("Exec=x") << none << "GNOME" << false;
         QTest::newRow("missing") << none << none << "GNOME" << true;
-        QTest::newRow("NoDisplay") << entry("NoDisplay=true") << none << "GNOME" << true;
         QTest::newRow("Hidden") << entry("Hidden=true") << none << "GNOME" << true;
         QTest::newRow("OnlyShowIn this desktop")
             << entry("OnlyShowIn=KDE;GNOME;") << none << "GNOME" << false;
