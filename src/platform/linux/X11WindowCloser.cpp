@@ -1,4 +1,5 @@
 #include "platform/linux/X11WindowCloser.h"
+#include "platform/linux/XcbReply.h"
 
 #include <xcb/xcb.h>
 
@@ -11,13 +12,6 @@ namespace {
 // A display that failed is tried again only after this long, so a missing X
 // server costs nothing on every sweep.
 constexpr qint64 retryAfterMs = 5000;
-
-template <typename Reply> struct Freed {
-    Reply* reply;
-    ~Freed() { std::free(reply); }
-    Reply* operator->() const { return reply; }
-    explicit operator bool() const { return reply != nullptr; }
-};
 
 } // namespace
 

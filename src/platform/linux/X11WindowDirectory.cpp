@@ -1,4 +1,5 @@
 #include "platform/linux/X11WindowDirectory.h"
+#include "platform/linux/XcbReply.h"
 
 #include <QSet>
 
@@ -14,13 +15,6 @@ namespace {
 constexpr qint64 retryAfterMs = 5000;
 // Window managers put a client at most this deep below its frame.
 constexpr int frameDepth = 3;
-
-template <typename Reply> struct Freed {
-    Reply* reply;
-    ~Freed() { std::free(reply); }
-    Reply* operator->() const { return reply; }
-    explicit operator bool() const { return reply != nullptr; }
-};
 
 Freed<xcb_get_property_reply_t> propertyReply(xcb_connection_t* c, xcb_get_property_cookie_t k) {
     return {xcb_get_property_reply(c, k, nullptr)};
