@@ -8,7 +8,6 @@
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusSignature>
-#include <QDBusVariant>
 #include <QDBusVirtualObject>
 #include <QSocketNotifier>
 #include <QStringList>
@@ -33,6 +32,11 @@ namespace {
 
 int reportFd = -1;
 int signalPipe[2] = {-1, -1};
+QStringList args;
+
+bool has(const char* option) {
+    return args.contains(QLatin1String(option));
+}
 
 void report(const char* event) {
     timespec now{};
@@ -82,22 +86,9 @@ Q_DECLARE_METATYPE(ActionMap)
 
 namespace {
 
-struct Options {
-    QString busName;
-    bool quitAction = true;
-    bool quitEnabled = true;
-    bool declineQuit = false;
-    bool window = false;
-    bool deleteProtocol = true;
-    bool ignoreDelete = false;
-    bool ignoreTerm = false;
-};
-
 // org.freedesktop.Application and org.gtk.Actions at the application's path.
 class ApplicationObject : public QDBusVirtualObject {
 public:
-    explicit ApplicationObject(const Options& options) : m_options(options) {}
-
     QString introspect(const QString&) const override { return {}; }
 
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
@@ -105,16 +96,16 @@ public:
         if (message.interface() == "org.gtk.Actions" && member == "DescribeAll") {
             ActionMap actions;
             actions.insert("about", ActionDescription{});
-            if (m_options.quitAction)
-                actions.insert("quit", ActionDescription{m_options.quitEnabled});
+            if (!has("--no-quit-action"))
+                actions.insert("quit", ActionDescription{!has("--quit-disabled")});
             connection.send(message.createReply(QVariant::fromValue(actions)));
             return true;
         }
         if (message.interface() == "org.freedesktop.Application" && member == "ActivateAction") {
             const QString action = message.arguments().value(0).toString();
             if (action == "quit") {
-                report(m_options.declineQuit ? "quit-action-declined" : "quit-action");
-                if (!m_options.declineQuit)
+                report(has("--decline") ? "quit-action-declined" : "quit-action");
+                if (!has("--decline"))
                     QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
             }
             connection.send(message.createReply());
@@ -122,9 +113,6 @@ public:
         }
         return false;
     }
-
-private:
-    Options m_options;
 };
 
 xcb_atom_t internAtom(xcb_connection_t* c, const char* name) {
@@ -156,11 +144,10 @@ bool forkChild() {
 } // namespace
 
 int main(int argc, char** argv) {
-    QStringList args;
     for (int i = 0; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
     // Options are read before Qt starts: some act before it can.
-    const auto option = [&args](const char* name) {
+    const auto option = [](const char* name) {
         const qsizetype at = args.indexOf(name);
         return at > 0 ? args.value(at + 1).toLocal8Bit() : QByteArray();
     };
@@ -188,7 +175,7 @@ int main(int argc, char** argv) {
               "--wm-class", wmClass.constData(), static_cast<char*>(nullptr));
         _exit(6);
     }
-    if (args.contains("--clobber-environ")) {
+    if (has("--clobber-environ")) {
         // As a process-title setter does: move the environment elsewhere,
         // then reuse its original block, which is what /proc shows.
         std::size_t count = 0;
@@ -218,39 +205,31 @@ int main(int argc, char** argv) {
     unblockSigterm();
 
     QCoreApplication app(argc, argv);
-    Options options;
-    options.busName = QString::fromLocal8Bit(option("--bus-name"));
-    options.quitAction = !args.contains("--no-quit-action");
-    options.quitEnabled = !args.contains("--quit-disabled");
-    options.declineQuit = args.contains("--decline");
-    options.window = args.contains("--window");
-    options.deleteProtocol = !args.contains("--no-delete-protocol");
-    options.ignoreDelete = args.contains("--ignore-delete");
-    options.ignoreTerm = args.contains("--ignore-term");
+    const QString busName = QString::fromLocal8Bit(option("--bus-name"));
 
     QSocketNotifier sigterm(signalPipe[0], QSocketNotifier::Read);
     QObject::connect(&sigterm, &QSocketNotifier::activated, &app, [&] {
         char byte = 0;
         (void)!read(signalPipe[0], &byte, 1);
-        report(options.ignoreTerm ? "sigterm-ignored" : "sigterm");
-        if (!options.ignoreTerm)
+        report(has("--ignore-term") ? "sigterm-ignored" : "sigterm");
+        if (!has("--ignore-term"))
             app.quit();
     });
 
-    ApplicationObject object(options);
-    if (!options.busName.isEmpty()) {
+    ApplicationObject object;
+    if (!busName.isEmpty()) {
         qDBusRegisterMetaType<ActionDescription>();
         qDBusRegisterMetaType<ActionMap>();
         QDBusConnection bus = QDBusConnection::sessionBus();
-        QString path = u'/' + options.busName;
+        QString path = u'/' + busName;
         path.replace(u'.', u'/').replace(u'-', u'_');
-        if (!bus.registerVirtualObject(path, &object) || !bus.registerService(options.busName))
+        if (!bus.registerVirtualObject(path, &object) || !bus.registerService(busName))
             return 4;
     }
 
     xcb_connection_t* x = nullptr;
     std::unique_ptr<QSocketNotifier> xEvents;
-    if (options.window) {
+    if (has("--window")) {
         x = xcb_connect(nullptr, nullptr);
         if (xcb_connection_has_error(x))
             return 5;
@@ -271,21 +250,20 @@ int main(int argc, char** argv) {
         const xcb_atom_t takeFocus = internAtom(x, "WM_TAKE_FOCUS");
         const xcb_atom_t listed[] = {takeFocus, deleteWindow};
         xcb_change_property(x, XCB_PROP_MODE_REPLACE, window, protocols, XCB_ATOM_ATOM, 32,
-                            options.deleteProtocol ? 2 : 1, listed);
+                            has("--no-delete-protocol") ? 1 : 2, listed);
         xcb_map_window(x, window);
         // A round trip: the window and its properties exist before "ready".
         std::free(xcb_get_input_focus_reply(x, xcb_get_input_focus(x), nullptr));
         xEvents =
             std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(x), QSocketNotifier::Read);
         QObject::connect(
-            xEvents.get(), &QSocketNotifier::activated, &app,
-            [&app, &options, x, protocols, deleteWindow] {
+            xEvents.get(), &QSocketNotifier::activated, &app, [&app, x, protocols, deleteWindow] {
                 while (xcb_generic_event_t* event = xcb_poll_for_event(x)) {
                     if ((event->response_type & 0x7f) == XCB_CLIENT_MESSAGE) {
                         const auto* message = reinterpret_cast<xcb_client_message_event_t*>(event);
                         if (message->type == protocols && message->data.data32[0] == deleteWindow) {
-                            report(options.ignoreDelete ? "wm-delete-ignored" : "wm-delete");
-                            if (!options.ignoreDelete)
+                            report(has("--ignore-delete") ? "wm-delete-ignored" : "wm-delete");
+                            if (!has("--ignore-delete"))
                                 app.quit();
                         }
                     }

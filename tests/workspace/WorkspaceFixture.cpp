@@ -1,7 +1,6 @@
 #include "WorkspaceFixture.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QStandardPaths>
 #include <QTest>
@@ -18,13 +17,9 @@ double steadyNowMs() {
 
 namespace {
 
-QString readLineFrom(QProcess& process, int timeoutMs) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!process.canReadLine() && timer.elapsed() < timeoutMs) {
-        if (!process.waitForReadyRead(50) && process.state() == QProcess::NotRunning)
-            break;
-    }
+QString readLineFrom(QProcess& process) {
+    (void)QTest::qWaitFor(
+        [&] { return process.canReadLine() || process.state() == QProcess::NotRunning; }, 10000);
     return QString::fromUtf8(process.readLine()).trimmed();
 }
 
@@ -72,13 +67,11 @@ WorkspaceFixture::~WorkspaceFixture() {
     stopApps();
     if (!m_busName.isEmpty())
         QDBusConnection::disconnectFromBus(m_busName);
+    // Terminated so Xvfb removes its lock; QProcess kills what is left.
     for (auto* server : {m_dbus.get(), m_xvfb.get()}) {
         if (server != nullptr) {
             server->terminate();
-            if (!server->waitForFinished(2000)) {
-                server->kill();
-                server->waitForFinished(2000);
-            }
+            server->waitForFinished(2000);
         }
     }
 }
@@ -94,7 +87,7 @@ QString WorkspaceFixture::startDisplay() {
     // whenever the last client of a test row goes.
     m_xvfb->start(
         xvfb, {"-displayfd", "1", "-nolisten", "tcp", "-noreset", "-screen", "0", "320x240x24"});
-    const QString number = readLineFrom(*m_xvfb, 10000);
+    const QString number = readLineFrom(*m_xvfb);
     if (number.isEmpty())
         return "Xvfb did not start: " + QString::fromUtf8(m_xvfb->readAllStandardError());
     m_display = u':' + number;
@@ -130,7 +123,7 @@ QString WorkspaceFixture::startBus() {
     file.close();
     m_dbus = std::make_unique<QProcess>();
     m_dbus->start(daemon, {"--config-file=" + config, "--nofork", "--print-address=1"});
-    m_busAddress = readLineFrom(*m_dbus, 10000);
+    m_busAddress = readLineFrom(*m_dbus);
     if (m_busAddress.isEmpty())
         return "dbus-daemon did not start: " + QString::fromUtf8(m_dbus->readAllStandardError());
     m_busName = "tarnhollow-test-" + QUuid::createUuid().toString(QUuid::Id128);

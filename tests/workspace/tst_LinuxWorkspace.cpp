@@ -89,7 +89,6 @@ private slots:
         row("nothing identifies it", "none", "", 0, false);
         row("window class names the entry", "window", "StartupWMClass=@CLASS@", 1, false);
         row("same under a window manager", "window-wm", "StartupWMClass=@CLASS@", 1, false);
-        row("wrapper script execs through variables", "wrapper", "", 1, false);
         row("environment wiped, window names the ID", "wiped", "", 1, false);
         row("program and window only resemble the ID", "resembling", "", 0, false);
         row("child of a listed terminal keeps its own", "child", "StartupWMClass=@CLASS@", 1,
@@ -111,18 +110,6 @@ private slots:
         QString exec = never;
         if (kind == "exe")
             exec = fx().copyOfHelper("app-" + id);
-        if (kind == "wrapper") {
-            // As distributions wrap a browser: exec $LIBDIR/$APPNAME.
-            fx().copyOfHelper("../lib/" + id + '/' + id);
-            exec = fx().dir() + "/bin/" + id;
-            QFile script(exec);
-            QVERIFY(script.open(QIODevice::WriteOnly));
-            script.write(QString("#!/bin/sh\nAPPNAME=%1\nLIBDIR=%2/lib/$APPNAME\n"
-                                 "exec $LIBDIR/$APPNAME \"$@\"\n")
-                             .arg(id, fx().dir())
-                             .toUtf8());
-            script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        }
         if (entryKeys != "-" && kind != "none")
             fx().writeApplicationEntry(id, exec, entryKeys.replace("@CLASS@", wmClass));
         if (kind == "child")
@@ -138,7 +125,7 @@ private slots:
                 env.insert("GIO_LAUNCHED_DESKTOP_FILE_PID", "1");
                 return fx().start({}, env);
             }
-            if (kind == "exe" || kind == "wrapper")
+            if (kind == "exe")
                 return fx().start({}, {}, exec);
             if (kind == "window" || kind == "window-wm")
                 return fx().start(window);
@@ -307,9 +294,8 @@ private slots:
             app = fx().startGioLaunched(id, {});
         QList<RunningApplication> launched;
         const auto token = observe(*workspace, id, launched);
-        if (how == "after-removal")
-            workspace->removeLaunchObserver(token);
         if (how == "after-removal") {
+            workspace->removeLaunchObserver(token);
             app = fx().startGioLaunched(id, {});
         } else if (how == "exe-children") {
             app = fx().start({"--children", "2"}, {}, exec);
@@ -415,22 +401,6 @@ private slots:
         QVERIFY2(gap > 1800 && gap < 2400, qPrintable(QString::number(gap)));
         // Asked the same polite way again: never anything stronger.
         QVERIFY(!app.events().contains("sigterm"));
-        blocker.stop();
-    }
-
-    void backgroundOnlyLeftToSweeps() {
-        const QString id = listedId("Background", "NoDisplay=true");
-        const FakeApp running = fx().startGioLaunched(id, {"--ignore-term"});
-        QVERIFY(running.pid > 0);
-        const auto workspace = fx().makeWorkspace();
-        AppBlocker blocker({id}, *workspace, 150ms);
-        blocker.start();
-        const FakeApp launched = fx().startGioLaunched(id, {"--ignore-term"});
-        QVERIFY(launched.pid > 0);
-        QTest::qWait(600);
-        QCOMPARE(running.events(), QStringList{"ready"});
-        // Its launch was reported, and that alone asks it.
-        QCOMPARE(launched.events().count("sigterm-ignored"), 1);
         blocker.stop();
     }
 
