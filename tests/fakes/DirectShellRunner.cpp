@@ -26,8 +26,6 @@ void DirectShellRunner::runShell(const QString& commandLine, Done done) {
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start("/bin/sh", {"-c", commandLine});
-    if (!process.waitForStarted(-1))
-        return done(PlatformError{process.errorString()});
     process.waitForFinished(-1);
     done(RunnerOutcome{process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
                        process.readAll()});

@@ -95,7 +95,6 @@ private slots:
             {editor + "editor", "apps/org.b.Viewer.desktop=Exec=editor --view"}, "editor", "");
         row("shadowing entry starts another program",
             {editor + "viewer", "more/org.a.Editor.desktop=Exec=editor"}, "editor", "");
-        row("other program", {editor + "viewer"}, "editor", "");
         const QString wrapper = "bin/launch=#!/bin/sh\nAPP=editor\nDIR=@BIN@\n";
         const QString launch = "apps/org.a.Editor.desktop=Exec=launch";
         row("wrapper execs through variables", {wrapper + "exec $DIR/$APP \"$@\"", launch},
