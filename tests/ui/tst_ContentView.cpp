@@ -420,6 +420,11 @@ private slots:
         QCOMPARE(named, 2 * 3 + 1 + 7 + 1);
         const QModelIndex row = harness.view->appsCard()->entries()->index(0);
         QVERIFY(!row.data(Qt::AccessibleDescriptionRole).toString().isEmpty());
+#ifdef Q_OS_LINUX
+        // Linux names applications by their desktop-entry ID.
+        QCOMPARE(harness.view->appsCard()->inputField()->placeholderText(), "org.mozilla.firefox");
+        QVERIFY(harness.view->sessionCard()->tipLabel()->text().contains("org.mozilla.firefox)"));
+#endif
     }
 };
 
