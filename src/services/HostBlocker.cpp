@@ -69,22 +69,14 @@ void HostBlocker::clear(Done done) {
     auto text = readText();
     if (!text)
         return done(text.error());
-    if (!HostsText::hasBlockSection(text.value(), markerStart.toUtf8(), markerEnd.toUtf8()))
+    QByteArray cleared = HostsText::joined(HostsText::stripExistingBlockSection(
+        text.value(), markerStart.toUtf8(), markerEnd.toUtf8()));
+    // Without a section there is nothing to write, and so nothing to ask.
+    if (cleared == text.value())
         return done(VoidResult::success());
-    QByteArray cleared;
-    if (m_runner->needsText())
-        cleared = HostsText::joined(HostsText::stripExistingBlockSection(
-            std::move(text.value()), markerStart.toUtf8(), markerEnd.toUtf8()));
     m_runner->unblock(cleared, [done = std::move(done)](PrivilegedRunner::Outcome outcome) {
         done(toResult(outcome));
     });
-}
-
-std::optional<bool> HostBlocker::hasSection() const {
-    const auto text = readText();
-    if (!text)
-        return std::nullopt;
-    return HostsText::hasBlockSection(text.value(), markerStart.toUtf8(), markerEnd.toUtf8());
 }
 
 std::optional<HostsText::SectionOwner> HostBlocker::sectionOwner() const {
@@ -104,14 +96,6 @@ Result<QByteArray, BlockError> HostBlocker::buildAppliedText(const QStringList& 
     const QStringList section =
         HostsText::blockSection(hostNames, m_clock(), ::getuid(), until, markerStart, markerEnd);
     return HostsText::joined(std::move(kept), section);
-}
-
-Result<QByteArray, BlockError> HostBlocker::buildClearedText() const {
-    auto text = readText();
-    if (!text)
-        return text.error();
-    return HostsText::joined(HostsText::stripExistingBlockSection(
-        std::move(text.value()), markerStart.toUtf8(), markerEnd.toUtf8()));
 }
 
 Result<QByteArray, BlockError> HostBlocker::readText() const {

@@ -51,15 +51,13 @@ public:
     // nothing is asked.
     void clear(Done done);
 
-    // The UTF-8 texts apply() and clear() hand to a copying writer, built
-    // from the hosts file as it is now. Nothing is written or run.
+    // The UTF-8 text apply() hands to a copying writer, built from the
+    // hosts file as it is now. Nothing is written or run.
     Result<QByteArray, BlockError> buildAppliedText(const QStringList& hostNames,
                                                     const QDateTime& until) const;
-    Result<QByteArray, BlockError> buildClearedText() const;
 
-    // What the hosts file holds now: whether it has a block section, and
-    // the section's owner line. Nothing when it cannot be read.
-    std::optional<bool> hasSection() const;
+    // The owner line of the hosts file's block section, as it is now; nothing
+    // without a readable one.
     std::optional<HostsText::SectionOwner> sectionOwner() const;
 
     // The host names a list of website entries blocks.

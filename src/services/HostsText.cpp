@@ -249,8 +249,7 @@ QByteArray stripExistingBlockSection(QByteArray text, QByteArrayView markerStart
 }
 
 bool hasBlockSection(QByteArrayView text, QByteArrayView markerStart, QByteArrayView markerEnd) {
-    return stripExistingBlockSection(text.toByteArray(), markerStart, markerEnd) !=
-           text.toByteArray() + '\n';
+    return joined(stripExistingBlockSection(text.toByteArray(), markerStart, markerEnd)) != text;
 }
 
 std::optional<SectionOwner> sectionOwner(QByteArrayView text, QByteArrayView markerStart) {
