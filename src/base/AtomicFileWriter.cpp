@@ -1,4 +1,5 @@
 #include "base/AtomicFileWriter.h"
+#include "base/ScopedFd.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -59,27 +60,6 @@ bool reserveSpace(int fd, off_t size) {
     return false;
 #endif
 }
-
-class ScopedFd {
-public:
-    explicit ScopedFd(int fd) : m_fd(fd) {}
-    ~ScopedFd() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    ScopedFd(const ScopedFd&) = delete;
-    ScopedFd& operator=(const ScopedFd&) = delete;
-    int get() const { return m_fd; }
-    // A close that fails can still lose written data.
-    bool close() {
-        const int fd = m_fd;
-        m_fd = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int m_fd;
-};
 
 } // namespace
 

@@ -1,4 +1,5 @@
 #include "ConnectionCloser.h"
+#include "base/ScopedFd.h"
 
 #include <algorithm>
 #include <atomic>
@@ -116,18 +117,12 @@ class SockDiag {
 public:
     SockDiag()
         : fd_(::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_SOCK_DIAG)),
-          openError_(fd_ < 0 ? errno : 0) {
+          openError_(fd_.get() < 0 ? errno : 0) {
         // A kernel that never answers must not hold the block up.
         const timeval timeout{2, 0};
-        if (fd_ >= 0)
-            ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+        if (fd_.get() >= 0)
+            ::setsockopt(fd_.get(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
     }
-    ~SockDiag() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    SockDiag(const SockDiag&) = delete;
-    SockDiag& operator=(const SockDiag&) = delete;
 
     int openError() const { return openError_; }
 
@@ -162,7 +157,7 @@ private:
         message.request = request;
         sockaddr_nl kernel{};
         kernel.nl_family = AF_NETLINK;
-        const ssize_t sent = ::sendto(fd_, &message, sizeof message, 0,
+        const ssize_t sent = ::sendto(fd_.get(), &message, sizeof message, 0,
                                       reinterpret_cast<const sockaddr*>(&kernel), sizeof kernel);
         return sent == ssize_t(sizeof message) ? 0 : (sent < 0 ? errno : EIO);
     }
@@ -170,7 +165,7 @@ private:
     template <typename Each> int receive(Each each) {
         alignas(nlmsghdr) char buffer[32768];
         for (;;) {
-            const ssize_t length = ::recv(fd_, buffer, sizeof buffer, 0);
+            const ssize_t length = ::recv(fd_.get(), buffer, sizeof buffer, 0);
             if (length < 0 && errno == EINTR)
                 continue;
             if (length <= 0)
@@ -193,7 +188,7 @@ private:
         }
     }
 
-    int fd_;
+    ScopedFd fd_;
     int openError_;
     uint32_t sequence_ = 0;
 };

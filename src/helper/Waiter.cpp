@@ -148,15 +148,10 @@ QString replace(const Wait& wait) {
 Lock::Lock() {
     if (!ensureDir())
         return;
-    m_fd = ::open((QByteArray(kDir) + "/hosts.lock").constData(),
-                  O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    while (m_fd >= 0 && ::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
+    m_fd.reset(::open((QByteArray(kDir) + "/hosts.lock").constData(),
+                      O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+    while (m_fd.get() >= 0 && ::flock(m_fd.get(), LOCK_EX) != 0 && errno == EINTR) {
     }
-}
-
-Lock::~Lock() {
-    if (m_fd >= 0)
-        ::close(m_fd);
 }
 
 } // namespace Waiter

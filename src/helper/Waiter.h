@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/ScopedFd.h"
+
 #include <QString>
 
 #include <ctime>
@@ -35,12 +37,9 @@ void end(uid_t owner);
 class Lock {
 public:
     Lock();
-    ~Lock();
-    Lock(const Lock&) = delete;
-    Lock& operator=(const Lock&) = delete;
 
 private:
-    int m_fd = -1;
+    ScopedFd m_fd;
 };
 
 } // namespace Waiter
