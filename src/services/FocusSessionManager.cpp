@@ -101,7 +101,8 @@ void FocusSessionManager::resumeOrCleanUp() {
         m_sessionEndOnClock = m_sessionClock() + std::chrono::milliseconds(left);
         m_sessionApps = record->appBundleIds;
         setSessionActive(true);
-        setRemainingSeconds((left + 500) / 1000);
+        // At least a second, so that the next tick still ends it.
+        setRemainingSeconds(std::max<qint64>(1, (left + 500) / 1000));
         if (ownSection || record->websites.isEmpty()) {
             beginSession();
             return;
