@@ -1,6 +1,7 @@
 #include "base/AtomicFileWriter.h"
 #include "base/ScopedFd.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -61,14 +62,30 @@ bool reserveSpace(int fd, off_t size) {
 #endif
 }
 
+QString resolved(const QString& requestedPath) {
+    const QFileInfo link(requestedPath);
+    return link.isSymLink() && link.exists() ? link.canonicalFilePath() : requestedPath;
+}
+
 } // namespace
+
+void AtomicFileWriter::removeLeftovers(const QString& requestedPath) {
+    const QFileInfo target(resolved(requestedPath));
+    QDir directory = target.absoluteDir();
+    const QStringList names =
+        directory.entryList({QLatin1Char('.') + target.fileName() + QStringLiteral(".*.new")},
+                            QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : names) {
+        const QByteArray leftover = QFile::encodeName(directory.filePath(name));
+        struct stat info {};
+        if (::lstat(leftover.constData(), &info) == 0 && S_ISREG(info.st_mode))
+            ::unlink(leftover.constData());
+    }
+}
 
 Result<void, FileError> AtomicFileWriter::write(const QString& requestedPath,
                                                 const QByteArray& bytes) const {
-    QString path = requestedPath;
-    const QFileInfo link(requestedPath);
-    if (link.isSymLink() && link.exists())
-        path = link.canonicalFilePath();
+    const QString path = resolved(requestedPath);
     const QByteArray target = QFile::encodeName(path);
     const auto failure = [&path](int error) { return FileError{path, systemReason(error)}; };
 

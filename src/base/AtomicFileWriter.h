@@ -27,6 +27,10 @@ public:
     // not a regular file (a directory, FIFO or device).
     Result<void, FileError> write(const QString& path, const QByteArray& bytes) const;
 
+    // Removes the files a write killed half-way left beside `path`. Only
+    // where no other write of `path` can be under way.
+    static void removeLeftovers(const QString& path);
+
 private:
     Result<void, FileError> writeInPlace(const QString& path, const QByteArray& bytes) const;
 

@@ -6,28 +6,34 @@
 //   block    standard input: the session's end (ISO 8601, UTC), then one
 //            normalised host name a line. Replaces the section.
 //            Starts a detached waiter that removes the section at the end.
-//   unblock  removes the section, if the caller owns it, it has expired, or
-//            the caller is root, and ends the caller's waiter.
+//   unblock  removes each section the caller owns, that has expired, or any
+//            when the caller is root; others stay byte for byte. Ends the
+//            caller's waiter.
 #include "base/AtomicFileWriter.h"
+#include "base/ScopedFd.h"
 #include "helper/ConnectionCloser.h"
+#include "helper/Request.h"
 #include "helper/Waiter.h"
 #include "services/HostsText.h"
 
 #include <QDateTime>
-#include <QFile>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <syslog.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr char kHostsPath[] = "/etc/hosts";
-const QString kBegin = QStringLiteral("# Tarnhollow:BEGIN");
-const QString kEnd = QStringLiteral("# Tarnhollow:END");
-constexpr int kMaxNames = 10000;
-constexpr qsizetype kMaxNameLength = 253;
-constexpr qsizetype kMaxInput = (kMaxNames + 1) * (kMaxNameLength + 1);
+const QByteArray kBegin = "# Tarnhollow:BEGIN";
+const QByteArray kEnd = "# Tarnhollow:END";
+constexpr std::chrono::seconds kRequestDeadline(10);
 
 int fail(const QString& message) {
     std::fputs(message.toUtf8().append('\n').constData(), stdout);
@@ -44,134 +50,157 @@ uid_t callerUid() {
     return ok ? uid_t(uid) : uid_t(-1);
 }
 
-bool isValidName(QByteArrayView name) {
-    if (name.isEmpty() || name.size() > kMaxNameLength)
-        return false;
-    for (char c : name) {
-        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '-'))
-            return false;
-    }
-    return true;
+// Checked before the lock is taken: a FIFO or a device could block the
+// read, and every other helper and waiter with it.
+QString notRegularReason() {
+    struct stat info {};
+    if (::stat(kHostsPath, &info) != 0)
+        return QStringLiteral("The hosts file could not be read: ") +
+               QString::fromLocal8Bit(std::strerror(errno));
+    if (!S_ISREG(info.st_mode))
+        return QStringLiteral("The hosts file is not a regular file, so it was left alone.");
+    return QString();
 }
 
-struct Request {
-    QDateTime until;
-    QStringList names;
-};
-
-std::optional<Request> readRequest(QString* error) {
-    QFile in;
-    if (!in.open(stdin, QIODevice::ReadOnly)) {
-        *error = QStringLiteral("The request could not be read.");
+// Any bytes: only our own lines are read as text.
+std::optional<QByteArray> readHosts(QString* error) {
+    const ScopedFd fd(::open(kHostsPath, O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    struct stat info {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0) {
+        *error = QStringLiteral("The hosts file could not be read: ") +
+                 QString::fromLocal8Bit(std::strerror(errno));
         return std::nullopt;
     }
-    const QByteArray input = in.read(kMaxInput + 1);
-    if (input.size() > kMaxInput) {
-        *error = QStringLiteral("The request is too long.");
+    if (!S_ISREG(info.st_mode)) {
+        *error = QStringLiteral("The hosts file is not a regular file, so it was left alone.");
         return std::nullopt;
     }
-    QList<QByteArray> lines = input.split('\n');
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    Request request;
-    request.until = QDateTime::fromString(QString::fromLatin1(lines.value(0)), Qt::ISODate);
-    if (!request.until.isValid()) {
-        *error = QStringLiteral("The request names no valid end time.");
-        return std::nullopt;
-    }
-    if (lines.size() - 1 > kMaxNames) {
-        *error = QStringLiteral("At most %1 websites can be blocked at once.").arg(kMaxNames);
-        return std::nullopt;
-    }
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        if (!isValidName(lines[i])) {
-            *error = QStringLiteral("Refused a host name that is not a plain lower-case name: %1")
-                         .arg(QString::fromUtf8(
-                             lines[i].left(kMaxNameLength).toPercentEncoding("./_-:")));
+    QByteArray text(qsizetype(info.st_size), Qt::Uninitialized);
+    qsizetype size = 0;
+    for (;;) {
+        if (size == text.size())
+            text.resize(size + 65536);
+        const ssize_t n = ::read(fd.get(), text.data() + size, size_t(text.size() - size));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            *error = QStringLiteral("The hosts file could not be read: ") +
+                     QString::fromLocal8Bit(std::strerror(errno));
             return std::nullopt;
         }
-        request.names.append(QString::fromLatin1(lines[i]));
+        if (n == 0)
+            break;
+        size += n;
     }
-    request.until = request.until.toUTC();
-    return request;
+    text.resize(size);
+    return text;
 }
 
-int write(const QByteArray& text) {
+QString write(const QByteArray& text) {
+    AtomicFileWriter::removeLeftovers(QString::fromLatin1(kHostsPath));
     const AtomicFileWriter writer({.keepOwner = true, .inPlaceOnMountPoint = true});
     if (auto written = writer.write(QString::fromLatin1(kHostsPath), text); !written)
-        return fail(QStringLiteral("The hosts file was left as it was: ") +
-                    written.error().message());
-    return 0;
+        return QStringLiteral("The hosts file was left as it was: ") + written.error().message();
+    return QString();
 }
 
-int readHosts(QByteArray* text) {
-    QFile file(QString::fromLatin1(kHostsPath));
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(QStringLiteral("The hosts file could not be read: ") + file.errorString());
-    *text = file.readAll();
-    if (file.error() != QFileDevice::NoError || !text->isValidUtf8())
-        return fail(QStringLiteral("The hosts file could not be read as UTF-8 text."));
-    return 0;
+QString refusal(const HostsText::Section& section) {
+    if (!section.owner)
+        return QStringLiteral("The hosts file holds a Tarnhollow section that names no owner; "
+                              "only an administrator can remove it.");
+    return QStringLiteral("Another user's focus session blocks websites until %1 UTC; "
+                          "only that user or an administrator can change it before then.")
+        .arg(section.owner->until.toString(QStringLiteral("yyyy-MM-dd HH:mm")));
 }
 
-// The unblock action and the waiter remove the section alike.
-int removeSection(QByteArray text) {
-    if (!HostsText::hasBlockSection(text, kBegin.toUtf8(), kEnd.toUtf8()))
-        return 0;
-    return write(HostsText::joined(
-        HostsText::stripExistingBlockSection(std::move(text), kBegin.toUtf8(), kEnd.toUtf8())));
+struct Split {
+    QList<HostsText::Section> removable;
+    QList<HostsText::Section> kept;
+};
+
+Split split(const QByteArray& text, uid_t caller, const QDateTime& now) {
+    Split parts;
+    for (const HostsText::Section& section : HostsText::blockSections(text, kBegin, kEnd))
+        (HostsText::mayRemove(section, caller, now) ? parts.removable : parts.kept).append(section);
+    return parts;
 }
 
-// Spares a section that is no longer the one it waits for: a newer block may
-// have missed this waiter (a lost pid file, a replaced binary).
+// The waiter's one job: the section it was started for, and no other (a
+// newer block may have missed it). Returns why it could not, or nothing.
+QString removeDueSection(const Waiter::Wait& wait) {
+    if (const QString reason = notRegularReason(); !reason.isEmpty())
+        return reason;
+    const Waiter::Lock lock;
+    QString error;
+    const std::optional<QByteArray> text = readHosts(&error);
+    if (!text)
+        return error;
+    QList<HostsText::Section> due;
+    for (const HostsText::Section& section : HostsText::blockSections(*text, kBegin, kEnd)) {
+        if (section.owner && section.owner->uid == wait.owner &&
+            section.owner->until.toSecsSinceEpoch() == wait.until)
+            due.append(section);
+    }
+    return due.isEmpty() ? QString() : write(HostsText::withoutSections(*text, due));
+}
+
+// Never gives up in silence: a block nobody removes would never end.
 int removeSectionWhenDue(const Waiter::Wait& wait) {
     Waiter::sleepUntil(wait.until);
-    const Waiter::Lock lock;
-    QByteArray text;
-    if (const int status = readHosts(&text); status != 0)
-        return status;
-    const auto owner = HostsText::sectionOwner(text, kBegin.toUtf8());
-    if (!owner || owner->uid != wait.owner || owner->until.toSecsSinceEpoch() != wait.until)
-        return 0;
-    return removeSection(std::move(text));
+    ::openlog("tarnhollow-hosts-helper", LOG_PID, LOG_AUTHPRIV);
+    for (unsigned delay = 1;; delay = std::min(delay * 2, 600U)) {
+        const QString reason = removeDueSection(wait);
+        if (reason.isEmpty())
+            return 0;
+        ::syslog(LOG_ERR, "The block of user %u could not be removed, trying again in %u s: %s",
+                 unsigned(wait.owner), delay, reason.toUtf8().constData());
+        ::sleep(delay);
+    }
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    if (const std::optional<Waiter::Wait> wait = Waiter::fromArguments(argc, argv))
-        return removeSectionWhenDue(*wait);
-    const QByteArray action = argc == 2 ? QByteArray(argv[1]) : QByteArray();
-    if (action != "block" && action != "unblock")
-        return fail(QStringLiteral("usage: tarnhollow-hosts-helper block|unblock"));
-    const uid_t caller = callerUid();
+int unblock(uid_t caller) {
     const Waiter::Lock lock;
-    QByteArray text;
-    if (const int status = readHosts(&text); status != 0)
-        return status;
-
-    // /etc/hosts is shared by every user: one user's session is not ended by
-    // another's launch.
-    const QDateTime now = QDateTime::currentDateTimeUtc();
-    const auto owner = HostsText::sectionOwner(text, kBegin.toUtf8());
-    if (owner && caller != 0 && owner->uid != caller && owner->until > now)
-        return fail(QStringLiteral("Another user's focus session blocks websites until %1 UTC; "
-                                   "only that user or an administrator can change it before then.")
-                        .arg(owner->until.toString(QStringLiteral("yyyy-MM-dd HH:mm"))));
-
-    if (action == "unblock") {
-        const int status = removeSection(std::move(text));
-        if (status == 0)
-            Waiter::end(caller);
-        return status;
-    }
-    QByteArray kept =
-        HostsText::stripExistingBlockSection(std::move(text), kBegin.toUtf8(), kEnd.toUtf8());
-
     QString error;
-    const std::optional<Request> request = readRequest(&error);
+    const std::optional<QByteArray> text = readHosts(&error);
+    if (!text)
+        return fail(error);
+    const Split parts = split(*text, caller, QDateTime::currentDateTimeUtc());
+    if (parts.removable.isEmpty() && !parts.kept.isEmpty())
+        return fail(refusal(parts.kept.first()));
+    if (!parts.removable.isEmpty()) {
+        if (const QString failed = write(HostsText::withoutSections(*text, parts.removable));
+            !failed.isEmpty())
+            return fail(failed);
+    }
+    Waiter::end(caller);
+    for (const HostsText::Section& section : parts.kept) {
+        if (!section.owner) {
+            std::fputs(refusal(section).toUtf8().append('\n').constData(), stdout);
+            break;
+        }
+    }
+    return 0;
+}
+
+int block(uid_t caller) {
+    // Read before the lock: a slow writer holds up nobody else.
+    QString error;
+    const std::optional<Request> request =
+        Request::read(STDIN_FILENO, QDateTime::currentDateTimeUtc(), kRequestDeadline, &error);
     if (!request)
         return fail(error);
+    const Waiter::Lock lock;
+    const std::optional<QByteArray> text = readHosts(&error);
+    if (!text)
+        return fail(error);
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    // /etc/hosts is shared by every user: one user's session is not ended by
+    // another's start.
+    const Split parts = split(*text, caller, now);
+    if (!parts.kept.isEmpty())
+        return fail(refusal(parts.kept.first()));
+    QByteArray kept = HostsText::withoutSections(*text, parts.removable);
+
     // Looked up before the block hides them behind 127.0.0.1.
     QStringList lookups = request->names;
     for (const QString& name : request->names) {
@@ -181,9 +210,11 @@ int main(int argc, char** argv) {
     const auto addresses = ConnectionCloser::resolve(lookups, std::chrono::milliseconds(1500));
 
     const QStringList section =
-        HostsText::blockSection(request->names, now, caller, request->until, kBegin, kEnd);
-    if (const int status = write(HostsText::joined(std::move(kept), section)); status != 0)
-        return status;
+        HostsText::blockSection(request->names, now, caller, request->until,
+                                QString::fromLatin1(kBegin), QString::fromLatin1(kEnd));
+    if (const QString failed = write(HostsText::joined(std::move(kept), section));
+        !failed.isEmpty())
+        return fail(failed);
     // The block stands either way; notes explain what did not follow it.
     QStringList notes;
     if (const QString reason = Waiter::replace({caller, request->until.toSecsSinceEpoch()});
@@ -196,4 +227,18 @@ int main(int argc, char** argv) {
     for (const QString& note : notes)
         std::fputs(note.toUtf8().append('\n').constData(), stdout);
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (const std::optional<Waiter::Wait> wait = Waiter::fromArguments(argc, argv))
+        return removeSectionWhenDue(*wait);
+    const QByteArray action = argc == 2 ? QByteArray(argv[1]) : QByteArray();
+    if (action != "block" && action != "unblock")
+        return fail(QStringLiteral("usage: tarnhollow-hosts-helper block|unblock"));
+    if (const QString reason = notRegularReason(); !reason.isEmpty())
+        return fail(reason);
+    const uid_t caller = callerUid();
+    return action == "block" ? block(caller) : unblock(caller);
 }

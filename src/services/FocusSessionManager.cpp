@@ -17,6 +17,9 @@
 
 namespace {
 
+// The longest session, and the little a slow password prompt may add.
+constexpr qint64 kLatestSectionEndSecs = 65 * 60;
+
 // The real workspace is created at the first session's start, so opening the
 // window does not wait for the process table and the session bus.
 std::unique_ptr<Workspace> workspaceOrDefault(std::unique_ptr<Workspace> workspace) {
@@ -92,9 +95,15 @@ FocusSessionManager::~FocusSessionManager() {
 // up again, one that has ended (or left only its block behind) is removed.
 void FocusSessionManager::resumeOrCleanUp() {
     const QDateTime now = m_wallClock();
-    const std::optional<SessionRecord> record = m_records->load(now);
-    const auto owner = m_hostBlocker->sectionOwner();
-    const bool ownSection = owner && owner->uid == ::getuid();
+    std::optional<SessionRecord> record = m_records->load(now);
+    const auto own = m_hostBlocker->ownSection();
+    const bool ownSection = own.has_value();
+    // The block's end lives with the block: a lost or damaged record never
+    // ends it early. The applications are the current list's.
+    if (!record && own && own->until > now && now.secsTo(own->until) <= kLatestSectionEndSecs) {
+        record = SessionRecord{own->until, {}, m_appBundleIds};
+        (void)m_records->save(*record);
+    }
     if (record && record->end > now) {
         const qint64 left = std::max<qint64>(1, now.msecsTo(record->end));
         m_sessionEnd = record->end;
@@ -137,7 +146,9 @@ void FocusSessionManager::removeBlock(const QString& failurePrefix,
         beforeReport();
         if (removed) {
             self->m_records->remove();
-            if (self->m_removalErrorShown)
+            if (!removed.value().isEmpty())
+                self->setErrorMessage(removed.value());
+            else if (self->m_removalErrorShown)
                 self->setErrorMessage(std::nullopt);
         } else if (!failurePrefix.isEmpty()) {
             self->setErrorMessage(failurePrefix + describe(removed.error()));
@@ -173,10 +184,16 @@ void FocusSessionManager::start(int minutes) {
     auto written = [self, record, replacing](HostBlocker::VoidResult result) {
         if (!self)
             return;
-        // Best effort: without the record the block still ends on time, only
-        // a relaunch would not know the session.
-        if (result)
-            (void)self->m_records->save(record);
+        // The block still ends on time without the record, and a relaunch
+        // finds it from the block itself; the user hears of it all the same.
+        if (result) {
+            if (auto saved = self->m_records->save(record); !saved) {
+                const QString warning =
+                    QStringLiteral("The session could not be recorded: ") + saved.error().message();
+                result = result.value().isEmpty() ? warning
+                                                  : result.value() + QLatin1Char('\n') + warning;
+            }
+        }
         self->finishStart(std::move(result), replacing);
     };
     // With no websites only an earlier section is removed.
@@ -189,6 +206,8 @@ void FocusSessionManager::start(int minutes) {
 void FocusSessionManager::finishStart(HostBlocker::VoidResult written, bool replacing) {
     if (written) {
         beginSession();
+        if (!written.value().isEmpty())
+            setErrorMessage(written.value());
         return;
     }
     stop(false);

@@ -69,21 +69,33 @@ void HostBlocker::clear(Done done) {
     auto text = readText();
     if (!text)
         return done(text.error());
-    QByteArray cleared = HostsText::joined(HostsText::stripExistingBlockSection(
-        text.value(), markerStart.toUtf8(), markerEnd.toUtf8()));
-    // Without a section there is nothing to write, and so nothing to ask.
-    if (cleared == text.value())
-        return done(VoidResult::success());
+    // Another user's running session is not ours to end: without a section
+    // of our own, ended or unowned there is nothing to ask for.
+    QList<HostsText::Section> ours;
+    const QDateTime now = m_clock();
+    for (const HostsText::Section& section :
+         HostsText::blockSections(text.value(), markerStart.toUtf8(), markerEnd.toUtf8())) {
+        if (!section.owner || HostsText::mayRemove(section, ::getuid(), now))
+            ours.append(section);
+    }
+    if (ours.isEmpty())
+        return done(QString());
+    QByteArray cleared = HostsText::withoutSections(text.value(), ours);
     m_runner->unblock(cleared, [done = std::move(done)](PrivilegedRunner::Outcome outcome) {
         done(toResult(outcome));
     });
 }
 
-std::optional<HostsText::SectionOwner> HostBlocker::sectionOwner() const {
+std::optional<HostsText::SectionOwner> HostBlocker::ownSection() const {
     const auto text = readText();
     if (!text)
         return std::nullopt;
-    return HostsText::sectionOwner(text.value(), markerStart.toUtf8());
+    for (const HostsText::Section& section :
+         HostsText::blockSections(text.value(), markerStart.toUtf8(), markerEnd.toUtf8())) {
+        if (section.owner && section.owner->uid == ::getuid())
+            return section.owner;
+    }
+    return std::nullopt;
 }
 
 Result<QByteArray, BlockError> HostBlocker::buildAppliedText(const QStringList& hostNames,
@@ -105,10 +117,6 @@ Result<QByteArray, BlockError> HostBlocker::readText() const {
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return PlatformError{file.errorString()};
-    if (!bytes.isValidUtf8())
-        return PlatformError{
-            QStringLiteral("The file %1 could not be read because it is not valid UTF-8 text.")
-                .arg(hostsPath)};
     return bytes;
 }
 
@@ -116,7 +124,7 @@ HostBlocker::VoidResult HostBlocker::toResult(const Result<RunnerOutcome, Platfo
     if (!outcome)
         return outcome.error();
     if (outcome.value().exitStatus == 0)
-        return VoidResult::success();
+        return decodeUtf8(outcome.value().output).value_or(QString()).trimmed();
     if (outcome.value().authorizationRefused)
         return HostBlockerError::notAuthorized();
     return HostBlockerError::commandFailed(decodeUtf8(outcome.value().output).value_or(QString()));

@@ -27,7 +27,9 @@ struct HostBlockerOptions {
 class HostBlocker {
 public:
     using Clock = std::function<QDateTime()>;
-    using VoidResult = Result<void, BlockError>;
+    // On success, what the user should still know (the block stands, but
+    // will not end by itself, say); empty when nothing.
+    using VoidResult = Result<QString, BlockError>;
     using Done = std::function<void(VoidResult)>;
 
     using Options = HostBlockerOptions;
@@ -56,15 +58,15 @@ public:
     Result<QByteArray, BlockError> buildAppliedText(const QStringList& hostNames,
                                                     const QDateTime& until) const;
 
-    // The owner line of the hosts file's block section, as it is now; nothing
-    // without a readable one.
-    std::optional<HostsText::SectionOwner> sectionOwner() const;
+    // The owner line of this user's own block section, as the hosts file is
+    // now; nothing without one.
+    std::optional<HostsText::SectionOwner> ownSection() const;
 
     // The host names a list of website entries blocks.
     static QStringList hostNames(const QStringList& domainList);
 
 private:
-    // The whole hosts file, checked to be valid UTF-8.
+    // The whole hosts file, whatever its encoding.
     Result<QByteArray, BlockError> readText() const;
     static VoidResult toResult(const Result<RunnerOutcome, PlatformError>& outcome);
 

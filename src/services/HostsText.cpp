@@ -102,16 +102,39 @@ constexpr QByteArrayView kDatePrefix = "# Added by Tarnhollow on ";
 constexpr QByteArrayView kOwnerPrefix = "# Tarnhollow:owner ";
 constexpr QByteArrayView kAddressPrefix = "127.0.0.1 ";
 
-// Lines that only our own writer puts into a section.
-bool isWrittenSectionLine(QByteArrayView line) {
-    if (line.isEmpty() || line.startsWith(kDatePrefix) || line.startsWith(kOwnerPrefix))
-        return true;
-    if (!line.startsWith(kAddressPrefix) || line.size() == kAddressPrefix.size())
-        return false;
-    const QByteArrayView name = line.sliced(kAddressPrefix.size());
-    return std::all_of(name.begin(), name.end(), [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '_';
-    });
+QByteArrayView lineAt(QByteArrayView text, qsizetype start) {
+    const qsizetype end = text.indexOf('\n', start);
+    return text.sliced(start, (end < 0 ? text.size() : end) - start);
+}
+
+// After the line that starts at `start`, or the end of the text.
+qsizetype nextLine(QByteArrayView text, qsizetype start) {
+    const qsizetype end = text.indexOf('\n', start);
+    return end < 0 ? text.size() : end + 1;
+}
+
+std::optional<SectionOwner> parseOwner(QByteArrayView line) {
+    const QList<QByteArray> parts = line.sliced(kOwnerPrefix.size()).toByteArray().split(' ');
+    bool ok = false;
+    const uint uid = parts.size() == 3 && parts[1] == "until" ? parts[0].toUInt(&ok) : 0;
+    const QDateTime until = QDateTime::fromString(QString::fromLatin1(parts.value(2)), Qt::ISODate);
+    if (!ok || !until.isValid())
+        return std::nullopt;
+    return SectionOwner{uid, until.toUTC()};
+}
+
+// The date and owner lines right after a begin marker; returns where the
+// header ends.
+qsizetype readHeader(QByteArrayView text, qsizetype pos, std::optional<SectionOwner>* owner) {
+    for (int k = 0; k < 2 && pos < text.size(); ++k) {
+        const QByteArrayView line = trimmedLine(lineAt(text, pos));
+        if (line.startsWith(kOwnerPrefix))
+            *owner = parseOwner(line);
+        else if (!line.startsWith(kDatePrefix))
+            break;
+        pos = nextLine(text, pos);
+    }
+    return pos;
 }
 
 bool isHostCharacter(QChar c) {
@@ -155,129 +178,132 @@ std::optional<QString> normalizeDomain(const QString& entry) {
     }
     // Anything else (blanks, tabs, line breaks, '#', ':') could never match a
     // lookup and could break the hosts file's line structure.
-    if (ascii.isEmpty() || !std::all_of(ascii.cbegin(), ascii.cend(), isHostCharacter))
+    if (ascii.isEmpty() || !std::all_of(ascii.cbegin(), ascii.cend(), isHostCharacter) ||
+        !isHostName(ascii.toLatin1()))
         return std::nullopt;
     return ascii;
 }
 
-QByteArray stripExistingBlockSection(QByteArray text, QByteArrayView markerStart,
-                                     QByteArrayView markerEnd) {
+QList<Section> blockSections(QByteArrayView text, QByteArrayView markerStart,
+                             QByteArrayView markerEnd) {
+    QList<Section> sections;
+    if (markerStart.isEmpty() || markerEnd.isEmpty())
+        return sections;
     const qsizetype size = text.size();
-    text.resize(size + 1); // room for the last line's line feed
-    char* data = text.data();
-    if (markerStart.isEmpty() || markerEnd.isEmpty()) {
-        data[size] = '\n';
-        return text;
-    }
-
-    // Kept bytes are moved down to `write`; [runStart, ...) is not yet
-    // handled. Only lines holding a marker's first byte can be marker lines,
-    // so the walk jumps from one such byte to the next.
-    qsizetype write = 0;
-    qsizetype runStart = 0;
-    qsizetype lastMarkerEnd = -1;
-    bool inside = false;
-    auto keep = [&](qsizetype end) {
-        if (write != runStart)
-            std::memmove(data + write, data + runStart, end - runStart);
-        write += end - runStart;
+    qsizetype keptFrom = 0; // nothing before this belongs to a later section
+    qsizetype openAt = -1;  // the pending begin marker's line
+    const auto close = [&](qsizetype end, bool complete) {
+        Section section;
+        section.begin = openAt;
+        const qsizetype headerEnd = readHeader(text, nextLine(text, openAt), &section.owner);
+        section.end = complete ? end : headerEnd;
+        section.markerOnly = !complete;
+        // The empty line before the marker is the section's own, and at the
+        // end of the file so is the line feed that came before it.
+        const auto isEmptyLineAt = [&](qsizetype at) {
+            return at >= keptFrom && text[at] == '\n' && (at == 0 || text[at - 1] == '\n');
+        };
+        if (section.begin >= 1 && isEmptyLineAt(section.begin - 1)) {
+            --section.begin;
+            if (section.end == size && section.begin >= 1 && section.begin - 1 >= keptFrom &&
+                text[section.begin - 1] == '\n')
+                --section.begin;
+        }
+        sections.append(section);
+        keptFrom = section.end;
+        openAt = -1;
     };
-    auto next = [&](char c, qsizetype from) {
-        const void* hit = std::memchr(data + from, c, size - from);
-        return hit ? static_cast<const char*>(hit) - data : size;
-    };
-    const char first[2] = {markerStart[0], markerEnd[0]};
+    // Only lines holding the markers' common part can be marker lines, so the
+    // walk jumps from one such place to the next.
+    const QByteArrayView common = markerStart.first(std::min<qsizetype>(
+        std::mismatch(markerStart.begin(), markerStart.end(), markerEnd.begin(), markerEnd.end())
+                .first -
+            markerStart.begin(),
+        markerStart.size()));
+    const QByteArrayView probe = common.isEmpty() ? markerStart : common;
     qsizetype from = 0;
     for (;;) {
-        qsizetype candidate[2] = {-1, -1};
-        while (from < size) {
-            for (int k = 0; k < 2; ++k) {
-                if (candidate[k] < from)
-                    candidate[k] = next(first[k], from);
-            }
-            const qsizetype hit = std::min(candidate[0], candidate[1]);
-            if (hit >= size)
-                break;
-            qsizetype lineStart = hit;
-            while (lineStart > from && data[lineStart - 1] != '\n')
-                --lineStart;
-            const qsizetype lineEnd = next('\n', hit);
-            const QByteArrayView key =
-                trimmedLine(QByteArrayView(data + lineStart, lineEnd - lineStart));
-            if (key == markerStart) {
-                if (!inside) {
-                    // The empty line before a begin marker is the section's own.
-                    const bool emptyBefore = lineStart - 1 >= runStart &&
-                                             (lineStart == 1 || data[lineStart - 2] == '\n');
-                    keep(emptyBefore ? lineStart - 1 : lineStart);
-                    inside = true;
-                }
-                runStart = lineEnd + 1;
-                lastMarkerEnd = lineEnd;
-            } else if (key == markerEnd) {
-                if (!inside)
-                    keep(lineStart);
-                inside = false;
-                runStart = lineEnd + 1;
-                lastMarkerEnd = lineEnd;
-            }
-            from = lineEnd + 1;
-        }
-        if (!inside)
+        const qsizetype hit = text.indexOf(probe, from);
+        if (hit < 0)
             break;
-        // A begin marker without an end: only the lines our own writer makes
-        // go with it, up to the first line of anybody else's.
-        qsizetype pos = runStart;
-        while (pos <= size) {
-            const qsizetype lineEnd = next('\n', pos);
-            if (!isWrittenSectionLine(QByteArrayView(data + pos, lineEnd - pos)))
-                break;
-            pos = lineEnd + 1;
+        const qsizetype lineStart = text.lastIndexOf('\n', hit) + 1;
+        const qsizetype lineEnd = nextLine(text, hit);
+        qsizetype bodyEnd = lineEnd;
+        if (bodyEnd > lineStart && text[bodyEnd - 1] == '\n')
+            --bodyEnd;
+        const QByteArrayView key = trimmedLine(text.sliced(lineStart, bodyEnd - lineStart));
+        if (key == markerStart) {
+            if (openAt >= 0)
+                close(0, false);
+            openAt = lineStart;
+        } else if (key == markerEnd) {
+            if (openAt >= 0) {
+                close(lineEnd, true);
+            } else {
+                sections.append(Section{lineStart, lineEnd, std::nullopt, true});
+                keptFrom = lineEnd;
+            }
         }
-        runStart = from = pos;
-        inside = false;
+        from = lineEnd;
+        if (from >= size)
+            break;
     }
-    // The line feed after a final end marker belongs to the section.
-    const bool sectionEndsFile =
-        lastMarkerEnd >= 0 && runStart == size && lastMarkerEnd == size - 1;
-    if (runStart <= size && !sectionEndsFile) {
-        keep(size);
-        data[write++] = '\n';
+    if (openAt >= 0)
+        close(0, false);
+    return sections;
+}
+
+QByteArray withoutSections(QByteArrayView text, const QList<Section>& sections) {
+    QByteArray kept;
+    kept.reserve(text.size());
+    qsizetype at = 0;
+    for (const Section& section : sections) {
+        kept.append(text.sliced(at, section.begin - at));
+        at = section.end;
     }
-    text.resize(write);
-    return text;
+    kept.append(text.sliced(at));
+    return kept;
+}
+
+QByteArray stripExistingBlockSection(QByteArrayView text, QByteArrayView markerStart,
+                                     QByteArrayView markerEnd) {
+    return withoutSections(text, blockSections(text, markerStart, markerEnd));
 }
 
 bool hasBlockSection(QByteArrayView text, QByteArrayView markerStart, QByteArrayView markerEnd) {
-    return joined(stripExistingBlockSection(text.toByteArray(), markerStart, markerEnd)) != text;
+    return !blockSections(text, markerStart, markerEnd).isEmpty();
 }
 
-std::optional<SectionOwner> sectionOwner(QByteArrayView text, QByteArrayView markerStart) {
-    qsizetype at = 0;
-    bool afterBegin = false;
-    int linesAfterBegin = 0;
-    while (at <= text.size()) {
-        qsizetype end = text.indexOf('\n', at);
+bool mayRemove(const Section& section, uint callerUid, const QDateTime& now) {
+    if (callerUid == 0 || section.markerOnly)
+        return true;
+    return section.owner && (section.owner->uid == callerUid || section.owner->until <= now);
+}
+
+bool isHostName(QByteArrayView name) {
+    if (name.isEmpty() || name.size() > 253 || name == "localhost" ||
+        name == "localhost.localdomain")
+        return false;
+    qsizetype start = 0;
+    while (start <= name.size()) {
+        qsizetype end = name.indexOf('.', start);
         if (end < 0)
-            end = text.size();
-        const QByteArrayView line = trimmedLine(text.sliced(at, end - at));
-        if (line == markerStart) {
-            afterBegin = true;
-            linesAfterBegin = 0;
-        } else if (afterBegin && ++linesAfterBegin <= 2 && line.startsWith(kOwnerPrefix)) {
-            const QList<QByteArray> parts =
-                line.sliced(kOwnerPrefix.size()).toByteArray().split(' ');
-            bool ok = false;
-            const uint uid = parts.size() == 3 && parts[1] == "until" ? parts[0].toUInt(&ok) : 0;
-            const QDateTime until =
-                QDateTime::fromString(QString::fromLatin1(parts.value(2)), Qt::ISODate);
-            if (ok && until.isValid())
-                return SectionOwner{uid, until.toUTC()};
-            return std::nullopt;
+            end = name.size();
+        const QByteArrayView label = name.sliced(start, end - start);
+        if (label.isEmpty() || label.size() > 63 || label.startsWith('-') || label.endsWith('-'))
+            return false;
+        bool alphanumeric = false;
+        for (char c : label) {
+            const bool letterOrDigit = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+            if (!letterOrDigit && c != '-' && c != '_')
+                return false;
+            alphanumeric = alphanumeric || letterOrDigit;
         }
-        at = end + 1;
+        if (!alphanumeric)
+            return false;
+        start = end + 1;
     }
-    return std::nullopt;
+    return true;
 }
 
 QString ownerLine(uint uid, const QDateTime& until) {
@@ -321,21 +347,20 @@ QStringList blockSection(QStringList hostNames, const QDateTime& when, uint owne
     return section;
 }
 
-QByteArray joined(QByteArray keptLines, const QStringList& appended) {
-    if (appended.isEmpty()) {
-        keptLines.chop(1);
-        return keptLines;
-    }
-    qsizetype size = keptLines.size() + appended.size();
+QByteArray joined(QByteArray kept, const QStringList& appended) {
+    if (appended.isEmpty())
+        return kept;
+    // The line feed ends the last kept line; the section's own empty line
+    // follows.
+    qsizetype size = kept.size() + appended.size();
     for (const QString& line : appended)
         size += line.size();
-    keptLines.reserve(size);
-    for (qsizetype i = 0; i < appended.size(); ++i) {
-        if (i > 0)
-            keptLines.append('\n');
-        keptLines.append(appended[i].toUtf8());
+    kept.reserve(size);
+    for (const QString& line : appended) {
+        kept.append('\n');
+        kept.append(line.toUtf8());
     }
-    return keptLines;
+    return kept;
 }
 
 } // namespace HostsText

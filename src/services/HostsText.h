@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <QList>
+
 #include <optional>
 
 // Pure text work on the hosts file: no I/O, no privileges. The file's text is
@@ -23,27 +25,46 @@ struct SectionOwner {
     QDateTime until;
 };
 
-// Removes every block section from UTF-8 text whose lines are separated by
-// line feeds (a CR before LF stays part of its line), together with the one
-// empty line directly before each begin marker, so that appending a section
-// and removing it again is lossless. Marker lines are recognised with blanks,
-// tabs and other Unicode white space around them.
+// A block section as it stands in the file: the bytes from `begin` to `end`
+// go when it is removed. Those are its marker lines and what lies between
+// them, the one empty line directly before its begin marker and, when the
+// section ends the file after such a line, the line feed before that empty
+// line: exactly what appending it added, so that removing it again is
+// lossless and every kept line keeps its own line feed.
 //
-// A begin marker without an end takes along only the lines our writer
-// makes (date, owner, "127.0.0.1 <name>", empty lines) up to the first other
-// line. The line feed after a final end marker is the section's own.
-//
-// Returns the kept lines each followed by a line feed: empty when no line is
-// kept, "\n" for one empty line.
-// Works in place when `text` is moved in. Markers are never empty.
-QByteArray stripExistingBlockSection(QByteArray text, QByteArrayView markerStart,
+// Marker lines are recognised with blanks, tabs and other Unicode white
+// space around them; only they and the owner lines are read as text, the
+// rest of the file may hold any bytes. A begin marker without an end takes
+// along only the date and owner lines right after it, and an end marker
+// without a begin only itself: nothing that could be somebody else's line.
+struct Section {
+    qsizetype begin = 0;
+    qsizetype end = 0;
+    std::optional<SectionOwner> owner;
+    // A marker left alone, which blocks nothing.
+    bool markerOnly = false;
+};
+QList<Section> blockSections(QByteArrayView text, QByteArrayView markerStart,
+                             QByteArrayView markerEnd);
+
+// `text` without the given sections (in file order, as blockSections gives).
+QByteArray withoutSections(QByteArrayView text, const QList<Section>& sections);
+QByteArray stripExistingBlockSection(QByteArrayView text, QByteArrayView markerStart,
                                      QByteArrayView markerEnd);
 
 bool hasBlockSection(QByteArrayView text, QByteArrayView markerStart, QByteArrayView markerEnd);
 
-// The owner line of the first section, if it has a readable one.
-std::optional<SectionOwner> sectionOwner(QByteArrayView text, QByteArrayView markerStart);
+// Who may remove a section: its owner, anyone once it has ended, root
+// always. One without a readable owner line is root's alone.
+bool mayRemove(const Section& section, uint callerUid, const QDateTime& now);
+
 QString ownerLine(uint uid, const QDateTime& until);
+
+// A name the hosts file can hold for a site: dot-separated labels of
+// [a-z0-9_-], none empty, none starting or ending with '-', each with a
+// letter or digit, at most 63 bytes a label and 253 in all; never the
+// machine's own name for itself.
+bool isHostName(QByteArrayView name);
 
 // The section's lines, the opening empty line first and an empty last line
 // (the final line feed), for host names in any order and with duplicates.
@@ -54,8 +75,7 @@ QStringList blockSection(QStringList hostNames, const QDateTime& when, uint owne
 // "yyyy-MM-dd HH:mm:ss +0000" in UTC.
 QString sectionDate(const QDateTime& when);
 
-// The whole file again from stripExistingBlockSection()'s result and the
-// lines to append (none for a file without a section).
-QByteArray joined(QByteArray keptLines, const QStringList& appended = {});
+// The file without sections, with `appended` (blockSection()'s lines) after it.
+QByteArray joined(QByteArray kept, const QStringList& appended = {});
 
 } // namespace HostsText

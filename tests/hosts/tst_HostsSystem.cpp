@@ -20,6 +20,24 @@ block 2; state; block 3; state; sleep 4; state
 block 2; s=$(sed 's/until .*/until 2099-01-01T00:00:00Z/' /etc/hosts); echo "$s" >/etc/hosts
 sleep 3; state; block 9; "$h" unblock; state)sh";
 
+// One rule of the helper per row, as root over a private copy of /etc (so
+// the helper renames as on a real system) and a private /run; $AT shifts
+// the clock by seconds, $END is a valid end.
+const char kRuleSteps[] = R"sh(mount -t tmpfs tmpfs /run; cp -a /etc "$0/etc"
+mount --bind "$0/etc" /etc; cp "$0/in" /etc/hosts; h=$1; shift
+at() { date -u -d "@$(($(date +%s) + $1))" +%Y-%m-%dT%H:%M:%SZ; }
+END=$(at 1800); eval "$1"; echo "status $?"; cp /etc/hosts "$0/after"
+ls -a /etc | grep -c '^\.hosts\..*\.new$')sh";
+
+QByteArray section(uint uid, qint64 fromNow, const QByteArray& name) {
+    const QByteArray until =
+        QDateTime::currentDateTimeUtc().addSecs(fromNow).toString(Qt::ISODate).toLatin1();
+    return "\n# Tarnhollow:BEGIN\n# Added by Tarnhollow on 2026-01-01 00:00:00 +0000\n"
+           "# Tarnhollow:owner " +
+           QByteArray::number(uid) + " until " + until + "\n127.0.0.1 " + name +
+           "\n# Tarnhollow:END\n";
+}
+
 } // namespace
 
 // The real path of a desktop user: user 65534, pkexec, a real polkitd with
@@ -57,9 +75,10 @@ private slots:
                       "Log in to a desktop session (or start its authentication agent) and try "
                       "again.\n");
         row("crafted name", "yes", "plain",
-            "printf '2099-01-01T00:00:00Z\\na.test\\n127.0.0.1 x\\n' | pkexec $HELPER block",
+            "printf '%s\\na.test\\n127.0.0.1 x\\n' \"$(date -u -d @$(($(date +%s) + 600)) "
+            "+%Y-%m-%dT%H:%M:%SZ)\" | pkexec $HELPER block",
             "Refused a host name that is not a plain lower-case name: 127.0.0.1%20x\n");
-        row("another user's running session", "yes", "foreign", "$CLIENT $HELPER clear",
+        row("another user's running session", "yes", "foreign", "$CLIENT $HELPER apply a.test",
             kFailed + "Another user's focus session blocks websites until 2099-01-01 00:00 UTC; "
                       "only that user or an administrator can change it before then.\n\n");
         row("full file system", "yes", "full", "$CLIENT $HELPER apply a.test",
@@ -120,6 +139,91 @@ private slots:
             QCOMPARE(out, output);
         }
         QCOMPARE(readAll(dir.filePath("hosts.after")), original);
+        QCOMPARE(readAll("/etc/hosts"), realBefore);
+    }
+
+    void helperRules_data() {
+        QTest::addColumn<QByteArray>("hosts");
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<QByteArray>("after"); // empty: as before
+        const QByteArray l = "127.0.0.1 localhost\n";
+        const QByteArray i = "10.0.0.1 intranet\n";
+        const QByteArray old = section(1000, -60, "old.test");
+        const QByteArray running = section(1001, 1800, "run.test");
+        const QString user = "PKEXEC_UID=1002 $h unblock";
+        const QString refused = "Another user's focus session blocks websites";
+        const QByteArray unowned = "\n\n# Tarnhollow:BEGIN\n127.0.0.1 x.test\n# Tarnhollow:END\n";
+        const auto row = [](const char* name, const QByteArray& hosts, const QString& steps,
+                            const QString& output, const QByteArray& after) {
+            QTest::newRow(name) << hosts << steps << output << after;
+        };
+        // A section ending the file after a terminated line has two blank lines,
+        // as our writer leaves it.
+        row("expired, then another's running", l + old + i + "\n" + running, user, "status 0\n0\n",
+            l + i + "\n" + running);
+        row("another's running, then expired", l + running + i + "\n" + old, user, "status 0\n0\n",
+            l + running + i);
+        row("only another's running", l + "\n" + running,
+            "out=$(" + user + "); s=$?; echo \"${out%% until*}\"; (exit $s)",
+            refused + "\nstatus 1\n0\n", {});
+        row("no owner line: refused", l + unowned, user,
+            "The hosts file holds a Tarnhollow section that names no owner; only an "
+            "administrator can remove it.\nstatus 1\n0\n",
+            {});
+        row("no owner line: root may", l + unowned, "$h unblock", "status 0\n0\n", l);
+        row("no blank lines before the section", l + "# Tarnhollow:BEGIN\n# Tarnhollow:END\n",
+            "$h unblock", "status 0\n0\n", l);
+        row("byte that is not UTF-8", "# caf\xe9\n\n" + section(0, 1800, "a.test"), "$h unblock",
+            "status 0\n0\n", "# caf\xe9\n");
+        row("a FIFO is refused at once", l,
+            "rm /etc/hosts; mkfifo /etc/hosts; timeout 5 $h unblock; s=$?; rm /etc/hosts; "
+            "cp \"$0/in\" /etc/hosts; (exit $s)",
+            "The hosts file is not a regular file, so it was left alone.\nstatus 1\n0\n", {});
+        row("left-overs removed", l + "\n" + old,
+            "for n in a b; do echo x >/etc/.hosts.$n.new; done; $h unblock", "status 0\n0\n", l);
+        const QString badEnd = "The request's end time must be in UTC, later than now and at most "
+                               "65 minutes ahead.\nstatus 1\n0\n";
+        for (const char* end : {"9999-12-31T23:59:59Z", "9999-12-31T23:59:59-14:00", "$(at -5)",
+                                "$(at 4000)", "$(date -u +%Y-%m-%dT%H:%M:%S+00:00)"})
+            QTest::addRow("end %s", end)
+                << l << QString("printf '%s\\na.test\\n' \"%1\" | $h block").arg(end) << badEnd
+                << QByteArray();
+        row("request split in time", l,
+            "(echo $END; sleep 1; printf 'exam'; sleep 1; echo 'ple.test') | $h block >/dev/null; "
+            "grep -c '^127.0.0.1 example.test$' /etc/hosts",
+            "1\nstatus 0\n0\n", "*");
+        row("request cut short", l, "printf '%s\\na.test' $END | $h block",
+            "The request was cut short.\nstatus 1\n0\n", {});
+        for (const char* name : {"www..", "-", "_", "localhost", "a-.test"})
+            QTest::addRow("name %s", name)
+                << l << QString("printf '%s\\n%s\\n' $END '%1' | $h block").arg(name)
+                << QString("Refused a host name that is not a plain lower-case name: %1\n"
+                           "status 1\n0\n")
+                       .arg(name)
+                << QByteArray();
+    }
+    void helperRules() {
+        QFETCH(QByteArray, hosts);
+        QFETCH(QString, steps);
+        QFETCH(QString, output);
+        QFETCH(QByteArray, after);
+        const QByteArray realBefore = readAll("/etc/hosts");
+        const QStringList unshare =
+            QString("--mount --pid --fork --kill-child --mount-proc --net --propagation private")
+                .split(' ');
+        if (QProcess::execute("unshare", unshare + QStringList{"true"}) != 0)
+            SKIP_OR_FAIL("no private mount, pid and network namespaces here");
+        QTemporaryDir dir;
+        QVERIFY(writeAll(dir.filePath("in"), hosts));
+        QProcess run;
+        run.setProcessChannelMode(QProcess::MergedChannels);
+        run.start("unshare", unshare + QStringList{"/bin/sh", "-c", kRuleSteps, dir.path(),
+                                                   TARNHOLLOW_HELPER, steps});
+        QVERIFY(run.waitForFinished(30000));
+        QCOMPARE(QString::fromUtf8(run.readAll()), output);
+        if (after != "*")
+            QCOMPARE(readAll(dir.filePath("after")), after.isEmpty() ? hosts : after);
         QCOMPARE(readAll("/etc/hosts"), realBefore);
     }
 

@@ -40,6 +40,11 @@ private slots:
         row("inner tab", "a\tb.test", "");
         row("user info", "http://user@a.test/", "");
         row("scheme not at start", "x https://a.test", "");
+        row("the machine itself", "LocalHost", "");
+        row("empty label", "a..test", "");
+        row("label ends in a hyphen", "a-.test", "");
+        row("underscore label", "_.test", "");
+        row("label over 63", QString(64, 'a') + ".test", "");
     }
     void normalizeDomain() {
         QFETCH(QString, entry);
@@ -107,8 +112,8 @@ private slots:
         row("begin without end", "a\n# Tarnhollow:BEGIN\nb\n\nc\n", "a\nb\n\nc\n");
         row("begin without end, our lines first",
             "a\n\n# Tarnhollow:BEGIN\n# Added by Tarnhollow on x\n# Tarnhollow:owner 1 until y\n"
-            "127.0.0.1 x.test\n\n10.0.0.1 nas\n",
-            "a\n10.0.0.1 nas\n");
+            "127.0.0.1 mine.test\n\n10.0.0.1 nas\n",
+            "a\n127.0.0.1 mine.test\n\n10.0.0.1 nas\n");
         row("final line feed is the section's", "a\n\n# Tarnhollow:BEGIN\n# Tarnhollow:END\n", "a");
         row("line appended after the section",
             "a\n\n# Tarnhollow:BEGIN\n127.0.0.1 x\n# Tarnhollow:END\n10.0.0.1 nas\n",
@@ -121,7 +126,10 @@ private slots:
         row("only one empty line goes", "a\n\n\n# Tarnhollow:BEGIN\n# Tarnhollow:END", "a\n");
         row("other case is not a marker", "a\n# tarnhollow:begin\nb", "a\n# tarnhollow:begin\nb");
         row("unicode blanks around marker",
-            QString::fromUtf8("a\n\u00a0# Tarnhollow:BEGIN\u3000\nx\n# Tarnhollow:END\u2029"), "a");
+            QString::fromUtf8("a\n\u00a0# Tarnhollow:BEGIN\u3000\nx\n# Tarnhollow:END\u2029"),
+            "a\n");
+        row("final section without our empty lines",
+            "127.0.0.1 localhost\n# Tarnhollow:BEGIN\n# Tarnhollow:END\n", "127.0.0.1 localhost\n");
         row("marker as part of a line", "a # Tarnhollow:BEGIN\nb", "a # Tarnhollow:BEGIN\nb");
         row("lone CR does not split", "a\rb\n\n# Tarnhollow:BEGIN\n# Tarnhollow:END\n", "a\rb");
     }

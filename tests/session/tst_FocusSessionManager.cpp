@@ -413,8 +413,9 @@ private slots:
     }
 
     void launch_data() {
-        QTest::addColumn<int>("recordEnds");  // minutes from now; 0: none, 999: unreadable
-        QTest::addColumn<QString>("section"); // none, own, other (another user's)
+        QTest::addColumn<int>("recordEnds"); // minutes from now; 0: none, 999: unreadable
+        // none, own, other (another user's), own in 10 (whatever the record says)
+        QTest::addColumn<QString>("section");
         QTest::addColumn<bool>("removalFails");
         QTest::addColumn<bool>("active");
         QTest::addColumn<bool>("sectionAfter");
@@ -431,6 +432,11 @@ private slots:
         QTest::newRow("record two hours ahead")
             << 120 << "none" << false << false << false << kNone;
         QTest::newRow("removal fails") << -1 << "own" << true << false << true << stillBlocked;
+        // The block's own end line takes the session up.
+        QTest::newRow("record missing, own block running")
+            << 0 << "own in 10" << false << true << true << kNone;
+        QTest::newRow("record damaged, own block running")
+            << 999 << "own in 10" << false << true << true << kNone;
     }
     // A launch takes up a running session, and removes what an ended one
     // left behind; another user's block is not ours to touch.
@@ -454,7 +460,9 @@ private slots:
                 QVERIFY(writeAll(r.hostsPath(),
                                  "127.0.0.1 localhost\n\n# Tarnhollow:BEGIN\n# Tarnhollow:owner " +
                                      QByteArray::number(uid) + " until " +
-                                     end.toString(Qt::ISODate).toLatin1() +
+                                     (section == "own in 10" ? kWallStart.addSecs(600) : end)
+                                         .toString(Qt::ISODate)
+                                         .toLatin1() +
                                      "\n127.0.0.1 a.com\n# Tarnhollow:END\n"));
             else
                 QVERIFY(writeAll(r.hostsPath(), "127.0.0.1 localhost\n"));
