@@ -50,15 +50,22 @@ uid_t callerUid() {
     return ok ? uid_t(uid) : uid_t(-1);
 }
 
+const QString kNotRegular =
+    QStringLiteral("The hosts file is not a regular file, so it was left alone.");
+
+QString readFailure() {
+    return QStringLiteral("The hosts file could not be read: ") +
+           QString::fromLocal8Bit(std::strerror(errno));
+}
+
 // Checked before the lock is taken: a FIFO or a device could block the
 // read, and every other helper and waiter with it.
 QString notRegularReason() {
     struct stat info {};
     if (::stat(kHostsPath, &info) != 0)
-        return QStringLiteral("The hosts file could not be read: ") +
-               QString::fromLocal8Bit(std::strerror(errno));
+        return readFailure();
     if (!S_ISREG(info.st_mode))
-        return QStringLiteral("The hosts file is not a regular file, so it was left alone.");
+        return kNotRegular;
     return QString();
 }
 
@@ -67,12 +74,11 @@ std::optional<QByteArray> readHosts(QString* error) {
     const ScopedFd fd(::open(kHostsPath, O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     struct stat info {};
     if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0) {
-        *error = QStringLiteral("The hosts file could not be read: ") +
-                 QString::fromLocal8Bit(std::strerror(errno));
+        *error = readFailure();
         return std::nullopt;
     }
     if (!S_ISREG(info.st_mode)) {
-        *error = QStringLiteral("The hosts file is not a regular file, so it was left alone.");
+        *error = kNotRegular;
         return std::nullopt;
     }
     QByteArray text(qsizetype(info.st_size), Qt::Uninitialized);
@@ -84,8 +90,7 @@ std::optional<QByteArray> readHosts(QString* error) {
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
-            *error = QStringLiteral("The hosts file could not be read: ") +
-                     QString::fromLocal8Bit(std::strerror(errno));
+            *error = readFailure();
             return std::nullopt;
         }
         if (n == 0)
