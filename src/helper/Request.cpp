@@ -13,18 +13,19 @@ namespace {
 constexpr qsizetype kMaxNameLength = 253;
 constexpr qsizetype kMaxInput = (Request::kMaxNames + 1) * (kMaxNameLength + 1);
 
-// "yyyy-MM-ddTHH:mm:ssZ" and nothing else: an offset could hide any end.
-QDateTime parseUtc(const QByteArray& line) {
-    if (line.size() != 20 || !line.endsWith('Z'))
-        return {};
-    const QDateTime until = QDateTime::fromString(QString::fromLatin1(line), Qt::ISODate);
-    return until.isValid() && until.timeSpec() == Qt::UTC ? until : QDateTime();
+// Plain decimal digits only: no sign, space or leading zero to read past.
+qint64 parseLength(const QByteArray& line) {
+    if (line.isEmpty() || line.size() > 4 || line.startsWith('0'))
+        return 0;
+    for (const char c : line)
+        if (c < '0' || c > '9')
+            return 0;
+    return line.toLongLong();
 }
 
 } // namespace
 
-std::optional<Request> Request::read(int fd, const QDateTime& now,
-                                     std::chrono::milliseconds deadline, QString* error) {
+std::optional<Request> Request::read(int fd, std::chrono::milliseconds deadline, QString* error) {
     QByteArray input;
     QElapsedTimer elapsed;
     elapsed.start();
@@ -54,11 +55,10 @@ std::optional<Request> Request::read(int fd, const QDateTime& now,
             return std::nullopt;
         }
     }
-    return parse(input, now, error);
+    return parse(input, error);
 }
 
-std::optional<Request> Request::parse(const QByteArray& input, const QDateTime& now,
-                                      QString* error) {
+std::optional<Request> Request::parse(const QByteArray& input, QString* error) {
     // Every line ends in a line feed; a missing last one means a writer that
     // stopped half-way.
     if (!input.endsWith('\n')) {
@@ -68,14 +68,14 @@ std::optional<Request> Request::parse(const QByteArray& input, const QDateTime& 
     QList<QByteArray> lines = input.split('\n');
     lines.removeLast();
     Request request;
-    request.until = parseUtc(lines.value(0));
-    if (!request.until.isValid() || request.until <= now ||
-        now.secsTo(request.until) > kLatestEndSecs) {
-        *error = QStringLiteral("The request's end time must be in UTC, later than now and at "
-                                "most %1 minutes ahead.")
-                     .arg(kLatestEndSecs / 60);
+    const qint64 length = parseLength(lines.value(0));
+    if (length < 1 || length > kLongestSecs) {
+        *error = QStringLiteral("The session's length must be a whole number of seconds from 1 "
+                                "to %1.")
+                     .arg(kLongestSecs);
         return std::nullopt;
     }
+    request.length = std::chrono::seconds(length);
     if (lines.size() - 1 > kMaxNames) {
         *error = QStringLiteral("At most %1 websites can be blocked at once.").arg(kMaxNames);
         return std::nullopt;

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -10,17 +9,16 @@
 // What a block is asked to write: read whole from standard input, then
 // checked, so a request cut short is refused and never half applied.
 struct Request {
-    QDateTime until;
+    // The session's length: its end is fixed when the block is written, so
+    // the time the password prompt took is not taken off the session.
+    std::chrono::seconds length{0};
     QStringList names;
 
     static constexpr int kMaxNames = 100000;
-    // The longest session, and a little for a slow password prompt.
-    static constexpr qint64 kLatestEndSecs = 65 * 60;
+    static constexpr qint64 kLongestSecs = 60 * 60;
 
-    // Reads `fd` to its end within `deadline`. The end time must be UTC,
-    // later than `now` and no later than kLatestEndSecs after it.
-    static std::optional<Request> read(int fd, const QDateTime& now,
-                                       std::chrono::milliseconds deadline, QString* error);
-    static std::optional<Request> parse(const QByteArray& input, const QDateTime& now,
-                                        QString* error);
+    // Reads `fd` to its end within `deadline`. The first line is the length
+    // in whole seconds, 1 to kLongestSecs.
+    static std::optional<Request> read(int fd, std::chrono::milliseconds deadline, QString* error);
+    static std::optional<Request> parse(const QByteArray& input, QString* error);
 };

@@ -3,8 +3,9 @@
 // The only part of Tarnhollow that runs as root, through pkexec and our own
 // polkit actions. It changes nothing but the block section of the hosts file,
 // whose path is compiled in: never an argument, never from the environment.
-//   block    standard input: the session's end (ISO 8601, UTC), then one
-//            normalised host name a line. Replaces the section.
+//   block    standard input: the session's length in seconds (1 to 3600,
+//            counted from the write), then one normalised host name a
+//            line. Replaces the section.
 //            Starts a detached waiter that removes the section at the end.
 //   unblock  removes each section the caller owns, that has expired, or any
 //            when the caller is root; others stay byte for byte. Ends the
@@ -190,8 +191,7 @@ int unblock(uid_t caller) {
 int block(uid_t caller) {
     // Read before the lock: a slow writer holds up nobody else.
     QString error;
-    const std::optional<Request> request =
-        Request::read(STDIN_FILENO, QDateTime::currentDateTimeUtc(), kRequestDeadline, &error);
+    const std::optional<Request> request = Request::read(STDIN_FILENO, kRequestDeadline, &error);
     if (!request)
         return fail(error);
     const Waiter::Lock lock;
@@ -214,15 +214,19 @@ int block(uid_t caller) {
     }
     const auto addresses = ConnectionCloser::resolve(lookups, std::chrono::milliseconds(1500));
 
-    const QStringList section =
-        HostsText::blockSection(request->names, now, caller, request->until,
-                                QString::fromLatin1(kBegin), QString::fromLatin1(kEnd));
+    // The end counts from the write, rounded up so that the block never
+    // ends before the session the app counts from its success.
+    const QDateTime written = QDateTime::currentDateTimeUtc();
+    const QDateTime until =
+        written.addMSecs(1000 - written.time().msec()).addSecs(request->length.count());
+    const QStringList section = HostsText::blockSection(
+        request->names, now, caller, until, QString::fromLatin1(kBegin), QString::fromLatin1(kEnd));
     if (const QString failed = write(HostsText::joined(std::move(kept), section));
         !failed.isEmpty())
         return fail(failed);
     // The block stands either way; notes explain what did not follow it.
     QStringList notes;
-    if (const QString reason = Waiter::replace({caller, request->until.toSecsSinceEpoch()});
+    if (const QString reason = Waiter::replace({caller, until.toSecsSinceEpoch()});
         !reason.isEmpty())
         notes << QStringLiteral("The websites stay blocked after the session's end until "
                                 "Tarnhollow runs again: ") +

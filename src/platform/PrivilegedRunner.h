@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <functional>
 
 // How a privileged run ended. The exit status alone decides success.
@@ -22,7 +23,8 @@ struct RunnerOutcome {
 // What a block puts into the hosts file.
 struct BlockRequest {
     QStringList hostNames; // normalised
-    QDateTime until;       // the session's end, UTC
+    // How long the block lasts from the moment it is written.
+    std::chrono::seconds length{0};
     // The complete new hosts text, for runners that copy a prepared file
     // into place; empty for runners that build it themselves.
     QByteArray newText;

@@ -116,10 +116,12 @@ void FocusSessionManager::resumeOrCleanUp() {
             beginSession();
             return;
         }
-        // The block went missing: written again the way a start writes it.
-        setBusy(true);
+        // The block went missing: written again the way a start writes it,
+        // for what is left of the session.
+        setPendingRun(PendingRun::Block);
         const QPointer<FocusSessionManager> self(this);
-        m_hostBlocker->apply(record->websites, record->end, [self](HostBlocker::VoidResult r) {
+        const std::chrono::seconds length((left + 999) / 1000);
+        m_hostBlocker->apply(record->websites, length, [self](HostBlocker::VoidResult r) {
             if (self)
                 self->finishStart(std::move(r), false);
         });
@@ -137,7 +139,7 @@ void FocusSessionManager::resumeOrCleanUp() {
 // line with `failurePrefix`, and a removal that works takes that away again.
 void FocusSessionManager::removeBlock(const QString& failurePrefix,
                                       std::function<void()> beforeReport) {
-    setBusy(true);
+    setPendingRun(PendingRun::Removal);
     const QPointer<FocusSessionManager> self(this);
     m_hostBlocker->clear([self, failurePrefix,
                           beforeReport = std::move(beforeReport)](HostBlocker::VoidResult removed) {
@@ -154,13 +156,13 @@ void FocusSessionManager::removeBlock(const QString& failurePrefix,
             self->setErrorMessage(failurePrefix + describe(removed.error()));
             self->m_removalErrorShown = true;
         }
-        self->setBusy(false);
+        self->setPendingRun(PendingRun::None);
     });
 }
 
 void FocusSessionManager::start(int minutes) {
     // A click while the system asks for the password starts nothing.
-    if (m_isBusy || minutes < 1)
+    if (isBusy() || minutes < 1)
         return;
     if (m_websites.isEmpty() && m_appBundleIds.isEmpty()) {
         setStatusMessage(QStringLiteral("Add at least one website or app to block first."));
@@ -175,18 +177,22 @@ void FocusSessionManager::start(int minutes) {
     setSessionActive(true);
     setRemainingSeconds(qint64(minutes) * 60);
 
-    m_sessionEnd = m_wallClock().addSecs(qint64(minutes) * 60);
-    m_sessionEndOnClock = m_sessionClock() + std::chrono::minutes(minutes);
+    const std::chrono::seconds length = std::chrono::minutes(minutes);
     m_sessionApps = m_appBundleIds;
-    const SessionRecord record{m_sessionEnd, m_websites, m_appBundleIds};
-    setBusy(true);
+    setPendingRun(PendingRun::Block);
     const QPointer<FocusSessionManager> self(this);
-    auto written = [self, record, replacing](HostBlocker::VoidResult result) {
+    auto written = [self, length, websites = m_websites, apps = m_appBundleIds,
+                    replacing](HostBlocker::VoidResult result) {
         if (!self)
             return;
-        // The block still ends on time without the record, and a relaunch
-        // finds it from the block itself; the user hears of it all the same.
         if (result) {
+            // The session's time starts when its block is in place: the
+            // password prompt takes nothing off it.
+            self->m_sessionEnd = self->m_wallClock().addSecs(length.count());
+            self->m_sessionEndOnClock = self->m_sessionClock() + length;
+            // The block still ends on time without the record, and a relaunch
+            // finds it from the block itself; the user hears of it all the same.
+            const SessionRecord record{self->m_sessionEnd, websites, apps};
             if (auto saved = self->m_records->save(record); !saved) {
                 const QString warning =
                     QStringLiteral("The session could not be recorded: ") + saved.error().message();
@@ -200,7 +206,7 @@ void FocusSessionManager::start(int minutes) {
     if (m_websites.isEmpty())
         m_hostBlocker->clear(std::move(written));
     else
-        m_hostBlocker->apply(m_websites, m_sessionEnd, std::move(written));
+        m_hostBlocker->apply(m_websites, length, std::move(written));
 }
 
 void FocusSessionManager::finishStart(HostBlocker::VoidResult written, bool replacing) {
@@ -214,7 +220,7 @@ void FocusSessionManager::finishStart(HostBlocker::VoidResult written, bool repl
     setErrorMessage(
         written.error().errorDescription().value_or(QStringLiteral("Unable to start focus mode.")));
     if (!replacing && !m_records->exists()) {
-        setBusy(false);
+        setPendingRun(PendingRun::None);
         return;
     }
     // The session this start replaced has ended too: so does its block. The
@@ -228,11 +234,11 @@ void FocusSessionManager::beginSession() {
     m_appBlocker->start();
     setStatusMessage(QStringLiteral("Focus session active."));
     startCountdown();
-    setBusy(false);
+    setPendingRun(PendingRun::None);
 }
 
 void FocusSessionManager::stop() {
-    if (m_isBusy)
+    if (isBusy())
         return;
     stop(true);
 }
@@ -267,17 +273,14 @@ void FocusSessionManager::startCountdown() {
     auto* timer = new QTimer(this);
     timer->setTimerType(Qt::PreciseTimer);
     timer->setInterval(m_countdownInterval);
-    const QPointer<FocusSessionManager> self(this);
-    connect(timer, &QTimer::timeout, this, [self] {
-        if (!self)
-            return;
-        // Each firing queues one tick; one queued before a stop finds the
-        // counter at zero and does nothing.
+    // Each firing queues one tick. A stop deletes the timer, so a tick
+    // still queued from before it does nothing.
+    connect(timer, &QTimer::timeout, this, [this, timer = QPointer<QTimer>(timer)] {
         QMetaObject::invokeMethod(
-            self.data(),
-            [self] {
-                if (self)
-                    self->tick();
+            this,
+            [this, timer] {
+                if (timer && timer == m_countdownTimer)
+                    tick();
             },
             Qt::QueuedConnection);
     });
@@ -367,10 +370,10 @@ void FocusSessionManager::setStatusMessage(QString value) {
     emit statusMessageChanged();
 }
 
-void FocusSessionManager::setBusy(bool value) {
-    if (m_isBusy == value)
+void FocusSessionManager::setPendingRun(PendingRun value) {
+    if (m_pendingRun == value)
         return;
-    m_isBusy = value;
+    m_pendingRun = value;
     emit isBusyChanged();
 }
 

@@ -43,8 +43,13 @@ class FocusSessionManager : public QObject {
     // A change of the hosts file is under way (the system may be asking for
     // the password); start and stop are ignored until it has returned.
     Q_PROPERTY(bool isBusy READ isBusy NOTIFY isBusyChanged)
+    Q_PROPERTY(PendingRun pendingRun READ pendingRun NOTIFY isBusyChanged)
 
 public:
+    // What the privileged run under way is for.
+    enum class PendingRun { None, Block, Removal };
+    Q_ENUM(PendingRun)
+
     // Null blockers or workspace mean the real system's.
     explicit FocusSessionManager(
         std::unique_ptr<FocusStore> store, std::unique_ptr<HostBlocker> hostBlocker = nullptr,
@@ -61,7 +66,8 @@ public:
     const std::optional<QString>& errorMessage() const { return m_errorMessage; }
     QString errorMessageText() const { return m_errorMessage.value_or(QString()); }
     bool hasErrorMessage() const { return m_errorMessage.has_value(); }
-    bool isBusy() const { return m_isBusy; }
+    bool isBusy() const { return m_pendingRun != PendingRun::None; }
+    PendingRun pendingRun() const { return m_pendingRun; }
     // When the running session ends (UTC); invalid while none runs.
     QDateTime sessionEnd() const { return m_isSessionActive ? m_sessionEnd : QDateTime(); }
 
@@ -89,7 +95,7 @@ private:
     void finishStart(HostBlocker::VoidResult written, bool replacing);
     void beginSession();
     void removeBlock(const QString& failurePrefix, std::function<void()> beforeReport);
-    void setBusy(bool value);
+    void setPendingRun(PendingRun value);
     // Ends the countdown timer and the application blocker, if any.
     void releaseSessionResources();
     void startCountdown();
@@ -111,7 +117,7 @@ private:
     std::optional<QString> m_errorMessage;
     // The error line shows a failed save of the lists.
     bool m_saveErrorShown = false;
-    bool m_isBusy = false;
+    PendingRun m_pendingRun = PendingRun::None;
     // The error line shows a block that could not be removed.
     bool m_removalErrorShown = false;
 

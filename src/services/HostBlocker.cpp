@@ -48,10 +48,11 @@ QStringList HostBlocker::hostNames(const QStringList& domainList) {
     return names;
 }
 
-void HostBlocker::apply(const QStringList& domainList, const QDateTime& until, Done done) {
-    BlockRequest request{hostNames(domainList), until.toUTC(), {}};
+void HostBlocker::apply(const QStringList& domainList, std::chrono::seconds length, Done done) {
+    BlockRequest request{hostNames(domainList), length, {}};
     if (m_runner->needsText()) {
-        auto text = buildAppliedText(request.hostNames, request.until);
+        // A prepared text can only count from now.
+        auto text = buildAppliedText(request.hostNames, m_clock().addSecs(length.count()));
         if (!text)
             return done(text.error());
         request.newText = std::move(text.value());

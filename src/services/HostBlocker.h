@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -46,9 +47,9 @@ public:
     const QString markerStart = QStringLiteral("# Tarnhollow:BEGIN");
     const QString markerEnd = QStringLiteral("# Tarnhollow:END");
 
-    // Replaces any block section with one for `domainList` that lasts until
-    // `until`, then flushes DNS.
-    void apply(const QStringList& domainList, const QDateTime& until, Done done);
+    // Replaces any block section with one for `domainList` that lasts for
+    // `length` from the moment it is written, then flushes DNS.
+    void apply(const QStringList& domainList, std::chrono::seconds length, Done done);
     // Removes the block section. Without one nothing is written, and so
     // nothing is asked.
     void clear(Done done);

@@ -1,5 +1,6 @@
 #include "ui/CloseGuard.h"
 #include "services/FocusSessionManager.h"
+#include "ui/CloseQuestion.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -39,9 +40,7 @@ bool CloseGuard::eventFilter(QObject* watched, QEvent* event) {
     if (!m_manager->isSessionActive())
         return false;
     const QString question =
-        tr("A focus session is running until %1. Websites stay blocked until then, but "
-           "applications are no longer closed once Tarnhollow quits.")
-            .arg(m_manager->sessionEnd().toLocalTime().toString(QStringLiteral("HH:mm")));
+        closeQuestion(m_manager->sessionEnd().toLocalTime().toString(QStringLiteral("HH:mm")));
     if (m_ask(m_window, question))
         return false;
     event->ignore();

@@ -107,6 +107,7 @@ ContentView::ContentView(std::unique_ptr<FocusSessionManager> manager,
             &ContentView::showAppBundleIds);
     connect(m_manager, &FocusSessionManager::isSessionActiveChanged, this,
             &ContentView::showSessionState);
+    connect(m_manager, &FocusSessionManager::isBusyChanged, this, &ContentView::showSessionState);
     connect(m_manager, &FocusSessionManager::remainingSecondsChanged, this,
             &ContentView::showRemainingTime);
     connect(m_manager, &FocusSessionManager::statusMessageChanged, this, &ContentView::showStatus);
@@ -170,7 +171,18 @@ void ContentView::showAppBundleIds() {
 }
 
 void ContentView::showSessionState() {
-    m_sessionCard->setSessionActive(m_manager->isSessionActive());
+    QString busy;
+    switch (m_manager->pendingRun()) {
+    case FocusSessionManager::PendingRun::Block:
+        busy = tr("Waiting for the administrator password…");
+        break;
+    case FocusSessionManager::PendingRun::Removal:
+        busy = tr("Removing the block…");
+        break;
+    case FocusSessionManager::PendingRun::None:
+        break;
+    }
+    m_sessionCard->setSessionActive(m_manager->isSessionActive(), busy);
 }
 
 void ContentView::showRemainingTime() {

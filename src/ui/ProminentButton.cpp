@@ -21,6 +21,12 @@ void ProminentButton::setTint(Tint tint) {
     update();
 }
 
+void ProminentButton::setBusy(bool busy) {
+    m_busy = busy;
+    setCursor(busy ? Qt::BusyCursor : Qt::ArrowCursor);
+    update();
+}
+
 QColor ProminentButton::fillColor() const {
     switch (m_tint) {
     case Tint::Blue:
@@ -48,7 +54,12 @@ void ProminentButton::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::Antialiasing);
 
     QColor fill = fillColor();
-    if (isDown()) {
+    if (m_busy) {
+        // Halfway to the window's colour, still readable with textOn().
+        const QColor window = palette().color(QPalette::Window);
+        fill = QColor((fill.red() + window.red()) / 2, (fill.green() + window.green()) / 2,
+                      (fill.blue() + window.blue()) / 2);
+    } else if (isDown()) {
         fill = fill.darker(125);
     } else if (underMouse()) {
         fill = fill.lighter(108);

@@ -12,6 +12,9 @@ public:
 
     Tint tint() const { return m_tint; }
     void setTint(Tint tint);
+    // Waiting: drawn faded, without hover or press feedback.
+    bool isBusy() const { return m_busy; }
+    void setBusy(bool busy);
     // The fill for the current palette.
     QColor fillColor() const;
 
@@ -23,4 +26,5 @@ protected:
 
 private:
     Tint m_tint = Tint::Accent;
+    bool m_busy = false;
 };

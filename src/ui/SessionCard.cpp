@@ -58,7 +58,16 @@ int SessionCard::focusMinutes() const {
     return m_duration->value();
 }
 
-void SessionCard::setSessionActive(bool active) {
+void SessionCard::setSessionActive(bool active, const QString& busyText) {
+    // The button stays enabled so that keyboard focus stays on it; the
+    // controller ignores clicks until the run has returned.
+    m_startStop->setBusy(!busyText.isEmpty());
+    m_startStop->setAccessibleDescription(busyText);
+    if (!busyText.isEmpty()) {
+        m_startStop->setText(busyText);
+        m_startStop->setAccessibleName(busyText);
+        return;
+    }
     m_startStop->setText(active ? tr("Stop Session") : tr("Start Focus Session"));
     m_startStop->setAccessibleName(m_startStop->text());
     m_startStop->setTint(active ? ProminentButton::Tint::Red : ProminentButton::Tint::Blue);

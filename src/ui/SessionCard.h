@@ -20,7 +20,9 @@ public:
 
     // The selected session length in minutes.
     int focusMinutes() const;
-    void setSessionActive(bool active);
+    // While `busyText` is not empty a privileged run is under way: the
+    // button says so and its look waits for the run to return.
+    void setSessionActive(bool active, const QString& busyText = QString());
     // `formatted` as minutes and seconds, e.g. "25:00".
     void setRemainingTime(const QString& formatted);
 

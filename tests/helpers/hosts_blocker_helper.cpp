@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
             qApp, [ok = result.ok()] { QCoreApplication::exit(ok ? 0 : 1); }, Qt::QueuedConnection);
     };
     if (args[1] == "apply")
-        blocker.apply(args.mid(2), QDateTime::currentDateTimeUtc().addSecs(25 * 60), done);
+        blocker.apply(args.mid(2), std::chrono::minutes(25), done);
     else
         blocker.clear(done);
     return app.exec();

@@ -17,7 +17,6 @@
 namespace {
 
 const QDateTime kNow(QDate(2026, 12, 6), QTime(1, 8, 26), Qt::UTC);
-const QDateTime kUntil = kNow.addSecs(25 * 60);
 const QByteArray kHead = "# Tarnhollow:BEGIN\n# Added by Tarnhollow on 2026-12-06 01:08:26 +0000\n"
                          "# Tarnhollow:owner " +
                          QByteArray::number(::getuid()) + " until 2026-12-06T01:33:26Z\n";
@@ -56,7 +55,7 @@ struct Fixture {
         return *result;
     }
     HostBlocker::VoidResult apply(const QStringList& entries) {
-        return await([&](auto done) { blocker->apply(entries, kUntil, done); });
+        return await([&](auto done) { blocker->apply(entries, std::chrono::minutes(25), done); });
     }
     HostBlocker::VoidResult clear() {
         return await([&](auto done) { blocker->clear(done); });
@@ -89,6 +88,9 @@ private slots:
         QTest::newRow("empty file") << QByteArray() << QStringList{"n.test"} << "\n\n" + kHead + n;
         QTest::newRow("no usable entries") << QByteArray("a") << QStringList{"   ", "ftp://x"}
                                            << "a\n\n" + kHead + "# Tarnhollow:END\n";
+        QTest::newRow("an over-long name left out")
+            << QByteArray() << QStringList{QString(250, 'a') + ".test", "n.test"}
+            << "\n\n" + kHead + n;
         QTest::newRow("one name for three entries, sorted")
             << QByteArray("a") << QStringList{"N.Test", "b.test", "n.test", "https://n.test/in"}
             << "a\n\n" + kHead + "127.0.0.1 b.test\n127.0.0.1 www.b.test\n" + n;
@@ -199,7 +201,7 @@ private slots:
         // it says on success is a note for the user.
         pkexec("authenticated, with a note", "echo note; exec \"$@\"", "");
         pkexec("helper, action and request", "printf '%s ' \"$@\"; cat; exit 1",
-               failed + "/usr/bin/true block 2026-12-06T01:33:26Z\na.test\n");
+               failed + "/usr/bin/true block 1500\na.test\n");
         pkexec("invalid UTF-8 output", "printf 'x\\377'; exit 2", failed);
         pkexec("crash", "echo a; kill -KILL $$", failed + "a\n");
         pkexec("pkexec dismissed", "echo dismissed; exit 126", kRefused);

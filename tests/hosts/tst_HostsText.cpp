@@ -42,6 +42,7 @@ private slots:
         row("scheme not at start", "x https://a.test", "");
         row("the machine itself", "LocalHost", "");
         row("label over 63", QString(64, 'a') + ".test", "");
+        row("name over 253", (QString(60, 'a') + '.').repeated(5) + "test", "");
     }
     void normalizeDomain() {
         QFETCH(QString, entry);

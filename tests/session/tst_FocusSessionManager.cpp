@@ -279,6 +279,49 @@ private slots:
         QCOMPARE(rig.manager->remainingSeconds(), 0);
     }
 
+    // A runner that answers late, as a password prompt does: the button's
+    // busy state, clicks that do nothing, and a session that counts from the
+    // block, not from the click.
+    void lateAnswer_data() {
+        QTest::addColumn<bool>("stopping");
+        QTest::newRow("start") << false;
+        QTest::newRow("stop, with a tick queued") << true;
+    }
+    void lateAnswer() {
+        QFETCH(bool, stopping);
+        using Run = FocusSessionManager::PendingRun;
+        Rig rig(configBytes({"a.com"}, {}));
+        if (stopping)
+            rig.manager->start(5);
+        rig.runner->answerAfter(100);
+        if (stopping) {
+            auto* timer = rig.manager->findChild<QTimer*>(QString(), Qt::FindDirectChildrenOnly);
+            QVERIFY(QMetaObject::invokeMethod(timer, "timeout"));
+            rig.manager->stop();
+        } else {
+            rig.manager->start(5);
+        }
+        QCOMPARE(rig.manager->pendingRun(), stopping ? Run::Removal : Run::Block);
+        rig.clockMs += 20000; // the prompt is open for 20 s
+        rig.manager->start(10);
+        rig.manager->stop();
+        rig.log.clear();
+        QTRY_VERIFY(!rig.manager->isBusy());
+        QCOMPARE(rig.runner->commands().size(), stopping ? 2 : 1);
+        if (stopping) {
+            QCOMPARE(rig.log, (QStringList{"remaining=0", "status=" + kStopped}));
+            return;
+        }
+        QCOMPARE(rig.manager->remainingSeconds(), 300);
+        QCOMPARE(rig.manager->sessionEnd(), kWallStart.addSecs(20 + 300));
+        QCOMPARE(SessionRecordStore(rig.recordPath(), rig.dir.filePath("autostart.desktop"))
+                     .load(kWallStart)
+                     ->end,
+                 kWallStart.addSecs(20 + 300));
+        rig.fire();
+        QCOMPARE(rig.manager->remainingSeconds(), 299);
+    }
+
     // Starting over a running session replaces it; never two countdowns or two
     // application blockers. A failing restart ends it.
     void startWhileActive() {

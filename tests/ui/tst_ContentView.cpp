@@ -298,6 +298,13 @@ private slots:
                                  << "Focus session active.";
         QTest::newRow("stopped") << QStringList{"mail.test"} << 2 << "Start Focus Session" << blue
                                  << "Focus session stopped.";
+        // The last click's run has not returned: the button says what it waits for.
+        QTest::newRow("waiting for the password")
+            << QStringList{"mail.test"} << -1 << "Waiting for the administrator password…" << red
+            << "Ready";
+        QTest::newRow("removing the block")
+            << QStringList{"mail.test"} << -2 << "Removing the block…" << blue
+            << "Focus session active.";
     }
 
     void startStopButtonFollowsTheSession() {
@@ -309,10 +316,13 @@ private slots:
 
         Harness harness(websites);
         ProminentButton* button = harness.view->sessionCard()->startStopButton();
-        for (int i = 0; i < clicks; ++i) {
+        for (int i = 0; i < std::abs(clicks); ++i) {
+            if (clicks < 0 && i == -clicks - 1)
+                harness.runner->answerAfter(60000);
             QTest::mouseClick(button, Qt::LeftButton);
         }
         QCOMPARE(button->text(), caption);
+        QCOMPARE(button->accessibleDescription(), clicks < 0 ? caption : QString());
         QCOMPARE(int(button->tint()), tint);
         QCOMPARE(harness.view->statusLine()->text(), status);
         QVERIFY(button->isEnabled());

@@ -48,7 +48,7 @@ QString LinuxPrivilegedRunner::unsafeHelperReason(const QString& helper) {
 }
 
 void LinuxPrivilegedRunner::block(const BlockRequest& request, Done done) {
-    QByteArray input = request.until.toUTC().toString(Qt::ISODate).toLatin1() + '\n';
+    QByteArray input = QByteArray::number(qint64(request.length.count())) + '\n';
     for (const QString& name : request.hostNames)
         input += name.toUtf8() + '\n';
     run(QStringLiteral("block"), input, std::move(done));
