@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     # build
     g++ cmake ninja-build pkgconf
-    qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev libxcb-res0-dev
+    qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev libxcb-res0-dev libc-ares-dev
     # runtime: authentication prompt, fonts for the window
     pkexec polkitd fonts-dejavu-core
     # tests: X server, input events, session bus, namespaces, validators

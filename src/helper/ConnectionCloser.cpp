@@ -1,21 +1,17 @@
 #include "ConnectionCloser.h"
 #include "base/ScopedFd.h"
 
+#include <QSet>
+
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
-#include <condition_variable>
 #include <cstring>
 #include <memory>
-#include <mutex>
-#include <string>
-#include <thread>
 
 #include <arpa/inet.h>
 #include <linux/inet_diag.h>
 #include <linux/netlink.h>
 #include <linux/sock_diag.h>
-#include <netdb.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -23,22 +19,6 @@
 namespace {
 
 using Address = ConnectionCloser::Address;
-
-// Enough lookups in flight to hide DNS latency, few enough for any machine.
-constexpr std::size_t kMaxResolverThreads = 32;
-
-Address fromBytes(int family, const void* bytes) {
-    Address address;
-    address.family = family;
-    std::memcpy(&address.bytes, bytes, family == AF_INET ? 4 : 16);
-    // A v4-mapped IPv6 address is that IPv4 address for matching and filtering.
-    if (family == AF_INET6 && IN6_IS_ADDR_V4MAPPED(&address.bytes)) {
-        address.family = AF_INET;
-        std::memmove(&address.bytes, address.bytes.s6_addr + 12, 4);
-        std::memset(address.bytes.s6_addr + 4, 0, 12);
-    }
-    return address;
-}
 
 // Loopback, link-local and unspecified: closing these would hit local services.
 bool isLocal(const Address& address) {
@@ -53,57 +33,6 @@ bool lessThan(const Address& a, const Address& b) {
     if (a.family != b.family)
         return a.family < b.family;
     return std::memcmp(&a.bytes, &b.bytes, sizeof a.bytes) < 0;
-}
-
-// Sorted, unique and without local addresses.
-std::vector<Address> cleaned(std::vector<Address> addresses) {
-    std::erase_if(addresses, isLocal);
-    std::sort(addresses.begin(), addresses.end(), lessThan);
-    addresses.erase(std::unique(addresses.begin(), addresses.end()), addresses.end());
-    return addresses;
-}
-
-// Shared with the lookup threads, which may outlive resolve() by one lookup
-// each: getaddrinfo cannot be interrupted.
-struct Lookups {
-    std::vector<std::string> names;
-    std::atomic<std::size_t> next{0};
-    std::atomic<bool> stopped{false};
-    std::mutex mutex;
-    std::condition_variable finished;
-    std::size_t done = 0;
-    std::vector<Address> found;
-};
-
-// Nothing may escape a detached thread: it would end the whole program.
-void lookUp(const std::shared_ptr<Lookups>& lookups) noexcept try {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM; // one entry per address, not one per socket type
-    while (!lookups->stopped) {
-        const std::size_t i = lookups->next++;
-        if (i >= lookups->names.size())
-            return;
-        std::vector<Address> found;
-        addrinfo* list = nullptr;
-        if (::getaddrinfo(lookups->names[i].c_str(), nullptr, &hints, &list) == 0) {
-            for (const addrinfo* entry = list; entry; entry = entry->ai_next) {
-                if (entry->ai_family == AF_INET)
-                    found.push_back(fromBytes(
-                        AF_INET, &reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr));
-                else if (entry->ai_family == AF_INET6)
-                    found.push_back(fromBytes(
-                        AF_INET6,
-                        &reinterpret_cast<const sockaddr_in6*>(entry->ai_addr)->sin6_addr));
-            }
-            ::freeaddrinfo(list);
-        }
-        std::lock_guard lock(lookups->mutex);
-        lookups->found.insert(lookups->found.end(), found.begin(), found.end());
-        if (++lookups->done == lookups->names.size())
-            lookups->finished.notify_all();
-    }
-} catch (...) {
 }
 
 QString failure(const QString& why, int error) {
@@ -195,28 +124,72 @@ private:
 
 } // namespace
 
-std::vector<ConnectionCloser::Address>
-ConnectionCloser::resolve(const QStringList& hostNames, std::chrono::milliseconds budget) try {
-    const auto deadline = std::chrono::steady_clock::now() + budget;
-    auto lookups = std::make_shared<Lookups>();
-    for (const QString& name : hostNames)
-        lookups->names.push_back(name.toStdString());
-    if (lookups->names.empty())
-        return {};
-    try {
-        const std::size_t threads = std::min(lookups->names.size(), kMaxResolverThreads);
-        for (std::size_t i = 0; i < threads; ++i)
-            std::thread(lookUp, lookups).detach();
-    } catch (...) {
-        // Fewer threads, or none: what has started still counts.
+std::vector<ConnectionCloser::Address> ConnectionCloser::cleaned(std::vector<Address> addresses) {
+    std::erase_if(addresses, isLocal);
+    std::sort(addresses.begin(), addresses.end(), lessThan);
+    addresses.erase(std::unique(addresses.begin(), addresses.end()), addresses.end());
+    return addresses;
+}
+
+ConnectionCloser::Address ConnectionCloser::Address::from(int family, const void* bytes) {
+    Address address;
+    address.family = family;
+    std::memcpy(&address.bytes, bytes, family == AF_INET ? 4 : 16);
+    // A v4-mapped IPv6 address is that IPv4 address for matching and filtering.
+    if (family == AF_INET6 && IN6_IS_ADDR_V4MAPPED(&address.bytes)) {
+        address.family = AF_INET;
+        std::memmove(&address.bytes, address.bytes.s6_addr + 12, 4);
+        std::memset(address.bytes.s6_addr + 4, 0, 12);
     }
-    std::unique_lock lock(lookups->mutex);
-    lookups->finished.wait_until(lock, deadline,
-                                 [&] { return lookups->done == lookups->names.size(); });
-    lookups->stopped = true;
-    return cleaned(lookups->found);
-} catch (...) {
-    return {}; // out of memory: nothing is closed, the block still stands
+    return address;
+}
+
+std::vector<ConnectionCloser::Address> ConnectionCloser::addressesIn(QByteArrayView hostsText,
+                                                                     const QStringList& names) {
+    QSet<QByteArray> wanted;
+    for (const QString& name : names)
+        wanted.insert(name.toLatin1());
+    std::vector<Address> found;
+    const char* at = hostsText.data();
+    const char* const end = at + hostsText.size();
+    while (at < end) {
+        const char* lineEnd = static_cast<const char*>(std::memchr(at, '\n', size_t(end - at)));
+        if (!lineEnd)
+            lineEnd = end;
+        const char* comment = static_cast<const char*>(std::memchr(at, '#', size_t(lineEnd - at)));
+        const QByteArrayView line(at, comment ? comment : lineEnd);
+        at = lineEnd + 1;
+        // Most lines of a big hosts file map names to 0.0.0.0 or 127.0.0.1,
+        // which are never closed: they are passed over before any parsing.
+        const QByteArrayView rest = line.trimmed();
+        if (rest.isEmpty() || rest.startsWith("0.0.0.0") || rest.startsWith("127."))
+            continue;
+        qsizetype split = 0;
+        while (split < rest.size() && rest[split] != ' ' && rest[split] != '\t')
+            ++split;
+        in6_addr bytes{};
+        const QByteArray text = rest.first(split).toByteArray();
+        const int family = ::inet_pton(AF_INET, text.constData(), &bytes) == 1    ? AF_INET
+                           : ::inet_pton(AF_INET6, text.constData(), &bytes) == 1 ? AF_INET6
+                                                                                  : 0;
+        if (!family)
+            continue;
+        const Address address = Address::from(family, &bytes);
+        if (isLocal(address))
+            continue;
+        for (qsizetype from = split; from < rest.size();) {
+            qsizetype to = from;
+            while (to < rest.size() && rest[to] != ' ' && rest[to] != '\t')
+                ++to;
+            if (to > from &&
+                wanted.contains(rest.sliced(from, to - from).toByteArray().toLower())) {
+                found.push_back(address);
+                break;
+            }
+            from = to + 1;
+        }
+    }
+    return cleaned(std::move(found));
 }
 
 QString ConnectionCloser::closeConnections(const std::vector<Address>& addresses, uid_t owner) try {
@@ -240,7 +213,7 @@ QString ConnectionCloser::closeConnections(const std::vector<Address>& addresses
                 const uint16_t port = ntohs(socket.id.idiag_dport);
                 if (socket.idiag_uid != owner || (port != 80 && port != 443))
                     return;
-                const Address remote = fromBytes(socket.idiag_family, socket.id.idiag_dst);
+                const Address remote = Address::from(socket.idiag_family, socket.id.idiag_dst);
                 if (!std::binary_search(targets.begin(), targets.end(), remote, lessThan))
                     return;
                 inet_diag_req_v2 victim = request;

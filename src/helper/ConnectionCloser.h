@@ -1,9 +1,9 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
-#include <chrono>
 #include <cstring>
 #include <sys/types.h>
 #include <vector>
@@ -17,19 +17,21 @@ public:
     struct Address {
         int family = AF_INET; // AF_INET or AF_INET6
         in6_addr bytes{};     // the first 4 bytes for AF_INET
+        // v4-mapped IPv6 addresses become IPv4.
+        static Address from(int family, const void* bytes);
         bool operator==(const Address& other) const {
             return family == other.family && std::memcmp(&bytes, &other.bytes, sizeof bytes) == 0;
         }
     };
 
-    // Resolves each name (and the caller adds the www. forms), in parallel,
-    // within `budget` in all, and returns what resolved by then: sorted,
-    // without duplicates, v4-mapped addresses as IPv4. Loopback, link-local
-    // and unspecified addresses are left out, so an earlier block section
-    // cannot point this at local services. Never more than a few threads;
-    // lookups still running at the deadline finish in the background.
-    static std::vector<Address> resolve(const QStringList& hostNames,
-                                        std::chrono::milliseconds budget);
+    // The addresses that lines of `hostsText` give any of `names`, cleaned.
+    // One pass; lines that map to 0.0.0.0 or 127.x are passed over unread.
+    static std::vector<Address> addressesIn(QByteArrayView hostsText, const QStringList& names);
+
+    // Sorted, without duplicates and without loopback, link-local and
+    // unspecified addresses, so an earlier block section cannot point this
+    // at local services.
+    static std::vector<Address> cleaned(std::vector<Address> addresses);
 
     // Closes the established TCP connections and connected UDP sockets of
     // `owner` to remote ports 80 and 443 at `addresses`, through the kernel's

@@ -37,6 +37,9 @@ void end(uid_t owner);
 class Lock {
 public:
     Lock();
+    // Lets go early. A forked child calls it for its copy, which would
+    // otherwise hold the lock on after the parent is done.
+    void release() { m_fd.reset(-1); }
 
 private:
     ScopedFd m_fd;

@@ -13,6 +13,7 @@
 #include "base/AtomicFileWriter.h"
 #include "base/ScopedFd.h"
 #include "helper/ConnectionCloser.h"
+#include "helper/DnsLookups.h"
 #include "helper/Request.h"
 #include "helper/Waiter.h"
 #include "services/HostsText.h"
@@ -35,6 +36,7 @@ constexpr char kHostsPath[] = "/etc/hosts";
 const QByteArray kBegin = "# Tarnhollow:BEGIN";
 const QByteArray kEnd = "# Tarnhollow:END";
 constexpr std::chrono::seconds kRequestDeadline(10);
+constexpr std::chrono::milliseconds kLookupBudget(1500);
 
 int fail(const QString& message) {
     std::fputs(message.toUtf8().append('\n').constData(), stdout);
@@ -188,13 +190,51 @@ int unblock(uid_t caller) {
     return 0;
 }
 
+// Open connections are closed in a child, so the caller hears of the block
+// at once: the hosts file's own addresses for the names first, then what
+// DNS answers within the deadline. Its failures go to the system journal.
+void closeConnectionsLater(Waiter::Lock& lock, DnsLookups& lookups, const QByteArray& hosts,
+                           const QStringList& names, uid_t caller,
+                           DnsLookups::Clock::time_point deadline) {
+    std::fflush(stdout);
+    const pid_t child = ::fork();
+    if (child > 0)
+        return;
+    if (child == 0) {
+        lock.release();
+        // Our caller reads our output to its end: keep none of its pipes.
+        const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+        if (null < 0 || ::dup2(null, 0) < 0 || ::dup2(null, 1) < 0 || ::dup2(null, 2) < 0)
+            ::_exit(1);
+    }
+    QString note =
+        ConnectionCloser::closeConnections(ConnectionCloser::addressesIn(hosts, names), caller);
+    lookups.run(deadline);
+    if (note.isEmpty())
+        note = ConnectionCloser::closeConnections(lookups.found(), caller);
+    if (!note.isEmpty())
+        ::syslog(LOG_AUTHPRIV | LOG_WARNING, "%s", note.toUtf8().constData());
+    if (child == 0)
+        ::_exit(0);
+}
+
 int block(uid_t caller) {
     // Read before the lock: a slow writer holds up nobody else.
     QString error;
     const std::optional<Request> request = Request::read(STDIN_FILENO, kRequestDeadline, &error);
     if (!request)
         return fail(error);
-    const Waiter::Lock lock;
+    // Asked before the block is written: a local resolver that also answers
+    // from the hosts file would give the blocked names 127.0.0.1 afterwards.
+    QStringList lookupNames = request->names;
+    for (const QString& name : request->names) {
+        if (!name.startsWith(QLatin1String("www.")))
+            lookupNames.append(QStringLiteral("www.") + name);
+    }
+    const auto lookupDeadline = DnsLookups::Clock::now() + kLookupBudget;
+    DnsLookups lookups(lookupNames);
+
+    Waiter::Lock lock;
     const std::optional<QByteArray> text = readHosts(&error);
     if (!text)
         return fail(error);
@@ -204,37 +244,27 @@ int block(uid_t caller) {
     const Split parts = split(*text, caller, now);
     if (!parts.kept.isEmpty())
         return fail(refusal(parts.kept.first()));
-    QByteArray kept = HostsText::withoutSections(*text, parts.removable);
-
-    // Looked up before the block hides them behind 127.0.0.1.
-    QStringList lookups = request->names;
-    for (const QString& name : request->names) {
-        if (!name.startsWith(QLatin1String("www.")))
-            lookups.append(QStringLiteral("www.") + name);
-    }
-    const auto addresses = ConnectionCloser::resolve(lookups, std::chrono::milliseconds(1500));
 
     // The end counts from the write, rounded up so that the block never
     // ends before the session the app counts from its success.
-    const QDateTime written = QDateTime::currentDateTimeUtc();
-    const QDateTime until =
-        written.addMSecs(1000 - written.time().msec()).addSecs(request->length.count());
+    const QDateTime until = now.addMSecs(1000 - now.time().msec()).addSecs(request->length.count());
     const QStringList section = HostsText::blockSection(
         request->names, now, caller, until, QString::fromLatin1(kBegin), QString::fromLatin1(kEnd));
-    if (const QString failed = write(HostsText::joined(std::move(kept), section));
+    if (const QString failed =
+            write(HostsText::joined(HostsText::withoutSections(*text, parts.removable), section));
         !failed.isEmpty())
         return fail(failed);
-    // The block stands either way; notes explain what did not follow it.
-    QStringList notes;
+    // The block stands either way; a note explains what did not follow it.
     if (const QString reason = Waiter::replace({caller, until.toSecsSinceEpoch()});
         !reason.isEmpty())
-        notes << QStringLiteral("The websites stay blocked after the session's end until "
-                                "Tarnhollow runs again: ") +
-                     reason;
-    if (const QString note = ConnectionCloser::closeConnections(addresses, caller); !note.isEmpty())
-        notes << note;
-    for (const QString& note : notes)
-        std::fputs(note.toUtf8().append('\n').constData(), stdout);
+        std::fputs((QStringLiteral("The websites stay blocked after the session's end until "
+                                   "Tarnhollow runs again: ") +
+                    reason)
+                       .toUtf8()
+                       .append('\n')
+                       .constData(),
+                   stdout);
+    closeConnectionsLater(lock, lookups, *text, lookupNames, caller, lookupDeadline);
     return 0;
 }
 

@@ -1,0 +1,122 @@
+#include "helper/DnsLookups.h"
+
+#include <ares.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <poll.h>
+
+namespace {
+
+// Names in flight at once; each is two queries (A and AAAA).
+constexpr int kMaxInFlight = 256;
+
+} // namespace
+
+DnsLookups::DnsLookups(const QStringList& hostNames) {
+    for (const QString& name : hostNames)
+        m_names.append(name.toLatin1());
+    if (m_names.isEmpty() || ares_library_init(ARES_LIB_INIT_ALL) != ARES_SUCCESS)
+        return;
+    ares_options options{};
+    // "b": DNS alone, never the hosts file; no search domains appended.
+    char lookups[] = "b";
+    options.lookups = lookups;
+    options.flags = ARES_FLAG_NOSEARCH;
+    options.timeout = 500;
+    options.tries = 2;
+    ares_channel channel = nullptr;
+    if (ares_init_options(&channel, &options,
+                          ARES_OPT_LOOKUPS | ARES_OPT_FLAGS | ARES_OPT_TIMEOUTMS |
+                              ARES_OPT_TRIES) != ARES_SUCCESS) {
+        m_next = m_names.size();
+        return;
+    }
+    m_channel = channel;
+    submit();
+}
+
+DnsLookups::~DnsLookups() {
+    if (m_channel) {
+        // Callbacks still pending run now, with the channel's end as status.
+        ares_destroy(m_channel);
+        ares_library_cleanup();
+    }
+}
+
+void DnsLookups::submit() {
+    // A query that fails at once answers from inside ares_getaddrinfo: the
+    // loop below goes on with it instead of recursing once a name.
+    if (m_submitting)
+        return;
+    m_submitting = true;
+    ares_addrinfo_hints hints{};
+    hints.ai_family = AF_UNSPEC;
+    // Sorting would connect a socket to every address found.
+    hints.ai_flags = ARES_AI_NOSORT;
+    while (m_channel && m_inFlight < kMaxInFlight && m_next < m_names.size()) {
+        ++m_inFlight;
+        ares_getaddrinfo(m_channel, m_names[m_next++].constData(), nullptr, &hints, answered, this);
+    }
+    m_submitting = false;
+}
+
+void DnsLookups::answered(void* self, int status, int, ares_addrinfo* result) {
+    auto* lookups = static_cast<DnsLookups*>(self);
+    --lookups->m_inFlight;
+    if (status == ARES_SUCCESS && result) {
+        for (const ares_addrinfo_node* node = result->nodes; node; node = node->ai_next) {
+            if (node->ai_family == AF_INET)
+                lookups->m_found.push_back(ConnectionCloser::Address::from(
+                    AF_INET, &reinterpret_cast<const sockaddr_in*>(node->ai_addr)->sin_addr));
+            else if (node->ai_family == AF_INET6)
+                lookups->m_found.push_back(ConnectionCloser::Address::from(
+                    AF_INET6, &reinterpret_cast<const sockaddr_in6*>(node->ai_addr)->sin6_addr));
+        }
+    }
+    if (result)
+        ares_freeaddrinfo(result);
+    // Not from the destructor's callbacks: the channel is going away.
+    if (status != ARES_EDESTRUCTION)
+        lookups->submit();
+}
+
+void DnsLookups::run(Clock::time_point deadline) {
+    while (m_channel && !finished()) {
+        const auto now = Clock::now();
+        if (now >= deadline)
+            break;
+        ares_socket_t sockets[ARES_GETSOCK_MAXNUM];
+        const int mask = ares_getsock(m_channel, sockets, ARES_GETSOCK_MAXNUM);
+        pollfd fds[ARES_GETSOCK_MAXNUM];
+        nfds_t count = 0;
+        for (int i = 0; i < ARES_GETSOCK_MAXNUM; ++i) {
+            const short events = short((ARES_GETSOCK_READABLE(mask, i) ? POLLIN : 0) |
+                                       (ARES_GETSOCK_WRITABLE(mask, i) ? POLLOUT : 0));
+            if (events)
+                fds[count++] = pollfd{sockets[i], events, 0};
+        }
+        const long leftMs =
+            long(std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count());
+        timeval most{leftMs / 1000, (leftMs % 1000) * 1000};
+        timeval wait{};
+        const timeval* next = ares_timeout(m_channel, &most, &wait);
+        const int timeoutMs = int(next->tv_sec * 1000 + (next->tv_usec + 999) / 1000);
+        const int ready = ::poll(fds, count, timeoutMs);
+        if (ready < 0 && errno != EINTR)
+            break;
+        if (ready <= 0) {
+            // Lets c-ares retry or give up on queries whose time has come.
+            ares_process_fd(m_channel, ARES_SOCKET_BAD, ARES_SOCKET_BAD);
+            continue;
+        }
+        for (nfds_t i = 0; i < count; ++i) {
+            if (!fds[i].revents)
+                continue;
+            const bool readable = fds[i].revents & (POLLIN | POLLERR | POLLHUP);
+            const bool writable = fds[i].revents & POLLOUT;
+            ares_process_fd(m_channel, readable ? fds[i].fd : ARES_SOCKET_BAD,
+                            writable ? fds[i].fd : ARES_SOCKET_BAD);
+        }
+    }
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "helper/ConnectionCloser.h"
+
+#include <QByteArrayList>
+#include <QStringList>
+
+#include <chrono>
+#include <vector>
+
+struct ares_addrinfo;
+struct ares_channeldata;
+
+// Looks host names up by asking the DNS servers of /etc/resolv.conf
+// directly, never through the hosts file: that is the file a block is about
+// to change, and reading it once a name would cost the whole file each time.
+// A bounded number of names is in flight at once, so a big list neither
+// floods the name server nor holds up the first answers. Single-threaded:
+// the channel may be carried across fork() into the process that goes on.
+class DnsLookups {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    // Sends the first queries at once; answers wait in the sockets until
+    // run() reads them.
+    explicit DnsLookups(const QStringList& hostNames);
+    ~DnsLookups();
+    DnsLookups(const DnsLookups&) = delete;
+    DnsLookups& operator=(const DnsLookups&) = delete;
+
+    // Reads answers and sends the remaining queries until every name has an
+    // answer or `deadline` has passed; names not sent by then are dropped.
+    void run(Clock::time_point deadline);
+    bool finished() const { return m_next == m_names.size() && m_inFlight == 0; }
+    // Every address answered so far, as the answers gave them.
+    const std::vector<ConnectionCloser::Address>& found() const { return m_found; }
+
+private:
+    void submit();
+    static void answered(void* self, int status, int timeouts, ares_addrinfo* result);
+
+    ares_channeldata* m_channel = nullptr;
+    QByteArrayList m_names;
+    qsizetype m_next = 0;
+    int m_inFlight = 0;
+    bool m_submitting = false;
+    std::vector<ConnectionCloser::Address> m_found;
+};
