@@ -19,22 +19,31 @@ QString systemReason(int error) {
 }
 
 // Writes everything or reports why not; short writes are retried.
-bool writeAll(int fd, const QByteArray& bytes, off_t offset, bool positional) {
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n =
-            positional ? ::pwrite(fd, data, size_t(left), offset) : ::write(fd, data, size_t(left));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
+bool writeAll(int fd, const QList<QByteArrayView>& pieces, off_t offset, bool positional) {
+    for (const QByteArrayView piece : pieces) {
+        const char* data = piece.data();
+        qsizetype left = piece.size();
+        while (left > 0) {
+            const ssize_t n = positional ? ::pwrite(fd, data, size_t(left), offset)
+                                         : ::write(fd, data, size_t(left));
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                return false;
+            }
+            data += n;
+            left -= n;
+            offset += n;
         }
-        data += n;
-        left -= n;
-        offset += n;
     }
     return true;
+}
+
+qsizetype totalSize(const QList<QByteArrayView>& pieces) {
+    qsizetype size = 0;
+    for (const QByteArrayView piece : pieces)
+        size += piece.size();
+    return size;
 }
 
 // A bind-mounted file cannot be renamed over.
@@ -84,7 +93,7 @@ void AtomicFileWriter::removeLeftovers(const QString& requestedPath) {
 }
 
 Result<void, FileError> AtomicFileWriter::write(const QString& requestedPath,
-                                                const QByteArray& bytes) const {
+                                                const QList<QByteArrayView>& bytes) const {
     const QString path = resolved(requestedPath);
     const QByteArray target = QFile::encodeName(path);
     const auto failure = [&path](int error) { return FileError{path, systemReason(error)}; };
@@ -139,18 +148,25 @@ Result<void, FileError> AtomicFileWriter::write(const QString& requestedPath,
 }
 
 Result<void, FileError> AtomicFileWriter::writeInPlace(const QString& path,
-                                                       const QByteArray& bytes) const {
+                                                       const QList<QByteArrayView>& pieces) const {
     // The room is reserved first, so a full disk is refused before a byte
     // changes.
     const auto failure = [&path](int error) { return FileError{path, systemReason(error)}; };
     ScopedFd file(::open(QFile::encodeName(path).constData(), O_WRONLY | O_CLOEXEC));
     if (file.get() < 0)
         return failure(errno);
-    if (!reserveSpace(file.get(), off_t(bytes.size())))
+    // The pieces may view a mapping of this very file: they are copied out
+    // before it changes.
+    QByteArray joined;
+    joined.reserve(totalSize(pieces));
+    for (const QByteArrayView piece : pieces)
+        joined.append(piece);
+    const QList<QByteArrayView> bytes{joined};
+    const off_t size = off_t(joined.size());
+    if (!reserveSpace(file.get(), size))
         return failure(errno);
-    if (!writeAll(file.get(), bytes, 0, true) ||
-        ::ftruncate(file.get(), off_t(bytes.size())) != 0 || ::fsync(file.get()) != 0 ||
-        !file.close())
+    if (!writeAll(file.get(), bytes, 0, true) || ::ftruncate(file.get(), size) != 0 ||
+        ::fsync(file.get()) != 0 || !file.close())
         return failure(errno);
     return Result<void, FileError>::success();
 }

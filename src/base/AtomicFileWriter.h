@@ -4,6 +4,8 @@
 #include "base/Result.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
 #include <QString>
 
 // Replaces a whole file so that a reader sees either the old bytes or the new
@@ -25,14 +27,19 @@ public:
 
     // Follows a symbolic link to its target; never replaces anything that is
     // not a regular file (a directory, FIFO or device).
-    Result<void, FileError> write(const QString& path, const QByteArray& bytes) const;
+    Result<void, FileError> write(const QString& path, const QByteArray& bytes) const {
+        return write(path, QList<QByteArrayView>{bytes});
+    }
+    // The concatenation of `pieces`, written without joining them first.
+    Result<void, FileError> write(const QString& path, const QList<QByteArrayView>& pieces) const;
 
     // Removes the files a write killed half-way left beside `path`. Only
     // where no other write of `path` can be under way.
     static void removeLeftovers(const QString& path);
 
 private:
-    Result<void, FileError> writeInPlace(const QString& path, const QByteArray& bytes) const;
+    Result<void, FileError> writeInPlace(const QString& path,
+                                         const QList<QByteArrayView>& pieces) const;
 
     Options m_options;
 };

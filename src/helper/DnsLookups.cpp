@@ -10,6 +10,9 @@ namespace {
 
 // Names in flight at once; each is two queries (A and AAAA).
 constexpr int kMaxInFlight = 256;
+// Sent before the hosts file is read, so the write is not held up: queries
+// that fail at once (no network) cost tens of microseconds each.
+constexpr int kFirstBatch = 32;
 
 } // namespace
 
@@ -33,7 +36,7 @@ DnsLookups::DnsLookups(const QStringList& hostNames) {
         return;
     }
     m_channel = channel;
-    submit();
+    submit(kFirstBatch);
 }
 
 DnsLookups::~DnsLookups() {
@@ -44,7 +47,7 @@ DnsLookups::~DnsLookups() {
     }
 }
 
-void DnsLookups::submit() {
+void DnsLookups::submit(qsizetype most) {
     // A query that fails at once answers from inside ares_getaddrinfo: the
     // loop below goes on with it instead of recursing once a name.
     if (m_submitting)
@@ -54,7 +57,8 @@ void DnsLookups::submit() {
     hints.ai_family = AF_UNSPEC;
     // Sorting would connect a socket to every address found.
     hints.ai_flags = ARES_AI_NOSORT;
-    while (m_channel && m_inFlight < kMaxInFlight && m_next < m_names.size()) {
+    const qsizetype last = std::min(m_names.size(), m_next + most);
+    while (m_channel && m_inFlight < kMaxInFlight && m_next < last) {
         ++m_inFlight;
         ares_getaddrinfo(m_channel, m_names[m_next++].constData(), nullptr, &hints, answered, this);
     }
@@ -82,6 +86,7 @@ void DnsLookups::answered(void* self, int status, int, ares_addrinfo* result) {
 }
 
 void DnsLookups::run(Clock::time_point deadline) {
+    submit();
     while (m_channel && !finished()) {
         const auto now = Clock::now();
         if (now >= deadline)

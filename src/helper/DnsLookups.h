@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <chrono>
+#include <limits>
 #include <vector>
 
 struct ares_addrinfo;
@@ -21,8 +22,8 @@ class DnsLookups {
 public:
     using Clock = std::chrono::steady_clock;
 
-    // Sends the first queries at once; answers wait in the sockets until
-    // run() reads them.
+    // Sends the first few queries at once; answers wait in the sockets
+    // until run() reads them and sends the rest.
     explicit DnsLookups(const QStringList& hostNames);
     ~DnsLookups();
     DnsLookups(const DnsLookups&) = delete;
@@ -36,7 +37,7 @@ public:
     const std::vector<ConnectionCloser::Address>& found() const { return m_found; }
 
 private:
-    void submit();
+    void submit(qsizetype most = std::numeric_limits<qsizetype>::max());
     static void answered(void* self, int status, int timeouts, ares_addrinfo* result);
 
     ares_channeldata* m_channel = nullptr;

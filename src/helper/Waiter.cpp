@@ -12,6 +12,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <spawn.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -101,38 +102,29 @@ QString replace(const Wait& wait) {
         return QStringLiteral("%1 is not a folder only root can use.").arg(QLatin1String(kDir));
     end(wait.owner);
 
-    // Everything the children need is made here: other threads may hold
-    // locks, so after fork only async-signal-safe calls follow.
     QByteArray owner = QByteArray::number(wait.owner);
     QByteArray until = QByteArray::number(qint64(wait.until));
     QByteArray name = "tarnhollow-hosts-helper";
     QByteArray marker = kMarker;
     char* const argv[] = {name.data(), marker.data(), owner.data(), until.data(), nullptr};
     char* const noEnvironment[] = {nullptr};
-    int pipe[2];
-    if (::pipe2(pipe, O_CLOEXEC) != 0)
-        return QString::fromLocal8Bit(std::strerror(errno));
-    const pid_t child = ::fork();
-    if (child == 0) {
-        pid_t waiter = -1;
-        if (::setsid() >= 0 && (waiter = ::fork()) == 0) {
-            // Our caller reads our output to its end: keep none of its pipes,
-            // and pin no mount as the working folder.
-            const int null = ::open("/dev/null", O_RDWR);
-            if (null >= 0 && ::chdir("/") == 0 && ::dup2(null, 0) == 0 && ::dup2(null, 1) == 1 &&
-                ::dup2(null, 2) == 2 && ::close_range(3, ~0U, 0) == 0)
-                ::execve(kSelf, argv, noEnvironment);
-            ::_exit(127);
-        }
-        ::_exit(::write(pipe[1], &waiter, sizeof waiter) == sizeof waiter ? 0 : 1);
-    }
-    ::close(pipe[1]);
+    // Spawned, not forked: no copy of our memory is made. In a session of
+    // its own, and our caller reads our output to its end: it keeps none of
+    // its pipes, and pins no mount as its working folder.
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+    for (const int fd : {0, 1, 2})
+        posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", O_RDWR, 0);
+    posix_spawn_file_actions_addchdir_np(&actions, "/");
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
     pid_t waiter = -1;
-    if (child > 0 && ::read(pipe[0], &waiter, sizeof waiter) != sizeof waiter)
+    if (::posix_spawn(&waiter, kSelf, &actions, &attributes, argv, noEnvironment) != 0)
         waiter = -1;
-    ::close(pipe[0]);
-    if (child > 0)
-        ::waitpid(child, nullptr, 0);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
     if (waiter <= 0)
         return QStringLiteral("No process could be started to wait for the end.");
 

@@ -14,6 +14,7 @@
 #include "base/ScopedFd.h"
 #include "helper/ConnectionCloser.h"
 #include "helper/DnsLookups.h"
+#include "helper/MappedFile.h"
 #include "helper/Request.h"
 #include "helper/Waiter.h"
 #include "services/HostsText.h"
@@ -72,8 +73,10 @@ QString notRegularReason() {
     return QString();
 }
 
-// Any bytes: only our own lines are read as text.
-std::optional<QByteArray> readHosts(QString* error) {
+// Any bytes: only our own lines are read as text. Another program that
+// truncates the file in place while we read it can only make us stop
+// before anything is written.
+std::optional<MappedFile> readHosts(QString* error) {
     const ScopedFd fd(::open(kHostsPath, O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     struct stat info {};
     if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0) {
@@ -84,27 +87,15 @@ std::optional<QByteArray> readHosts(QString* error) {
         *error = kNotRegular;
         return std::nullopt;
     }
-    QByteArray text(qsizetype(info.st_size), Qt::Uninitialized);
-    qsizetype size = 0;
-    for (;;) {
-        if (size == text.size())
-            text.resize(size + 65536);
-        const ssize_t n = ::read(fd.get(), text.data() + size, size_t(text.size() - size));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            *error = readFailure();
-            return std::nullopt;
-        }
-        if (n == 0)
-            break;
-        size += n;
+    MappedFile file(fd.get(), info.st_size);
+    if (!file.isValid()) {
+        *error = readFailure();
+        return std::nullopt;
     }
-    text.resize(size);
-    return text;
+    return file;
 }
 
-QString write(const QByteArray& text) {
+QString write(const QList<QByteArrayView>& text) {
     AtomicFileWriter::removeLeftovers(QString::fromLatin1(kHostsPath));
     const AtomicFileWriter writer({.keepOwner = true, .inPlaceOnMountPoint = true});
     if (auto written = writer.write(QString::fromLatin1(kHostsPath), text); !written)
@@ -126,7 +117,7 @@ struct Split {
     QList<HostsText::Section> kept;
 };
 
-Split split(const QByteArray& text, uid_t caller, const QDateTime& now) {
+Split split(QByteArrayView text, uid_t caller, const QDateTime& now) {
     Split parts;
     for (const HostsText::Section& section : HostsText::blockSections(text, kBegin, kEnd))
         (HostsText::mayRemove(section, caller, now) ? parts.removable : parts.kept).append(section);
@@ -140,16 +131,17 @@ QString removeDueSection(const Waiter::Wait& wait) {
         return reason;
     const Waiter::Lock lock;
     QString error;
-    const std::optional<QByteArray> text = readHosts(&error);
-    if (!text)
+    const std::optional<MappedFile> hosts = readHosts(&error);
+    if (!hosts)
         return error;
+    const QByteArrayView text = hosts->view();
     QList<HostsText::Section> due;
-    for (const HostsText::Section& section : HostsText::blockSections(*text, kBegin, kEnd)) {
+    for (const HostsText::Section& section : HostsText::blockSections(text, kBegin, kEnd)) {
         if (section.owner && section.owner->uid == wait.owner &&
             section.owner->until.toSecsSinceEpoch() == wait.until)
             due.append(section);
     }
-    return due.isEmpty() ? QString() : write(HostsText::withoutSections(*text, due));
+    return due.isEmpty() ? QString() : write(HostsText::keptPieces(text, due));
 }
 
 // Never gives up in silence: a block nobody removes would never end.
@@ -169,14 +161,15 @@ int removeSectionWhenDue(const Waiter::Wait& wait) {
 int unblock(uid_t caller) {
     const Waiter::Lock lock;
     QString error;
-    const std::optional<QByteArray> text = readHosts(&error);
-    if (!text)
+    const std::optional<MappedFile> hosts = readHosts(&error);
+    if (!hosts)
         return fail(error);
-    const Split parts = split(*text, caller, QDateTime::currentDateTimeUtc());
+    const QByteArrayView text = hosts->view();
+    const Split parts = split(text, caller, QDateTime::currentDateTimeUtc());
     if (parts.removable.isEmpty() && !parts.kept.isEmpty())
         return fail(refusal(parts.kept.first()));
     if (!parts.removable.isEmpty()) {
-        if (const QString failed = write(HostsText::withoutSections(*text, parts.removable));
+        if (const QString failed = write(HostsText::keptPieces(text, parts.removable));
             !failed.isEmpty())
             return fail(failed);
     }
@@ -193,7 +186,7 @@ int unblock(uid_t caller) {
 // Open connections are closed in a child, so the caller hears of the block
 // at once: the hosts file's own addresses for the names first, then what
 // DNS answers within the deadline. Its failures go to the system journal.
-void closeConnectionsLater(Waiter::Lock& lock, DnsLookups& lookups, const QByteArray& hosts,
+void closeConnectionsLater(Waiter::Lock& lock, DnsLookups& lookups, QByteArrayView hosts,
                            const QStringList& names, uid_t caller,
                            DnsLookups::Clock::time_point deadline) {
     std::fflush(stdout);
@@ -235,13 +228,14 @@ int block(uid_t caller) {
     DnsLookups lookups(lookupNames);
 
     Waiter::Lock lock;
-    const std::optional<QByteArray> text = readHosts(&error);
-    if (!text)
+    const std::optional<MappedFile> hosts = readHosts(&error);
+    if (!hosts)
         return fail(error);
+    const QByteArrayView text = hosts->view();
     const QDateTime now = QDateTime::currentDateTimeUtc();
     // /etc/hosts is shared by every user: one user's session is not ended by
     // another's start.
-    const Split parts = split(*text, caller, now);
+    const Split parts = split(text, caller, now);
     if (!parts.kept.isEmpty())
         return fail(refusal(parts.kept.first()));
 
@@ -250,8 +244,8 @@ int block(uid_t caller) {
     const QDateTime until = now.addMSecs(1000 - now.time().msec()).addSecs(request->length.count());
     const QStringList section = HostsText::blockSection(
         request->names, now, caller, until, QString::fromLatin1(kBegin), QString::fromLatin1(kEnd));
-    if (const QString failed =
-            write(HostsText::joined(HostsText::withoutSections(*text, parts.removable), section));
+    const QByteArray appended = HostsText::appendedBytes(section);
+    if (const QString failed = write(HostsText::keptPieces(text, parts.removable) << appended);
         !failed.isEmpty())
         return fail(failed);
     // The block stands either way; a note explains what did not follow it.
@@ -264,7 +258,7 @@ int block(uid_t caller) {
                        .append('\n')
                        .constData(),
                    stdout);
-    closeConnectionsLater(lock, lookups, *text, lookupNames, caller, lookupDeadline);
+    closeConnectionsLater(lock, lookups, text, lookupNames, caller, lookupDeadline);
     return 0;
 }
 

@@ -49,6 +49,8 @@ QList<Section> blockSections(QByteArrayView text, QByteArrayView markerStart,
 
 // `text` without the given sections (in file order, as blockSections gives).
 QByteArray withoutSections(QByteArrayView text, const QList<Section>& sections);
+// The same as views into `text`, for writing without a copy.
+QList<QByteArrayView> keptPieces(QByteArrayView text, const QList<Section>& sections);
 QByteArray stripExistingBlockSection(QByteArrayView text, QByteArrayView markerStart,
                                      QByteArrayView markerEnd);
 
@@ -77,5 +79,7 @@ QString sectionDate(const QDateTime& when);
 
 // The file without sections, with `appended` (blockSection()'s lines) after it.
 QByteArray joined(QByteArray kept, const QStringList& appended = {});
+// What joined() puts after the kept text.
+QByteArray appendedBytes(const QStringList& appended);
 
 } // namespace HostsText

@@ -1,0 +1,193 @@
+// The root helper on large inputs, as the app runs it: `block` and
+// `unblock` of the built helper against a private copy of /etc on tmpfs, in
+// private mount and network namespaces (DNS fails at once there), beside
+// awk and cat on the same files. Needs root. Prints medians and ratios.
+//   helper_bench [runs=7]
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+int runs = 7;
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// `lines` lines of a published block list, after the usual head.
+QByteArray hostsOf(qsizetype lines, qsizetype lineBytes = 0) {
+    QByteArray text = "127.0.0.1 localhost\n::1 localhost ip6-localhost ip6-loopback\n";
+    char line[128];
+    for (qsizetype i = 0; i < lines - 2; ++i) {
+        const int n = lineBytes ? std::snprintf(line, sizeof line, "0.0.0.0 %0*lld.tld\n",
+                                                int(lineBytes - 13), static_cast<long long>(i))
+                                : std::snprintf(line, sizeof line, "0.0.0.0 name%06lld.tld\n",
+                                                static_cast<long long>(i));
+        text.append(line, n);
+    }
+    return text;
+}
+
+QByteArray requestOf(int names) {
+    QByteArray request = "1500\n";
+    for (int i = 0; i < names; ++i)
+        request += "site" + QByteArray::number(i) + ".test\n";
+    return request;
+}
+
+bool put(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size();
+}
+
+// Milliseconds from start to exit; -1 when the program failed.
+double timed(const QString& program, const QStringList& arguments, const QByteArray& input = {},
+             const QString& outputFile = QString()) {
+    QProcess process;
+    if (!outputFile.isEmpty())
+        process.setStandardOutputFile(outputFile);
+    else
+        process.setStandardOutputFile(QProcess::nullDevice());
+    QElapsedTimer timer;
+    timer.start();
+    process.start(program, arguments);
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(-1) || process.exitCode() != 0)
+        return -1;
+    return timer.nsecsElapsed() / 1e6;
+}
+
+// The helper on `hosts` as /etc/hosts, fresh for every run.
+double helperMs(const QByteArray& hosts, const char* action, const QByteArray& request) {
+    std::vector<double> times;
+    for (int run = 0; run < runs; ++run) {
+        if (!put("/etc/hosts", hosts))
+            return -1;
+        if (QByteArray(action) == "unblock" && timed(TARNHOLLOW_HELPER, {"block"}, request) < 0)
+            return -1;
+        const double ms = timed(TARNHOLLOW_HELPER, {action}, request);
+        if (ms < 0)
+            return -1;
+        times.push_back(ms);
+    }
+    return median(times);
+}
+
+double anchorMs(const QString& program, const QStringList& arguments, const QString& output) {
+    std::vector<double> times;
+    for (int run = 0; run < runs; ++run)
+        times.push_back(timed(program, arguments, {}, output));
+    return median(times);
+}
+
+const char kAwk[] = "FILENAME == ARGV[1] { t = $0; gsub(/^[ \\t\\r]+|[ \\t\\r]+$/, \"\", t);"
+                    "  if (t == \"# Tarnhollow:BEGIN\") { inside = 1; next }"
+                    "  if (t == \"# Tarnhollow:END\") { inside = 0; next }"
+                    "  if (!inside) print; next } { print }";
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (::geteuid() != 0) {
+        std::fputs("helper_bench: needs root\n", stderr);
+        return 1;
+    }
+    if (!::getenv("TARNHOLLOW_BENCH_INSIDE")) {
+        ::setenv("TARNHOLLOW_BENCH_INSIDE", "1", 1);
+        std::vector<char*> args{const_cast<char*>("unshare"), const_cast<char*>("--mount"),
+                                const_cast<char*>("--net"), const_cast<char*>("--propagation"),
+                                const_cast<char*>("private")};
+        for (int i = 0; i < argc; ++i)
+            args.push_back(argv[i]);
+        args.push_back(nullptr);
+        ::execvp("unshare", args.data());
+        std::perror("unshare");
+        return 1;
+    }
+    QCoreApplication app(argc, argv);
+    if (argc > 1)
+        runs = std::max(1, QByteArray(argv[1]).toInt());
+    QTextStream out(stdout);
+    QTemporaryDir dir;
+    const QString root = dir.path();
+    const QString setup =
+        QStringLiteral("mount -t tmpfs tmpfs /run && mount -t tmpfs tmpfs '%1' && cp -a /etc "
+                       "'%1/etc' && mount --bind '%1/etc' /etc")
+            .arg(root);
+    if (std::system(setup.toLocal8Bit().constData()) != 0)
+        return 1;
+
+    const QString section = root + "/section";
+    const QString awkOut = root + "/awk-out";
+    const auto awkMs = [&](const QByteArray& hosts, int names) {
+        // The section the helper writes for `names`, appended after the strip.
+        put("/etc/hosts", hosts);
+        timed(TARNHOLLOW_HELPER, {"block"}, requestOf(names));
+        QFile written("/etc/hosts");
+        written.open(QIODevice::ReadOnly);
+        const QByteArray text = written.readAll();
+        put(section, text.mid(text.lastIndexOf("\n\n# Tarnhollow:BEGIN") + 1));
+        timed(TARNHOLLOW_HELPER, {"unblock"});
+        put(root + "/in", hosts);
+        return anchorMs("awk", {QString::fromLatin1(kAwk), root + "/in", section}, awkOut);
+    };
+
+    out << "runs: " << runs << ", medians in ms; /etc on tmpfs\n";
+    {
+        const QByteArray hosts = hostsOf(1000);
+        const double block = helperMs(hosts, "block", requestOf(10));
+        out << QStringLiteral("1k-line hosts, 10 names: block %1 (goal: under 10)\n")
+                   .arg(block, 0, 'f', 2);
+    }
+    {
+        const QByteArray hosts = hostsOf(150000);
+        const double block = helperMs(hosts, "block", requestOf(1000));
+        const double awk = awkMs(hosts, 1000);
+        out << QStringLiteral("150k-line hosts, 1000 names: block %1, awk strip+append %2, "
+                              "ratio %3 (goal: at most 2)\n")
+                   .arg(block, 0, 'f', 2)
+                   .arg(awk, 0, 'f', 2)
+                   .arg(block / awk, 0, 'f', 2);
+    }
+    {
+        // Lines of 64 bytes, to 50 MB.
+        const QByteArray hosts = hostsOf(50 * 1000 * 1000 / 64, 64);
+        put(root + "/in", hosts);
+        const double cat = anchorMs("cat", {root + "/in"}, QProcess::nullDevice());
+        const double block = helperMs(hosts, "block", requestOf(1000));
+        const double clear = helperMs(hosts, "unblock", requestOf(1000));
+        out << QStringLiteral("50 MB hosts (%1 bytes), 1000 names: block %2, unblock %3, cat "
+                              "%4; ratios %5 and %6 (goal: at most 3)\n")
+                   .arg(hosts.size())
+                   .arg(block, 0, 'f', 2)
+                   .arg(clear, 0, 'f', 2)
+                   .arg(cat, 0, 'f', 2)
+                   .arg(block / cat, 0, 'f', 2)
+                   .arg(clear / cat, 0, 'f', 2);
+    }
+    {
+        const QByteArray hosts = hostsOf(1000);
+        const int saved = std::exchange(runs, 1);
+        const double block = helperMs(hosts, "block", requestOf(100000));
+        runs = saved;
+        out << QStringLiteral("1k-line hosts, 100,000 names: block %1 (%2)\n")
+                   .arg(block, 0, 'f', 2)
+                   .arg(block < 0 ? "failed" : "completed");
+    }
+    timed(TARNHOLLOW_HELPER, {"unblock"});
+    return 0;
+}
