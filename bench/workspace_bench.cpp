@@ -1,8 +1,10 @@
 // Application blocking on Linux: sweep cost with 1,000 extra processes,
 // launch-notice latency through AppBlocker, and the CPU the launch
 // monitoring takes while nothing happens; `ps -eo pid,comm` for reference.
-// Run with DISPLAY set to include reading X11 windows.
-//   workspace_bench [sleepers=1000] [launches=50]
+// The steady sweep is also set against one read of every /proc/*/stat, per
+// count of sleepers when given a list ("1000,5000"); the rest runs with the
+// last count. Run with DISPLAY set to include reading X11 windows.
+//   workspace_bench [sleepers=1000[,more...]] [launches=50]
 #include "platform/linux/DesktopEntryIndex.h"
 #include "platform/linux/LinuxWorkspace.h"
 #include "platform/linux/ProcScanner.h"
@@ -20,7 +22,9 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <dirent.h>
 #include <fcntl.h>
+#include <memory>
 #include <spawn.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -128,14 +132,41 @@ double psMs() {
     return nowMs() - start;
 }
 
+// One open, read and close of every /proc/[0-9]*/stat; counts the processes.
+double statReadAllMs(qsizetype& processes) {
+    const double start = nowMs();
+    processes = 0;
+    DIR* proc = opendir("/proc");
+    if (proc == nullptr)
+        return -1;
+    char path[300];
+    char buffer[4096];
+    while (const dirent* item = readdir(proc)) {
+        if (item->d_name[0] < '0' || item->d_name[0] > '9')
+            continue;
+        std::snprintf(path, sizeof path, "/proc/%s/stat", item->d_name);
+        const int fd = open(path, O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        if (read(fd, buffer, sizeof buffer) > 0)
+            ++processes;
+        close(fd);
+    }
+    closedir(proc);
+    return nowMs() - start;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    const int sleeperCount = argc > 1 ? std::atoi(argv[1]) : 1000;
+    QList<int> sleeperCounts;
+    for (const QByteArray& count : QByteArray(argc > 1 ? argv[1] : "1000").split(','))
+        sleeperCounts << std::max(0, count.toInt());
+    const int sleeperCount = sleeperCounts.last();
     const int launchCount = argc > 2 ? std::atoi(argv[2]) : 50;
 
     QList<pid_t> children;
-    for (int i = 0; i < sleeperCount; ++i)
+    for (int i = 0; i < sleeperCounts.first(); ++i)
         children << startSleeper();
 
     QCoreApplication app(argc, argv);
@@ -157,9 +188,41 @@ int main(int argc, char** argv) {
     // No session bus here; with a display (DISPLAY set), windows are read
     // too. The helper has no window, so requests go out as SIGTERM.
     const QDBusConnection noBus(QStringLiteral("tarnhollow-bench-no-bus"));
-    // Steady state: the sleepers are past the age at which a process is
-    // still watched for an exec.
-    runEventsFor(2300);
+
+    std::unique_ptr<LinuxWorkspace> workspace;
+    QList<double> steady;
+    QList<double> stat;
+    double firstPerProcessUs = -1;
+    for (const int count : std::as_const(sleeperCounts)) {
+        while (children.size() < count)
+            children << startSleeper();
+        // Steady state: the sleepers are past the age at which a process is
+        // still watched for an exec.
+        runEventsFor(2300);
+        workspace = std::make_unique<LinuxWorkspace>(options, noBus);
+        workspace->runningApplications();
+        steady.clear();
+        for (int i = 0; i < 101; ++i) {
+            const double start = nowMs();
+            workspace->runningApplications();
+            steady << nowMs() - start;
+        }
+        stat.clear();
+        qsizetype processes = 0;
+        for (int i = 0; i < 5; ++i)
+            stat << statReadAllMs(processes);
+        const double sweepMs = percentile(steady, 0.5);
+        const double perProcessUs = sweepMs * 1000 / double(std::max<qsizetype>(1, processes));
+        if (firstPerProcessUs < 0)
+            firstPerProcessUs = perProcessUs;
+        std::printf("sleepers=%d processes=%lld: steady sweep median %.3f ms, p95 %.3f ms, "
+                    "%.4f us/process (x%.2f of the first); /proc/*/stat read %.3f ms; "
+                    "sweep/stat %.4f\n",
+                    count, static_cast<long long>(processes), sweepMs, percentile(steady, 0.95),
+                    perProcessUs, perProcessUs / firstPerProcessUs, percentile(stat, 0.5),
+                    sweepMs / percentile(stat, 0.5));
+        std::fflush(stdout);
+    }
 
     QList<double> full;
     qsizetype applications = 0;
@@ -168,14 +231,6 @@ int main(int argc, char** argv) {
         const double start = nowMs();
         applications = cold.runningApplications().size();
         full << nowMs() - start;
-    }
-    LinuxWorkspace workspace(options, noBus);
-    workspace.runningApplications();
-    QList<double> steady;
-    for (int i = 0; i < 101; ++i) {
-        const double start = nowMs();
-        workspace.runningApplications();
-        steady << nowMs() - start;
     }
     QList<double> ps;
     for (int i = 0; i < 11; ++i)
@@ -207,13 +262,13 @@ int main(int argc, char** argv) {
     double monitorPct = 0;
     {
         const Workspace::ObserverToken token =
-            workspace.addLaunchObserver([](const RunningApplication&) {});
+            workspace->addLaunchObserver([](const RunningApplication&) {});
         runEventsFor(200);
         const double cpuBefore = cpuSeconds();
         const double wallBefore = nowMs();
         runEventsFor(10000);
         monitorPct = (cpuSeconds() - cpuBefore) * 1e5 / (nowMs() - wallBefore);
-        workspace.removeLaunchObserver(token);
+        workspace->removeLaunchObserver(token);
     }
     std::printf("monitoring: %.3f %% of one core\n", monitorPct);
     std::fflush(stdout);
@@ -221,7 +276,7 @@ int main(int argc, char** argv) {
     QList<double> latencies;
     int missed = 0;
     {
-        AppBlocker blocker({id}, workspace);
+        AppBlocker blocker({id}, *workspace);
         blocker.start();
         const QByteArray helper = QByteArrayLiteral(TARNHOLLOW_FAKE_APP);
         for (int i = 0; i < launchCount; ++i) {
@@ -257,9 +312,10 @@ int main(int argc, char** argv) {
     for (const pid_t child : std::as_const(children))
         waitpid(child, nullptr, 0);
 
-    std::printf("sweep_ms=%.3f full_ms=%.3f launch_p50_ms=%.1f launch_p95_ms=%.1f "
+    std::printf("sweep_ms=%.3f stat_ms=%.3f full_ms=%.3f launch_p50_ms=%.1f launch_p95_ms=%.1f "
                 "monitor_cpu_pct=%.3f ps_ms=%.3f\n",
-                percentile(steady, 0.5), percentile(full, 0.5), percentile(latencies, 0.5),
-                percentile(latencies, 0.95), monitorPct, percentile(ps, 0.5));
+                percentile(steady, 0.5), percentile(stat, 0.5), percentile(full, 0.5),
+                percentile(latencies, 0.5), percentile(latencies, 0.95), monitorPct,
+                percentile(ps, 0.5));
     return missed == 0 ? 0 : 1;
 }

@@ -242,13 +242,21 @@ bool ProcScanner::recheckYoung(qint64 pid, Process& process, quint64 now) {
     return hadWindowId || process.ownId != before || process.fromLaunch != wasFromLaunch;
 }
 
-qint64 ProcScanner::lastCreatedPid() const {
-    // The last field of loadavg is the PID most recently handed out.
+qint64 ProcScanner::lastCreatedPid(qint64* tasks) const {
+    // The last field of loadavg is the PID most recently handed out, the
+    // one before it "running/existing" tasks.
     QByteArray loadavg;
+    if (tasks != nullptr)
+        *tasks = -1;
     if (m_procFd < 0 || !readFile(0, "loadavg", loadavg, 256))
         return -1;
+    const QList<QByteArray> fields = loadavg.trimmed().split(' ');
     bool ok = false;
-    const qint64 pid = loadavg.trimmed().split(' ').value(4).toLongLong(&ok);
+    const qint64 pid = fields.value(4).toLongLong(&ok);
+    if (ok && tasks != nullptr) {
+        const qint64 count = fields.value(3).mid(fields.value(3).indexOf('/') + 1).toLongLong(&ok);
+        *tasks = ok ? count : -1;
+    }
     return ok ? pid : -1;
 }
 
@@ -282,14 +290,36 @@ QList<RunningApplication> ProcScanner::scan() {
     if (m_dir == nullptr)
         return {};
     // Read first: a process created during the listing changes it again.
-    m_lastCreatedPid = lastCreatedPid();
-    m_youngPids.clear();
-    const quint64 generation = ++m_generation;
+    qint64 tasks = -1;
+    const qint64 lastPid = lastCreatedPid(&tasks);
     const quint64 now = nowTicks();
     const bool reidentify = std::exchange(m_reidentifyAll, false);
     if (m_windows != nullptr && (m_windows->takeChanges() || reidentify))
         m_windowsChanged = true;
+    // No PID handed out (so none reused) and no task reaped since the last
+    // listing: /proc lists the same processes. The listing costs kernel
+    // time per process, which grows faster than the process count.
+    const bool sameTasks = !reidentify && lastPid >= 0 && tasks >= 0 &&
+                           lastPid == m_lastCreatedPid && tasks == m_taskCount;
+    m_lastCreatedPid = lastPid;
+    m_taskCount = tasks;
+    if (sameTasks) {
+        for (const qint64 pid : std::exchange(m_youngPids, {})) {
+            const auto known = m_processes.find(pid);
+            if (known != m_processes.end())
+                recheckYoung(pid, *known, now);
+        }
+    } else {
+        list(reidentify, now);
+    }
+    if (m_windows != nullptr && (m_windowsChanged || m_windowsRetry))
+        applyWindows();
+    return settle();
+}
 
+void ProcScanner::list(bool reidentify, quint64 now) {
+    m_youngPids.clear();
+    const quint64 generation = ++m_generation;
     ::rewinddir(m_dir);
     while (const dirent* item = ::readdir(m_dir)) {
         qint64 pid = 0;
@@ -343,9 +373,6 @@ QList<RunningApplication> ProcScanner::scan() {
 
     m_processes.removeIf(
         [generation](const auto& it) { return it.value().generation != generation; });
-    if (m_windows != nullptr && (m_windowsChanged || m_windowsRetry))
-        applyWindows();
-    return settle();
 }
 
 QList<RunningApplication> ProcScanner::settle() {

@@ -18,7 +18,8 @@ class X11WindowDirectory;
 
 // The current user's application processes, read from /proc. What cannot
 // change for a living process is kept between scans (keyed by PID and start
-// time), so a scan of an unchanged system only lists /proc. With windows,
+// time), so a scan of an unchanged system only lists /proc, or reads just
+// loadavg while no task was created or reaped. With windows,
 // a process the launch leaves unnamed is named by its X11 windows.
 class ProcScanner {
 public:
@@ -79,7 +80,10 @@ private:
     // Identifies a young process again if it exec'd or moved; returns
     // whether its identifier changed.
     bool recheckYoung(qint64 pid, Process& process, quint64 nowTicks);
-    qint64 lastCreatedPid() const;
+    // With tasks, also reads how many tasks (threads) exist; -1 if unknown.
+    qint64 lastCreatedPid(qint64* tasks = nullptr) const;
+    // Lists /proc, reading only new processes.
+    void list(bool reidentify, quint64 nowTicks);
     // Works out top processes and announces new applications.
     QList<RunningApplication> settle();
     bool isTop(const Process& process) const;
@@ -101,4 +105,5 @@ private:
     QList<qint64> m_topPids;
     QList<qint64> m_youngPids;
     qint64 m_lastCreatedPid = -1;
+    qint64 m_taskCount = -1;
 };
