@@ -1,5 +1,8 @@
 #include "ui/AccessibleRoles.h"
 
+#include "ui/EntryListAccessible.h"
+
+#include <QAbstractItemView>
 #include <QAccessibleWidget>
 #include <QLabel>
 
@@ -29,6 +32,8 @@ QAccessibleInterface* create(const QString& className, QObject* object) {
         return new QAccessibleWidget(widget, QAccessible::Grouping);
     if (className == QLatin1String("StatusLine"))
         return new StatusLineInterface(widget);
+    if (className == QLatin1String("EntryListView"))
+        return new EntryListAccessible(static_cast<QAbstractItemView*>(widget));
     return nullptr;
 }
 

@@ -2,7 +2,8 @@
 
 // Roles that Qt does not give the window's own widgets by itself: the cards
 // and the duration choice are named groups, the status and error lines are
-// status bars. Installed once, before the first window is shown.
+// status bars, the entry lists are tables whose rows are made on demand.
+// Installed once, before the first window is shown.
 namespace AccessibleRoles {
 
 void install();
