@@ -9,8 +9,12 @@
 #include "services/AppBlocker.h"
 #include "services/FocusStore.h"
 #include "services/HostBlocker.h"
+#include "services/WebsiteImport.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QMetaObject>
+#include <QSet>
 
 #include <algorithm>
 #include <unistd.h>
@@ -310,6 +314,48 @@ void FocusSessionManager::addWebsite(const QString& text) {
         return;
     setWebsites(m_websites + QStringList{entry});
     persist();
+}
+
+void FocusSessionManager::importWebsites(const QString& path) {
+    // Far beyond any published list; a wrong file is not read into memory.
+    constexpr qint64 kLargestFile = 256 * 1024 * 1024;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > kLargestFile) {
+        setErrorMessage(tr("%1 could not be imported: %2")
+                            .arg(QFileInfo(path).fileName(),
+                                 file.isOpen() ? tr("the file is too large") : file.errorString()));
+        return;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        setErrorMessage(
+            tr("%1 could not be imported: %2").arg(QFileInfo(path).fileName(), file.errorString()));
+        return;
+    }
+    const WebsiteImport imported = WebsiteImport::parse(bytes);
+    // A set, not a search of the list per entry: lists of 100,000 are common.
+    QSet<QString> listed;
+    listed.reserve(m_websites.size() + imported.entries.size());
+    for (const QString& existing : m_websites)
+        listed.insert(canonical(existing));
+    QStringList websites = m_websites;
+    int skipped = imported.skipped;
+    for (const QString& text : imported.entries) {
+        const QString entry = text.trimmed().toLower();
+        if (entry.isEmpty() || listed.contains(canonical(entry))) {
+            ++skipped;
+            continue;
+        }
+        listed.insert(canonical(entry));
+        websites.append(entry);
+    }
+    const qsizetype added = websites.size() - m_websites.size();
+    if (added > 0) {
+        setWebsites(std::move(websites));
+        persist();
+    }
+    setStatusMessage((added == 1 ? tr("Added 1 website; ") : tr("Added %1 websites; ").arg(added)) +
+                     tr("%1 skipped.").arg(skipped));
 }
 
 void FocusSessionManager::addAppBundleId(const QString& text) {

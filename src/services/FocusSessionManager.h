@@ -76,6 +76,11 @@ public:
     QString formatDuration() const;
 
     void addWebsite(const QString& text);
+    // Adds each new entry of the list or hosts file at `path` in one save
+    // and says on the status line how many were added and how many skipped
+    // (no web address, or listed already); an unreadable file on the error
+    // line.
+    void importWebsites(const QString& path);
     void addAppBundleId(const QString& text);
     void removeWebsite(const QString& entry);
     void removeAppBundleId(const QString& entry);

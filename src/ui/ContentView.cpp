@@ -85,6 +85,8 @@ ContentView::ContentView(std::unique_ptr<FocusSessionManager> manager,
             return missing ? tr("not installed") : QString();
         },
         this);
+    m_websitesCard->setImportAction(
+        [this](const QString& path) { m_manager->importWebsites(path); });
     m_completer = new ApplicationCompleter(m_appsCard->inputField());
     blockLists->addWidget(listsTitle);
     blockLists->addWidget(m_websitesCard);

@@ -4,11 +4,17 @@
 #include "ui/ProminentButton.h"
 #include "ui/Theme.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPushButton>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -43,10 +49,10 @@ FormCard::FormCard(const QString& title, const QString& placeholder, AddAction o
     m_input->setAccessibleDescription(placeholder);
     m_addButton->setAccessibleName(tr("Add to %1").arg(title));
     connect(m_addButton, &QPushButton::clicked, this, [this] { m_onAdd(); });
-    auto* inputRow = new QHBoxLayout;
-    inputRow->addWidget(m_input, 1, Qt::AlignVCenter);
-    inputRow->addWidget(m_addButton, 0, Qt::AlignVCenter);
-    layout->addLayout(inputRow);
+    m_inputRow = new QHBoxLayout;
+    m_inputRow->addWidget(m_input, 1, Qt::AlignVCenter);
+    m_inputRow->addWidget(m_addButton, 0, Qt::AlignVCenter);
+    layout->addLayout(m_inputRow);
 
     layout->addWidget(m_emptyLabel);
     m_list->setModel(m_entries);
@@ -73,6 +79,37 @@ void FormCard::setItems(const QStringList& items) {
     updateListHeight();
 }
 
+void FormCard::setImportAction(ImportAction onImport) {
+    m_onImport = std::move(onImport);
+    if (!m_importButton) {
+        m_importButton = new QPushButton(tr("Import…"), this);
+        m_importButton->setAccessibleName(tr("Import %1 from a file").arg(m_title->text()));
+        connect(m_importButton, &QPushButton::clicked, this, [this] {
+            const QString path = QFileDialog::getOpenFileName(
+                this, tr("Import %1").arg(m_title->text()), QString(),
+                tr("Lists and hosts files (*.txt *.list *.hosts hosts);;All files (*)"));
+            if (!path.isEmpty())
+                m_onImport(path);
+        });
+        m_inputRow->addWidget(m_importButton, 0, Qt::AlignVCenter);
+        setAcceptDrops(true);
+    }
+}
+
+void FormCard::dragEnterEvent(QDragEnterEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (m_onImport && urls.size() == 1 && urls.first().isLocalFile())
+        event->acceptProposedAction();
+}
+
+void FormCard::dropEvent(QDropEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (!m_onImport || urls.size() != 1 || !urls.first().isLocalFile())
+        return;
+    event->acceptProposedAction();
+    m_onImport(urls.first().toLocalFile());
+}
+
 void FormCard::refreshHints() {
     m_entries->refreshHints();
 }
@@ -93,6 +130,8 @@ void FormCard::updateListHeight() {
 }
 
 QList<QWidget*> FormCard::focusOrder() const {
+    if (m_importButton)
+        return {m_input, m_addButton, m_importButton, m_list};
     return {m_input, m_addButton, m_list};
 }
 

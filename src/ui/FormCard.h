@@ -8,6 +8,7 @@
 #include <functional>
 
 class EntryListView;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -21,6 +22,7 @@ class FormCard : public QWidget {
 public:
     using AddAction = std::function<void()>;
     using DeleteAction = std::function<void(const QString& entry)>;
+    using ImportAction = std::function<void(const QString& path)>;
 
     FormCard(const QString& title, const QString& placeholder, AddAction onAdd,
              DeleteAction onDelete, EntryListModel::HintFunction hint = {},
@@ -29,6 +31,9 @@ public:
     // Redraws the entry rows from `items`.
     void setItems(const QStringList& items);
     void refreshHints();
+    // Adds an "Import…" button that asks for a file, and takes a file
+    // dropped on the card the same way.
+    void setImportAction(ImportAction onImport);
 
     // Shows at most `rows` entries at a time; the others scroll.
     void setMaxVisibleRows(int rows);
@@ -40,6 +45,8 @@ public:
     QLabel* titleLabel() const { return m_title; }
     QLineEdit* inputField() const { return m_input; }
     QPushButton* addButton() const { return m_addButton; }
+    // Null without an import action.
+    QPushButton* importButton() const { return m_importButton; }
     EntryListView* entryList() const { return m_list; }
     EntryListModel* entries() const { return m_entries; }
     // Focusable controls, top to bottom.
@@ -50,15 +57,20 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void updateListHeight();
 
     AddAction m_onAdd;
     DeleteAction m_onDelete;
+    ImportAction m_onImport;
     QLabel* m_title;
     QLineEdit* m_input;
     QPushButton* m_addButton;
+    QPushButton* m_importButton = nullptr;
+    QHBoxLayout* m_inputRow;
     QLabel* m_emptyLabel;
     EntryListModel* m_entries;
     EntryListView* m_list;

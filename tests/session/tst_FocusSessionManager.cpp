@@ -425,6 +425,35 @@ private slots:
             QCOMPARE(readAll(rig.configPath()), configBytes(websites, apps));
     }
 
+    void importWebsites_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QStringList>("websites");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("plain list, one listed already")
+            << QByteArray("b.com\n\n# comment\nA.com\r\nnot a name\nc.com # trailing")
+            << QStringList{"a.com", "b.com", "c.com"} << "Added 2 websites; 2 skipped.";
+        QTest::newRow("hosts file: our section, localhost and other addresses passed over")
+            << QByteArray("0.0.0.0 0.0.0.0\n127.0.0.1 localhost\n10.0.0.1 nas.lan\n"
+                          "0.0.0.0 x.com y.com\n# Tarnhollow:BEGIN\n127.0.0.1 old.com\n"
+                          "# Tarnhollow:END\n127.0.0.1\tz.com")
+            << QStringList{"a.com", "x.com", "y.com", "z.com"} << "Added 3 websites; 3 skipped.";
+        QTest::newRow("unreadable") << QByteArray() << QStringList{"a.com"} << "Ready";
+    }
+    void importWebsites() {
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, websites);
+        QFETCH(QString, status);
+        Rig rig(configBytes({"a.com"}, {}));
+        const QString path = rig.dir.filePath("list.txt");
+        if (!file.isEmpty())
+            QVERIFY(writeAll(path, file));
+        rig.manager->importWebsites(path);
+        QCOMPARE(rig.manager->websites(), websites);
+        QCOMPARE(rig.manager->statusMessage(), status);
+        QCOMPARE(readAll(rig.configPath()), configBytes(websites, {}));
+        QCOMPARE(rig.manager->hasErrorMessage(), file.isEmpty());
+    }
+
     // Edits are saved but do not reach the running session.
     void editingDuringSession() {
         Rig rig(configBytes({"a.com"}, {"com.x"}));

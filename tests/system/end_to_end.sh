@@ -106,8 +106,8 @@ typed "E2E-Two.test"
 key Tab space
 wait_for 10 "the second website in the configuration" config_has '"e2e-two.test"'
 
-# Past the website list to the application field.
-key Tab Tab
+# Past Import… and the website list to the application field.
+key Tab Tab Tab
 typed "org.tarnhollow.E2eProbe"
 key Tab Return
 wait_for 10 "the application in the configuration" config_has '"org.tarnhollow.E2eProbe"'
@@ -157,13 +157,13 @@ relaunch
 timeout 30 xdotool search --sync --onlyvisible --pid "$app_pid" >/dev/null ||
     fail "no window after a crashed copy"
 
-# A session outlives the app. Start 5 minutes (six Tab stops from the website
+# A session outlives the app. Start 5 minutes (seven Tab stops from the website
 # field to the duration), kill the app: the next launch takes the session
 # up with its block; a launch after its end removes the block.
 record="$HOME/.local/state/Tarnhollow/session.json"
 xdotool windowfocus --sync "$(xdotool search --onlyvisible --pid "$app_pid" | head -n 1)"
 sleep 0.5
-key Tab Tab Tab Tab Tab Tab Left Left Left Left Left Tab space
+key Tab Tab Tab Tab Tab Tab Tab Left Left Left Left Left Tab space
 wait_for 20 "the block of a new session" hosts_has_section
 wait_for 10 "the session record" test -s "$record"
 end=$(sed -n 's/.*"end": *"\([^"]*\)".*/\1/p' "$record")

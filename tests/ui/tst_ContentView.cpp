@@ -427,7 +427,7 @@ private slots:
                 ++named;
             }
         }
-        QCOMPARE(named, 2 * 3 + 1 + 7 + 1);
+        QCOMPARE(named, 2 * 3 + 1 + 1 + 7 + 1); // the websites card imports too
         const QModelIndex row = harness.view->appsCard()->entries()->index(0);
         QVERIFY(!row.data(Qt::AccessibleDescriptionRole).toString().isEmpty());
 #ifdef Q_OS_LINUX
