@@ -55,7 +55,7 @@ bool put(const QString& path, const QByteArray& bytes) {
 
 // Milliseconds from start to exit; -1 when the program failed.
 double timed(const QString& program, const QStringList& arguments, const QByteArray& input = {},
-             const QString& outputFile = QString()) {
+             const QString& outputFile = QString(), int expectedExit = 0) {
     QProcess process;
     if (!outputFile.isEmpty())
         process.setStandardOutputFile(outputFile);
@@ -66,7 +66,7 @@ double timed(const QString& program, const QStringList& arguments, const QByteAr
     process.start(program, arguments);
     process.write(input);
     process.closeWriteChannel();
-    if (!process.waitForFinished(-1) || process.exitCode() != 0)
+    if (!process.waitForFinished(-1) || process.exitCode() != expectedExit)
         return -1;
     return timer.nsecsElapsed() / 1e6;
 }
@@ -147,6 +147,17 @@ int main(int argc, char** argv) {
     };
 
     out << "runs: " << runs << ", medians in ms; /etc on tmpfs\n";
+    {
+        // What starting a program costs here, before it does anything.
+        std::vector<double> bare, helper;
+        for (int run = 0; run < runs; ++run) {
+            bare.push_back(timed("/bin/true", {}));
+            helper.push_back(timed(TARNHOLLOW_HELPER, {}, {}, QString(), 1));
+        }
+        out << QStringLiteral("process start: /bin/true %1, the helper refusing its arguments %2\n")
+                   .arg(median(bare), 0, 'f', 2)
+                   .arg(median(helper), 0, 'f', 2);
+    }
     {
         const QByteArray hosts = hostsOf(1000);
         const double block = helperMs(hosts, "block", requestOf(10));
