@@ -32,6 +32,9 @@ QAccessibleInterface* create(const QString& className, QObject* object) {
         return new QAccessibleWidget(widget, QAccessible::Grouping);
     if (className == QLatin1String("StatusLine"))
         return new StatusLineInterface(widget);
+    // The window itself, which Qt would leave a nameless filler.
+    if (className == QLatin1String("ContentView") && widget->isWindow())
+        return new QAccessibleWidget(widget, QAccessible::Window);
     if (className == QLatin1String("EntryListView"))
         return new EntryListAccessible(static_cast<QAbstractItemView*>(widget));
     return nullptr;

@@ -38,6 +38,7 @@ ContentView::ContentView(std::unique_ptr<FocusSessionManager> manager,
       m_applications(applications ? std::move(applications) : makeDefaultInstalledApplications()) {
     m_manager->setParent(this);
     AccessibleRoles::install();
+    setAccessibleName(tr("Tarnhollow"));
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 20, 20, 20);
@@ -91,6 +92,10 @@ ContentView::ContentView(std::unique_ptr<FocusSessionManager> manager,
     blockLists->addWidget(listsTitle);
     blockLists->addWidget(m_websitesCard);
     blockLists->addWidget(m_appsCard);
+    // Edits during a session are saved but reach only the next one.
+    m_nextSessionNote = new QLabel(tr("Changes apply to the next session."), this);
+    m_nextSessionNote->setFont(Theme::font(Theme::TextStyle::Footnote, font()));
+    blockLists->addWidget(m_nextSessionNote);
     layout->addLayout(blockLists);
 
     m_sessionCard = new SessionCard(appTexts.tip, this);
@@ -185,10 +190,16 @@ void ContentView::showSessionState() {
         break;
     }
     m_sessionCard->setSessionActive(m_manager->isSessionActive(), busy);
+    m_nextSessionNote->setVisible(m_manager->isSessionActive());
+    showRemainingTime();
 }
 
 void ContentView::showRemainingTime() {
     m_sessionCard->setRemainingTime(m_manager->formatDuration());
+    // The time left can be read from the panel's window list too.
+    setWindowTitle(m_manager->isSessionActive()
+                       ? tr("Tarnhollow — %1 left").arg(m_manager->formatDuration())
+                       : tr("Tarnhollow"));
 }
 
 void ContentView::showStatus() {
@@ -251,6 +262,7 @@ void ContentView::applyColors() {
     secondary.setColor(QPalette::WindowText, Theme::secondary(palette()));
     m_subtitle->setPalette(secondary);
     m_status->setPalette(secondary);
+    m_nextSessionNote->setPalette(secondary);
     QPalette red = palette();
     red.setColor(QPalette::WindowText, Theme::red(palette()));
     m_error->setPalette(red);

@@ -71,6 +71,7 @@ private:
     std::unique_ptr<InstalledApplications> m_applications;
     bool m_applicationsRequested = false;
     QLabel* m_subtitle = nullptr;
+    QLabel* m_nextSessionNote = nullptr;
     StatusLine* m_status = nullptr;
     FormCard* m_websitesCard = nullptr;
     FormCard* m_appsCard = nullptr;

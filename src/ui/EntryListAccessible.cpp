@@ -1,5 +1,8 @@
 #include "ui/EntryListAccessible.h"
 
+#include "ui/EntryListModel.h"
+#include "ui/EntryListView.h"
+
 #include <QAbstractItemView>
 #include <QPersistentModelIndex>
 #include <QPointer>
@@ -86,15 +89,35 @@ public:
     int rowExtent() const override { return 1; }
     QAccessibleInterface* table() const override { return parent(); }
 
-    // Focusing a row selects it, so that Delete then removes it.
-    QStringList actionNames() const override { return {setFocusAction()}; }
+    // Focusing a row selects it, so that Delete then removes it; Remove does
+    // what the row's trash can does.
+    QStringList actionNames() const override { return {setFocusAction(), removeAction()}; }
+    QString localizedActionName(const QString& name) const override {
+        return name == removeAction() ? EntryListView::tr("Remove")
+                                      : QAccessibleActionInterface::localizedActionName(name);
+    }
+    QString localizedActionDescription(const QString& name) const override {
+        return name == removeAction()
+                   ? EntryListView::tr("Removes the entry from the list")
+                   : QAccessibleActionInterface::localizedActionDescription(name);
+    }
     void doAction(const QString& name) override {
-        if (name != setFocusAction() || !isValid())
+        if (!isValid())
+            return;
+        if (name == removeAction()) {
+            if (auto* list = qobject_cast<EntryListView*>(m_view.data()))
+                emit list->removeRequested(m_index.data(EntryListModel::EntryRole).toString());
+            return;
+        }
+        if (name != setFocusAction())
             return;
         m_view->setFocus(Qt::OtherFocusReason);
         m_view->setCurrentIndex(m_index);
     }
-    QStringList keyBindingsForAction(const QString&) const override { return {}; }
+    QStringList keyBindingsForAction(const QString& name) const override {
+        return name == removeAction() ? QStringList{QStringLiteral("Delete")} : QStringList();
+    }
+    static QString removeAction() { return QStringLiteral("Remove"); }
 
 private:
     QPointer<QAbstractItemView> m_view;

@@ -12,7 +12,8 @@
 const QList<int> SessionCard::minuteOptions{5, 10, 15, 25, 30, 45, 60};
 
 SessionCard::SessionCard(const QString& tip, QWidget* parent)
-    : QWidget(parent), m_durationLabel(new QLabel(tr("Duration"), this)),
+    : QWidget(parent), m_title(new QLabel(tr("Focus Session"), this)),
+      m_durationLabel(new QLabel(tr("Duration"), this)),
       m_duration(new SegmentedControl(
           minuteOptions, [](int minutes) { return tr("%1 min").arg(minutes); }, this)),
       m_remaining(new QLabel(this)), m_startStop(new ProminentButton(QString(), this)),
@@ -21,7 +22,7 @@ SessionCard::SessionCard(const QString& tip, QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(10);
 
-    auto* title = new QLabel(tr("Focus Session"), this);
+    QLabel* title = m_title;
     setAccessibleName(title->text());
     QFont titleFont = Theme::font(Theme::TextStyle::Title2, font());
     titleFont.setBold(true);
@@ -35,7 +36,6 @@ SessionCard::SessionCard(const QString& tip, QWidget* parent)
         Theme::withMonospacedDigits(Theme::font(Theme::TextStyle::Headline, font())));
     m_remaining->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_remaining->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-    m_remaining->setAccessibleName(tr("Remaining time"));
     auto* row = new QHBoxLayout;
     row->addWidget(m_durationLabel, 0, Qt::AlignVCenter);
     row->addWidget(m_duration, 0, Qt::AlignVCenter);
@@ -75,6 +75,14 @@ void SessionCard::setSessionActive(bool active, const QString& busyText) {
 
 void SessionCard::setRemainingTime(const QString& formatted) {
     m_remaining->setText(tr("remaining: %1").arg(formatted));
+    // The name carries the value. It changes (and so is announced) when the
+    // minute does, at one minute left and at the end, not every second.
+    const QString minute = formatted.section(QLatin1Char(':'), 0, 0);
+    if (minute != m_announcedMinute || formatted == QLatin1String("01:00") ||
+        formatted == QLatin1String("00:00")) {
+        m_announcedMinute = minute;
+        m_remaining->setAccessibleName(tr("Remaining time %1").arg(formatted));
+    }
 }
 
 QList<QWidget*> SessionCard::focusOrder() const {

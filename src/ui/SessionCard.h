@@ -40,9 +40,13 @@ signals:
     void startStopClicked();
 
 private:
+    // First, so that assistive technology meets the heading first.
+    QLabel* m_title;
     QLabel* m_durationLabel;
     SegmentedControl* m_duration;
     QLabel* m_remaining;
     ProminentButton* m_startStop;
     QLabel* m_tip;
+    // The minute last announced, so the countdown speaks once a minute.
+    QString m_announcedMinute;
 };

@@ -1,8 +1,9 @@
 #!/usr/bin/python3
 # What a screen reader receives from the real window, read through the
-# accessibility bus under Xvfb: the duration choice as one group of radio
-# buttons, the cards and the remaining time by name, and the status line as a
-# status bar whose change is announced.
+# accessibility bus under Xvfb: the window as a frame named Tarnhollow, the
+# duration choice as one group of radio buttons, the cards and the remaining
+# time by name, a row's Remove action, and the status line as a status bar
+# whose change is announced.
 #   accessibility_check.py <tarnhollow>
 # Exit 77 (skip) when Xvfb, the buses or pyatspi are missing; with CI=true the
 # same gap fails.
@@ -76,7 +77,32 @@ def check():
 
     for card in ["Websites", "Apps (Application ID)", "Focus Session"]:
         one(pyatspi.ROLE_PANEL, card)
-    one(pyatspi.ROLE_LABEL, "Remaining time")
+    one(pyatspi.ROLE_LABEL, "Remaining time 00:00")
+    if apps[0].getChildAtIndex(0).getRole() != pyatspi.ROLE_FRAME or \
+            apps[0].getChildAtIndex(0).name != "Tarnhollow":
+        sys.exit("FAIL: the window is not a frame named Tarnhollow")
+
+    # A row's Remove action does what its trash can does.
+    field = one(pyatspi.ROLE_TEXT, "Websites")
+    field.queryEditableText().insertText(0, "gone.test", 9)
+    one(pyatspi.ROLE_PUSH_BUTTON, "Add to Websites").queryAction().doAction(0)
+    table = one(pyatspi.ROLE_TABLE, "Websites")
+    for _ in range(30):
+        if table.childCount == 1:
+            break
+        time.sleep(0.1)
+    row = table.getChildAtIndex(0)
+    actions = row.queryAction()
+    names = [actions.getName(i) for i in range(actions.nActions)]
+    if row.name != "gone.test" or "Remove" not in names:
+        sys.exit("FAIL: the row %r offers %r" % (row.name, names))
+    actions.doAction(names.index("Remove"))
+    for _ in range(30):
+        if table.childCount == 0:
+            break
+        time.sleep(0.1)
+    else:
+        sys.exit("FAIL: Remove left %d rows" % table.childCount)
     radios = pyatspi.findAllDescendants(one(pyatspi.ROLE_PANEL, "Duration"),
                                         lambda n: n.getRole() == pyatspi.ROLE_RADIO_BUTTON)
     if len(radios) != 7 or checked() != ["30 min"]:

@@ -278,6 +278,8 @@ private slots:
 
         harness.runner->succeed();
         QTest::mouseClick(harness.view->sessionCard()->startStopButton(), Qt::LeftButton);
+        QTest::mouseClick(harness.view->sessionCard()->startStopButton(), Qt::LeftButton);
+        QCoreApplication::processEvents();
         QVERIFY(!harness.manager().hasErrorMessage());
         QVERIFY(!error->isVisibleTo(harness.view.get()));
         QCOMPARE(harness.view->sizeHint().height(), heightWithout);

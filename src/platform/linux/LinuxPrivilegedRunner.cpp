@@ -60,14 +60,28 @@ void LinuxPrivilegedRunner::unblock(const QByteArray&, Done done) {
 
 void LinuxPrivilegedRunner::run(const QString& action, const QByteArray& input, Done done) {
     const bool root = m_asRoot.value_or(geteuid() == 0);
+    // A program that cannot be started is named with what to do about it,
+    // never with the system call that failed.
+    const auto started = [](const QString& program, Done then) {
+        return [program, then = std::move(then)](Outcome outcome) {
+            if (!outcome)
+                outcome = PlatformError{
+                    QStringLiteral("%1 %2, so websites cannot be blocked. Install Tarnhollow "
+                                   "again (scripts/run.sh or the package does this) and try "
+                                   "again.")
+                        .arg(program, QFileInfo::exists(program) ? QStringLiteral("cannot be run")
+                                                                 : QStringLiteral("is missing"))};
+            then(std::move(outcome));
+        };
+    };
     if (root) {
-        runProcess(&m_processes, m_helper, {action}, input, std::move(done));
+        runProcess(&m_processes, m_helper, {action}, input, started(m_helper, std::move(done)));
         return;
     }
     if (const QString unsafe = unsafeHelperReason(m_helper); !unsafe.isEmpty())
         return done(RunnerOutcome{1, unsafe.toUtf8(), false});
     runProcess(&m_processes, m_pkexec, {m_helper, action}, input,
-               [done = std::move(done)](Outcome outcome) {
+               started(m_pkexec, [done = std::move(done)](Outcome outcome) {
                    if (outcome) {
                        RunnerOutcome& o = outcome.value();
                        const bool refusedByPkexec = o.exitStatus == kPkexecNotAuthorized;
@@ -80,5 +94,5 @@ void LinuxPrivilegedRunner::run(const QString& action, const QByteArray& input, 
                            o.output = kNoAgentText;
                    }
                    done(std::move(outcome));
-               });
+               }));
 }
