@@ -5,8 +5,12 @@
 #include "app/X11Activation.h"
 #endif
 #include "base/ApplicationId.h"
+#include "platform/PlatformDefaults.h"
+#include "platform/SessionNotifier.h"
+#include "services/FocusSessionManager.h"
 #include "ui/CloseGuard.h"
 #include "ui/ContentView.h"
+#include "ui/SessionTrayIcon.h"
 
 #include <QApplication>
 
@@ -14,6 +18,11 @@ std::unique_ptr<QWidget> TarnhollowApp::makeWindow() const {
     auto window = std::make_unique<ContentView>();
     window->resize(window->minimumSize());
     auto* guard = new CloseGuard(window.get(), window->manager());
+    new SessionTrayIcon(window->manager(), window.get());
+    // The desktop hears of an on-time end; the connection owns the notifier.
+    const std::shared_ptr<SessionNotifier> notifier = makeDefaultSessionNotifier();
+    QObject::connect(&window->manager(), &FocusSessionManager::sessionCompleted, window.get(),
+                     [notifier](int minutes) { notifier->sessionEnded(minutes); });
     QObject::connect(guard, &CloseGuard::readyToQuit, qApp, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     return window;

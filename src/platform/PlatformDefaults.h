@@ -7,6 +7,7 @@
 class PrivilegedRunner;
 class DnsCacheFlusher;
 class InstalledApplications;
+class SessionNotifier;
 class Workspace;
 
 // The real platform services. One implementation file per OS, chosen in CMake.
@@ -14,6 +15,7 @@ std::unique_ptr<PrivilegedRunner> makeDefaultPrivilegedRunner();
 std::unique_ptr<DnsCacheFlusher> makeDefaultDnsCacheFlusher();
 std::unique_ptr<Workspace> makeDefaultWorkspace();
 std::unique_ptr<InstalledApplications> makeDefaultInstalledApplications();
+std::unique_ptr<SessionNotifier> makeDefaultSessionNotifier();
 // The per-user private directory that holds the hosts file's staging copy.
 QString defaultHostsStagingDirectory();
 // Where an entry that starts the app at login goes; empty where the

@@ -113,6 +113,7 @@ void FocusSessionManager::resumeOrCleanUp() {
         m_sessionEnd = record->end;
         m_sessionEndOnClock = m_sessionClock() + std::chrono::milliseconds(left);
         m_sessionApps = record->appBundleIds;
+        m_sessionMinutes = 0;
         setSessionActive(true);
         // At least a second, so that the next tick still ends it.
         setRemainingSeconds(std::max<qint64>(1, (left + 500) / 1000));
@@ -194,6 +195,7 @@ void FocusSessionManager::start(int minutes) {
             // password prompt takes nothing off it.
             self->m_sessionEnd = self->m_wallClock().addSecs(length.count());
             self->m_sessionEndOnClock = self->m_sessionClock() + length;
+            self->m_sessionMinutes = int(length.count() / 60);
             // The block still ends on time without the record, and a relaunch
             // finds it from the block itself; the user hears of it all the same.
             const SessionRecord record{self->m_sessionEnd, websites, apps};
@@ -299,8 +301,10 @@ void FocusSessionManager::tick() {
         return;
     const qint64 leftMs = (m_sessionEndOnClock - m_sessionClock()).count();
     setRemainingSeconds(std::max<qint64>(0, (leftMs + 500) / 1000));
-    if (m_remainingSeconds == 0)
+    if (m_remainingSeconds == 0) {
         stop(true);
+        emit sessionCompleted(m_sessionMinutes);
+    }
 }
 
 QString FocusSessionManager::formatDuration() const {

@@ -93,6 +93,9 @@ signals:
     void statusMessageChanged();
     void errorMessageChanged();
     void isBusyChanged();
+    // The countdown reached zero; `minutes` is the session's length, 0 for a
+    // session taken up again after a restart.
+    void sessionCompleted(int minutes);
 
 private:
     void stop(bool cleanUpHost);
@@ -136,6 +139,7 @@ private:
     QDateTime m_sessionEnd;
     std::chrono::milliseconds m_sessionEndOnClock{0};
     QStringList m_sessionApps;
+    int m_sessionMinutes = 0;
     // Parented to this object, so neither can outlive the controller.
     QPointer<AppBlocker> m_appBlocker;
     QPointer<QTimer> m_countdownTimer;

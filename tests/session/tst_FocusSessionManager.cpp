@@ -10,6 +10,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -249,6 +250,7 @@ private slots:
     void fullSessionToZero() {
         Rig rig(configBytes({"a.com"}, {"com.x"}), 2ms);
         rig.step = 1000;
+        QSignalSpy completed(rig.manager.get(), &FocusSessionManager::sessionCompleted);
         rig.manager->start(1);
         QVERIFY(rig.hosts().contains("127.0.0.1 a.com"));
         QTRY_VERIFY_WITH_TIMEOUT(!rig.manager->isSessionActive(), 10000);
@@ -264,6 +266,8 @@ private slots:
         QVERIFY(!rig.hosts().contains("# Tarnhollow:BEGIN"));
         // The countdown is gone, so nothing ticks afterwards.
         QCOMPARE(rig.running(), QList<int>(3, 0));
+        QCOMPARE(completed.size(), 1);
+        QCOMPARE(completed.first().first().toInt(), 1);
     }
 
     void tickQueuedBeforeStopDoesNothing() {

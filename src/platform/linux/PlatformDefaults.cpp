@@ -1,5 +1,6 @@
 #include "platform/PlatformDefaults.h"
 #include "platform/Workspace.h"
+#include "platform/linux/DesktopNotifier.h"
 #include "platform/linux/LinuxDnsCacheFlusher.h"
 #include "platform/linux/LinuxInstalledApplications.h"
 #include "platform/linux/LinuxPrivilegedRunner.h"
@@ -19,6 +20,10 @@ std::unique_ptr<DnsCacheFlusher> makeDefaultDnsCacheFlusher() {
 
 std::unique_ptr<Workspace> makeDefaultWorkspace() {
     return std::make_unique<LinuxWorkspace>();
+}
+
+std::unique_ptr<SessionNotifier> makeDefaultSessionNotifier() {
+    return std::make_unique<DesktopNotifier>();
 }
 
 std::unique_ptr<InstalledApplications> makeDefaultInstalledApplications() {

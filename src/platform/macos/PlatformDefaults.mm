@@ -1,6 +1,7 @@
 #include "platform/PlatformDefaults.h"
 #include "platform/macos/MacDnsCacheFlusher.h"
 #include "platform/macos/MacInstalledApplications.h"
+#include "platform/macos/MacNotifier.h"
 #include "platform/macos/MacWorkspace.h"
 #include "platform/macos/OsascriptRunner.h"
 
@@ -18,6 +19,10 @@ std::unique_ptr<DnsCacheFlusher> makeDefaultDnsCacheFlusher() {
 
 std::unique_ptr<Workspace> makeDefaultWorkspace() {
     return std::make_unique<MacWorkspace>();
+}
+
+std::unique_ptr<SessionNotifier> makeDefaultSessionNotifier() {
+    return std::make_unique<MacNotifier>();
 }
 
 std::unique_ptr<InstalledApplications> makeDefaultInstalledApplications() {
