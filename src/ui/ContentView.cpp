@@ -223,6 +223,10 @@ bool ContentView::event(QEvent* event) {
     case QEvent::LayoutRequest:
     case QEvent::Show:
         updateMinimumSize();
+        growLists();
+        break;
+    case QEvent::Resize:
+        growLists();
         break;
     case QEvent::Paint:
         // Reading the installed applications must not delay the first frame.
@@ -287,9 +291,24 @@ int ContentView::availableHeight() const {
     return screen ? screen->availableGeometry().height() - frame : QWIDGETSIZE_MAX;
 }
 
+int ContentView::contentMinimumHeight() const {
+    return layout()->totalMinimumSize().height() - m_websitesCard->grownHeight() -
+           m_appsCard->grownHeight();
+}
+
+// Height the window has beyond its minimum goes to the lists, half each,
+// and what one list does not need to the other; each keeps its scrolling.
+void ContentView::growLists() {
+    const int rows = std::max(0, height() - contentMinimumHeight()) / m_websitesCard->rowHeight();
+    const int websites = std::min(m_websitesCard->rowsBeyondMax(), (rows + 1) / 2);
+    const int apps = std::min(m_appsCard->rowsBeyondMax(), rows - websites);
+    m_websitesCard->setExtraRows(std::min(m_websitesCard->rowsBeyondMax(), rows - apps));
+    m_appsCard->setExtraRows(apps);
+}
+
 bool ContentView::fitListsToScreen() {
     const int available = availableHeight();
-    const int rest = layout()->totalMinimumSize().height() - m_websitesCard->shownEntriesHeight() -
+    const int rest = contentMinimumHeight() - m_websitesCard->shownEntriesHeight() -
                      m_appsCard->shownEntriesHeight();
     int rows = mostListRows;
     while (rows > fewestListRows &&
@@ -311,7 +330,7 @@ void ContentView::updateMinimumSize() {
         layout()->invalidate();
         layout()->activate();
     }
-    const QSize content = layout()->totalMinimumSize();
+    const QSize content(layout()->totalMinimumSize().width(), contentMinimumHeight());
     setMinimumSize(content.expandedTo(QSize(minimumContentWidth, minimumContentHeight)));
     // A window sized for longer lists shrinks back onto the screen.
     const int available = availableHeight();

@@ -65,6 +65,9 @@ private:
     int availableHeight() const;
     // Returns whether the lists' heights changed.
     bool fitListsToScreen();
+    // The layout's minimum height without the rows the lists grew by.
+    int contentMinimumHeight() const;
+    void growLists();
     void updateMinimumSize();
 
     FocusSessionManager* m_manager;

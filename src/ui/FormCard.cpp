@@ -125,8 +125,28 @@ int FormCard::entriesHeight(int rows) const {
     return std::min(rows, m_entries->rowCount()) * m_list->rowHeight();
 }
 
+void FormCard::setExtraRows(int rows) {
+    rows = std::clamp(rows, 0, rowsBeyondMax());
+    if (rows == m_extraRows)
+        return;
+    m_extraRows = rows;
+    updateListHeight();
+}
+
+int FormCard::rowsBeyondMax() const {
+    return std::max(0, m_entries->rowCount() - m_maxVisibleRows);
+}
+
+int FormCard::grownHeight() const {
+    return std::min(m_extraRows, rowsBeyondMax()) * m_list->rowHeight();
+}
+
+int FormCard::rowHeight() const {
+    return m_list->rowHeight();
+}
+
 void FormCard::updateListHeight() {
-    m_list->setVisibleRows(std::min(m_maxVisibleRows, m_entries->rowCount()));
+    m_list->setVisibleRows(std::min(m_maxVisibleRows + m_extraRows, m_entries->rowCount()));
 }
 
 QList<QWidget*> FormCard::focusOrder() const {

@@ -38,6 +38,14 @@ public:
     // Shows at most `rows` entries at a time; the others scroll.
     void setMaxVisibleRows(int rows);
     int maxVisibleRows() const { return m_maxVisibleRows; }
+    // Rows shown beyond maxVisibleRows when the window has height to spare;
+    // never more than the entries need.
+    void setExtraRows(int rows);
+    // The rows that would still fit beside maxVisibleRows.
+    int rowsBeyondMax() const;
+    // The height the extra rows add.
+    int grownHeight() const;
+    int rowHeight() const;
     // The height the entries take when at most `rows` are shown.
     int entriesHeight(int rows) const;
     int shownEntriesHeight() const { return entriesHeight(m_maxVisibleRows); }
@@ -75,4 +83,5 @@ private:
     EntryListModel* m_entries;
     EntryListView* m_list;
     int m_maxVisibleRows = 6;
+    int m_extraRows = 0;
 };

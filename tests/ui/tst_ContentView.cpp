@@ -344,6 +344,24 @@ private slots:
         QCOMPARE(harness.manager().remainingSeconds(), qint64(60 * 60));
     }
 
+    // A taller window gives the lists more rows; the minimum stays, and the
+    // window shrinks back to it.
+    void listsGrowWithTheWindow() {
+        Harness harness;
+        for (int i = 0; i < 40; ++i)
+            harness.manager().addWebsite(QStringLiteral("site%1.test").arg(i));
+        harness.view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(harness.view.get()));
+        QWidget* list = harness.view->websitesCard()->entryList();
+        const int small = list->height();
+        const int minimum = harness.view->minimumHeight();
+        harness.view->resize(harness.view->width(), minimum + 400);
+        QTRY_VERIFY(list->height() >= small + 300);
+        QCOMPARE(harness.view->minimumHeight(), minimum);
+        harness.view->resize(harness.view->width(), minimum);
+        QTRY_COMPARE(list->height(), small);
+    }
+
     void minimumSizeHoldsAndGrowsWithContent_data() {
         QTest::addColumn<int>("entries");
         QTest::addColumn<bool>("longTexts"); // a long app entry and a long error
