@@ -2,7 +2,7 @@
 // list: milliseconds from the Import call until the window has painted the
 // entries, and the entries shown. Runs offscreen on temporary files.
 //   QT_QPA_PLATFORM=offscreen import_bench [names=100000] [runs=3]
-#include "fakes/DirectShellRunner.h"
+#include "ScratchController.h"
 #include "fakes/FakeInstalledApplications.h"
 #include "fakes/FakeWorkspace.h"
 #include "fakes/NullDnsCacheFlusher.h"
@@ -33,22 +33,7 @@ double importOnce(int names) {
     for (int i = 0; i < names; ++i)
         file.write("0.0.0.0 ads" + QByteArray::number(i) + ".example.com\n");
     file.close();
-    QFile hosts(scratch.filePath(QStringLiteral("hosts")));
-    if (!hosts.open(QIODevice::WriteOnly))
-        return -1;
-    hosts.close();
-
-    HostBlockerOptions options;
-    options.hostsPath = hosts.fileName();
-    auto manager = std::make_unique<FocusSessionManager>(
-        std::make_unique<FocusStore>(scratch.filePath(QStringLiteral("focus-config.json"))),
-        std::make_unique<HostBlocker>(
-            options, std::make_unique<DirectShellRunner>(options.hostsPath, scratch.path()),
-            std::make_unique<NullDnsCacheFlusher>()),
-        std::make_unique<FakeWorkspace>(), std::chrono::seconds(1),
-        SessionOptions{std::make_unique<SessionRecordStore>(
-            scratch.filePath(QStringLiteral("session.json")),
-            scratch.filePath(QStringLiteral("autostart.desktop")), QStringLiteral("/bin/true"))});
+    std::unique_ptr<FocusSessionManager> manager = scratchController(scratch);
     FocusSessionManager* controller = manager.get();
     ContentView view(std::move(manager), std::make_unique<FakeInstalledApplications>());
     view.show();

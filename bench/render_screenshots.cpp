@@ -8,7 +8,7 @@
 // With --dark the window is drawn with a dark palette instead, into
 // screenshot-dark.png, to check that it stays legible.
 
-#include "fakes/DirectShellRunner.h"
+#include "ScratchController.h"
 #include "fakes/FakeInstalledApplications.h"
 #include "fakes/FakeWorkspace.h"
 #include "fakes/NullDnsCacheFlusher.h"
@@ -60,24 +60,7 @@ int main(int argc, char* argv[]) {
     }
     const QDir output(QString::fromLocal8Bit(argv[1]));
     QTemporaryDir scratch;
-    QFile hosts(scratch.filePath(QStringLiteral("hosts")));
-    if (!hosts.open(QIODevice::WriteOnly) || hosts.write("127.0.0.1 localhost\n") < 0) {
-        return 1;
-    }
-    hosts.close();
-
-    HostBlockerOptions options;
-    options.hostsPath = hosts.fileName();
-    auto manager = std::make_unique<FocusSessionManager>(
-        std::make_unique<FocusStore>(scratch.filePath(QStringLiteral("focus-config.json"))),
-        std::make_unique<HostBlocker>(
-            options, std::make_unique<DirectShellRunner>(options.hostsPath, scratch.path()),
-            std::make_unique<NullDnsCacheFlusher>()),
-        std::make_unique<FakeWorkspace>(), std::chrono::seconds(1),
-        SessionOptions{std::make_unique<SessionRecordStore>(
-            scratch.filePath(QStringLiteral("session.json")),
-            scratch.filePath(QStringLiteral("autostart.desktop")), QStringLiteral("/bin/true"))});
-    ContentView view(std::move(manager),
+    ContentView view(scratchController(scratch),
                      std::make_unique<FakeInstalledApplications>(
                          QList<InstalledApplication>{{"org.mozilla.firefox", "Firefox", "firefox"},
                                                      {"org.mozilla.Thunderbird", "Thunderbird", ""},

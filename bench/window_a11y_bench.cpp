@@ -18,7 +18,7 @@
 // needs /usr/bin/python3 with pyatspi. TARNHOLLOW_BENCH_HOLD_S=<s> keeps each
 // window open that long afterwards, to try a screen reader on it.
 
-#include "fakes/DirectShellRunner.h"
+#include "ScratchController.h"
 #include "fakes/FakeInstalledApplications.h"
 #include "fakes/FakeWorkspace.h"
 #include "fakes/NullDnsCacheFlusher.h"
@@ -93,11 +93,6 @@ private:
 
 int measure(int websites) {
     QTemporaryDir scratch;
-    QFile hosts(scratch.filePath(QStringLiteral("hosts")));
-    if (!hosts.open(QIODevice::WriteOnly) || hosts.write("127.0.0.1 localhost\n") < 0) {
-        return 1;
-    }
-    hosts.close();
     FocusConfiguration saved;
     for (int i = 0; i < websites; ++i) {
         // Some are no web address, so that their rows carry a hint.
@@ -121,18 +116,7 @@ int measure(int websites) {
 
     QElapsedTimer timer;
     timer.start();
-    HostBlockerOptions options;
-    options.hostsPath = hosts.fileName();
-    auto manager = std::make_unique<FocusSessionManager>(
-        std::make_unique<FocusStore>(config),
-        std::make_unique<HostBlocker>(
-            options, std::make_unique<DirectShellRunner>(options.hostsPath, scratch.path()),
-            std::make_unique<NullDnsCacheFlusher>()),
-        std::make_unique<FakeWorkspace>(), std::chrono::seconds(1),
-        SessionOptions{std::make_unique<SessionRecordStore>(
-            scratch.filePath(QStringLiteral("session.json")),
-            scratch.filePath(QStringLiteral("autostart.desktop")), QStringLiteral("/bin/true"))});
-    ContentView view(std::move(manager), std::make_unique<FakeInstalledApplications>());
+    ContentView view(scratchController(scratch), std::make_unique<FakeInstalledApplications>());
     view.resize(view.minimumSize());
 
     QString figures;
