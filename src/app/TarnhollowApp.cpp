@@ -8,14 +8,22 @@
 #include "platform/PlatformDefaults.h"
 #include "platform/SessionNotifier.h"
 #include "services/FocusSessionManager.h"
+#include "services/FocusStore.h"
 #include "ui/CloseGuard.h"
 #include "ui/ContentView.h"
 #include "ui/SessionTrayIcon.h"
 
 #include <QApplication>
 
+TarnhollowApp::TarnhollowApp(ControllerFactory makeController)
+    : m_makeController(std::move(makeController)) {}
+
+std::unique_ptr<FocusSessionManager> TarnhollowApp::realController() {
+    return std::make_unique<FocusSessionManager>(std::make_unique<FocusStore>());
+}
+
 std::unique_ptr<QWidget> TarnhollowApp::makeWindow() const {
-    auto window = std::make_unique<ContentView>();
+    auto window = std::make_unique<ContentView>(m_makeController());
     window->resize(window->minimumSize());
     auto* guard = new CloseGuard(window.get(), window->manager());
     new SessionTrayIcon(window->manager(), window.get());

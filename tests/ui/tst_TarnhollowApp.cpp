@@ -1,4 +1,10 @@
 #include "app/TarnhollowApp.h"
+#include "fakes/DirectShellRunner.h"
+#include "fakes/FakeWorkspace.h"
+#include "fakes/NullDnsCacheFlusher.h"
+#include "services/FocusSessionManager.h"
+#include "services/FocusStore.h"
+#include "services/HostBlocker.h"
 #include "ui/ContentView.h"
 #include "ui/FormCard.h"
 #include "ui/ProminentButton.h"
@@ -14,9 +20,30 @@
 // Windows of the real application, with the home and runtime folders moved to
 // a temporary directory: no real configuration or running copy is met. Test
 // mode keeps the data folder inside that home on every platform (macOS ignores
-// XDG_DATA_HOME).
+// XDG_DATA_HOME). The controllers keep the lists where the app does, but
+// block on a temporary hosts file with an unprivileged runner and fakes.
 class TarnhollowAppTest : public QObject {
     Q_OBJECT
+
+    TarnhollowApp app() {
+        return TarnhollowApp([this] {
+            const QString hosts = m_data.filePath("hosts");
+            QFile file(hosts);
+            if (!file.exists() && file.open(QIODevice::WriteOnly))
+                file.write("127.0.0.1 localhost\n");
+            file.close();
+            return std::make_unique<FocusSessionManager>(
+                std::make_unique<FocusStore>(),
+                std::make_unique<HostBlocker>(
+                    HostBlockerOptions{hosts},
+                    std::make_unique<DirectShellRunner>(hosts, m_data.path()),
+                    std::make_unique<NullDnsCacheFlusher>()),
+                std::make_unique<FakeWorkspace>(), std::chrono::seconds(1),
+                SessionOptions{std::make_unique<SessionRecordStore>(
+                    m_data.filePath("session.json"), m_data.filePath("autostart.desktop"),
+                    "/bin/true")});
+        });
+    }
 
 private slots:
     void initTestCase() {
@@ -31,7 +58,7 @@ private slots:
     // The minimum size is checked with the view; here the window grows.
     void windowSizeFollowsTheContent() {
         const QSize expected(1400, 1000);
-        const std::unique_ptr<QWidget> window = TarnhollowApp().makeWindow();
+        const std::unique_ptr<QWidget> window = app().makeWindow();
         auto* view = qobject_cast<ContentView*>(window.get());
         QVERIFY(view);
         QCOMPARE(window->size(), QSize(640, 560));
@@ -51,7 +78,7 @@ private slots:
     }
 
     void windowsShareOnlyTheFile() {
-        const TarnhollowApp app;
+        const TarnhollowApp app = this->app();
         const std::unique_ptr<QWidget> first = app.makeWindow();
         auto* firstView = qobject_cast<ContentView*>(first.get());
         firstView->websitesCard()->inputField()->setText("mail.test");
