@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     # build
-    g++ cmake ninja-build pkgconf
+    g++ cmake ninja-build pkgconf librsvg2-bin
     qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev libxcb-res0-dev libc-ares-dev
     # runtime: authentication prompt, fonts for the window
     pkexec polkitd fonts-dejavu-core
