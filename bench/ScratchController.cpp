@@ -3,6 +3,7 @@
 #include "fakes/DirectShellRunner.h"
 #include "fakes/FakeWorkspace.h"
 #include "fakes/NullDnsCacheFlusher.h"
+#include "fakes/SteadyClock.h"
 #include "services/FocusStore.h"
 #include "services/HostBlocker.h"
 
@@ -22,6 +23,8 @@ std::unique_ptr<FocusSessionManager> scratchController(const QTemporaryDir& scra
             std::make_unique<NullDnsCacheFlusher>()),
         std::make_unique<FakeWorkspace>(), std::chrono::seconds(1),
         SessionOptions{std::make_unique<SessionRecordStore>(
-            scratch.filePath(QStringLiteral("session.json")),
-            scratch.filePath(QStringLiteral("autostart.desktop")), QStringLiteral("/bin/true"))});
+                           scratch.filePath(QStringLiteral("session.json")),
+                           scratch.filePath(QStringLiteral("autostart.desktop")),
+                           QStringLiteral("/bin/true")),
+                       steadyClock()});
 }

@@ -5,30 +5,23 @@
 #include "app/X11Activation.h"
 #endif
 #include "base/ApplicationId.h"
-#include "platform/PlatformDefaults.h"
-#include "platform/SessionNotifier.h"
 #include "services/FocusSessionManager.h"
-#include "services/FocusStore.h"
 #include "ui/CloseGuard.h"
 #include "ui/ContentView.h"
 #include "ui/SessionTrayIcon.h"
 
 #include <QApplication>
 
-TarnhollowApp::TarnhollowApp(ControllerFactory makeController)
-    : m_makeController(std::move(makeController)) {}
-
-std::unique_ptr<FocusSessionManager> TarnhollowApp::realController() {
-    return std::make_unique<FocusSessionManager>(std::make_unique<FocusStore>());
-}
+TarnhollowApp::TarnhollowApp(AppWiring wiring) : m_wiring(std::move(wiring)) {}
 
 std::unique_ptr<QWidget> TarnhollowApp::makeWindow() const {
-    auto window = std::make_unique<ContentView>(m_makeController());
+    auto window =
+        std::make_unique<ContentView>(m_wiring.controller(), m_wiring.installedApplications());
     window->resize(window->minimumSize());
     auto* guard = new CloseGuard(window.get(), window->manager());
     new SessionTrayIcon(window->manager(), window.get());
     // The desktop hears of an on-time end; the connection owns the notifier.
-    const std::shared_ptr<SessionNotifier> notifier = makeDefaultSessionNotifier();
+    const std::shared_ptr<SessionNotifier> notifier = m_wiring.notifier();
     QObject::connect(&window->manager(), &FocusSessionManager::sessionCompleted, window.get(),
                      [notifier](int minutes) { notifier->sessionEnded(minutes); });
     QObject::connect(guard, &CloseGuard::readyToQuit, qApp, &QCoreApplication::quit,

@@ -1,8 +1,7 @@
 #pragma once
 
-#include "services/FocusSessionManager.h"
+#include "app/AppWiring.h"
 
-#include <functional>
 #include <memory>
 
 class QWidget;
@@ -10,13 +9,7 @@ class QWidget;
 // The application: one kind of window, each showing a fresh ContentView.
 class TarnhollowApp {
 public:
-    // Makes each window's controller; the default is on the real system.
-    using ControllerFactory = std::function<std::unique_ptr<FocusSessionManager>()>;
-    explicit TarnhollowApp(ControllerFactory makeController = realController);
-
-    // The controller on the system's hosts file, runner, workspace and the
-    // user's own files.
-    static std::unique_ptr<FocusSessionManager> realController();
+    explicit TarnhollowApp(AppWiring wiring = AppWiring::system());
 
     // A new top-level window with its own view and controller. Its minimum
     // size follows the content; it has no maximum.
@@ -29,5 +22,5 @@ public:
     int run(int& argc, char** argv) const;
 
 private:
-    ControllerFactory m_makeController;
+    AppWiring m_wiring;
 };

@@ -17,31 +17,24 @@ QSet<QString> normalised(const QStringList& bundleIds) {
 AppBlocker::AppBlocker(const QStringList& bundleIds, Workspace& workspace,
                        std::chrono::milliseconds sweepInterval, QObject* parent)
     : QObject(parent), m_workspace(workspace), m_sweepInterval(sweepInterval),
-      m_blockedBundleIds(normalised(bundleIds)) {}
+      m_blockedBundleIds(normalised(bundleIds)) {
+    m_sweepTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_sweepTimer, &QTimer::timeout, this, &AppBlocker::applyBlockToRunningApps);
+}
 
-// The owner stops the blocker before dropping it; a registration left behind
-// finds its weak reference empty. The timer is a child and goes with us.
-AppBlocker::~AppBlocker() = default;
+// The workspace outlives us and would call a removed handler otherwise.
+AppBlocker::~AppBlocker() {
+    stop();
+}
 
 void AppBlocker::start() {
     stop();
     applyBlockToRunningApps();
 
-    const QPointer<AppBlocker> self(this);
-    m_launchObserver = m_workspace.addLaunchObserver([self](const RunningApplication& app) {
-        if (self)
-            self->handleLaunchNotification(app);
-    });
-
-    auto* timer = new QTimer(this);
-    timer->setTimerType(Qt::PreciseTimer);
-    timer->setInterval(m_sweepInterval);
-    connect(timer, &QTimer::timeout, this, [self] {
-        if (self)
-            self->applyBlockToRunningApps();
-    });
-    timer->start();
-    m_tickTimer = timer;
+    // Removed again by stop(), which the destructor calls.
+    m_launchObserver = m_workspace.addLaunchObserver(
+        [this](const RunningApplication& app) { handleLaunchNotification(app); });
+    m_sweepTimer.start(m_sweepInterval);
 }
 
 void AppBlocker::stop() {
@@ -49,8 +42,7 @@ void AppBlocker::stop() {
         m_workspace.removeLaunchObserver(*m_launchObserver);
         m_launchObserver.reset();
     }
-    delete m_tickTimer.data();
-    m_tickTimer = nullptr;
+    m_sweepTimer.stop();
 }
 
 // An empty identifier is no identifier: a blank list entry matches nothing.

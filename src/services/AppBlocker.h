@@ -3,7 +3,6 @@
 #include "platform/Workspace.h"
 
 #include <QObject>
-#include <QPointer>
 #include <QSet>
 #include <QStringList>
 #include <QTimer>
@@ -29,7 +28,7 @@ public:
     void stop();
 
     const QSet<QString>& blockedBundleIds() const { return m_blockedBundleIds; }
-    bool isBlocking() const { return m_tickTimer != nullptr; }
+    bool isBlocking() const { return m_sweepTimer.isActive(); }
 
 private:
     void applyBlockToRunningApps();
@@ -39,6 +38,6 @@ private:
     Workspace& m_workspace;
     std::chrono::milliseconds m_sweepInterval;
     std::optional<Workspace::ObserverToken> m_launchObserver;
-    QPointer<QTimer> m_tickTimer;
+    QTimer m_sweepTimer;
     const QSet<QString> m_blockedBundleIds;
 };

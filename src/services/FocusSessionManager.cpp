@@ -1,10 +1,5 @@
 #include "services/FocusSessionManager.h"
 
-#include "platform/DeferredWorkspace.h"
-#include "platform/DnsCacheFlusher.h"
-#include "platform/PlatformDefaults.h"
-#include "platform/PrivilegedRunner.h"
-#include "platform/SessionClock.h"
 #include "platform/Workspace.h"
 #include "services/AppBlocker.h"
 #include "services/FocusStore.h"
@@ -14,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMetaObject>
+#include <QPointer>
 #include <QSet>
 
 #include <algorithm>
@@ -23,14 +19,6 @@ namespace {
 
 // The longest session, and the little a slow password prompt may add.
 constexpr qint64 kLatestSectionEndSecs = 65 * 60;
-
-// The real workspace is created at the first session's start, so opening the
-// window does not wait for the process table and the session bus.
-std::unique_ptr<Workspace> workspaceOrDefault(std::unique_ptr<Workspace> workspace) {
-    if (workspace)
-        return workspace;
-    return std::make_unique<DeferredWorkspace>([] { return makeDefaultWorkspace(); });
-}
 
 // Equality of list entries as the user sees them: canonically equivalent
 // strings are the same entry.
@@ -66,16 +54,24 @@ FocusSessionManager::FocusSessionManager(std::unique_ptr<FocusStore> store,
                                          std::unique_ptr<Workspace> workspace,
                                          std::chrono::milliseconds countdownInterval,
                                          SessionOptions options, QObject* parent)
-    : QObject(parent), m_store(store ? std::move(store) : std::make_unique<FocusStore>()),
-      m_hostBlocker(hostBlocker ? std::move(hostBlocker) : std::make_unique<HostBlocker>()),
-      m_workspace(workspaceOrDefault(std::move(workspace))),
-      m_records(options.records ? std::move(options.records)
-                                : std::make_unique<SessionRecordStore>()),
-      m_sessionClock(options.sessionClock ? std::move(options.sessionClock)
-                                          : [] { return readClock(defaultSessionClockId()); }),
-      m_wallClock(options.wallClock ? std::move(options.wallClock)
-                                    : [] { return QDateTime::currentDateTimeUtc(); }),
-      m_countdownInterval(countdownInterval) {
+    : QObject(parent), m_store(std::move(store)), m_hostBlocker(std::move(hostBlocker)),
+      m_workspace(std::move(workspace)), m_records(std::move(options.records)),
+      m_sessionClock(std::move(options.sessionClock)), m_wallClock(std::move(options.wallClock)),
+      m_countdownInterval(countdownInterval), m_sweepInterval(options.sweepInterval) {
+    Q_ASSERT(m_store && m_hostBlocker && m_workspace && m_records && m_sessionClock && m_wallClock);
+    m_countdown.setTimerType(Qt::PreciseTimer);
+    m_countdown.setInterval(m_countdownInterval);
+    // Each firing queues one tick; one queued by a countdown that has since
+    // ended does nothing.
+    connect(&m_countdown, &QTimer::timeout, this, [this] {
+        QMetaObject::invokeMethod(
+            this,
+            [this, number = m_countdownNumber] {
+                if (number == m_countdownNumber && m_countdown.isActive())
+                    tick();
+            },
+            Qt::QueuedConnection);
+    });
     // Lists come back exactly as stored; nothing is cleaned up on the way in.
     if (const std::optional<FocusConfiguration> record = m_store->load()) {
         setWebsites(record->websites);
@@ -88,12 +84,7 @@ FocusSessionManager::FocusSessionManager(std::unique_ptr<FocusStore> store,
     resumeOrCleanUp();
 }
 
-// The blocker refers to the workspace, which is destroyed with our members
-// before QObject gets to our children.
-FocusSessionManager::~FocusSessionManager() {
-    delete m_appBlocker.data();
-    delete m_countdownTimer.data();
-}
+FocusSessionManager::~FocusSessionManager() = default;
 
 // A session outlives the window that started it: one still running is taken
 // up again, one that has ended (or left only its block behind) is removed.
@@ -235,8 +226,7 @@ void FocusSessionManager::finishStart(HostBlocker::VoidResult written, bool repl
 }
 
 void FocusSessionManager::beginSession() {
-    m_appBlocker =
-        new AppBlocker(m_sessionApps, *m_workspace, std::chrono::milliseconds(2000), this);
+    m_appBlocker = std::make_unique<AppBlocker>(m_sessionApps, *m_workspace, m_sweepInterval);
     m_appBlocker->start();
     setStatusMessage(QStringLiteral("Focus session active."));
     startCountdown();
@@ -266,32 +256,14 @@ void FocusSessionManager::stop(bool cleanUpHost) {
 }
 
 void FocusSessionManager::releaseSessionResources() {
-    delete m_countdownTimer.data();
-    m_countdownTimer = nullptr;
-    if (m_appBlocker) {
-        m_appBlocker->stop();
-        delete m_appBlocker.data();
-    }
-    m_appBlocker = nullptr;
+    m_countdown.stop();
+    ++m_countdownNumber;
+    m_appBlocker.reset();
 }
 
 void FocusSessionManager::startCountdown() {
-    auto* timer = new QTimer(this);
-    timer->setTimerType(Qt::PreciseTimer);
-    timer->setInterval(m_countdownInterval);
-    // Each firing queues one tick. A stop deletes the timer, so a tick
-    // still queued from before it does nothing.
-    connect(timer, &QTimer::timeout, this, [this, timer = QPointer<QTimer>(timer)] {
-        QMetaObject::invokeMethod(
-            this,
-            [this, timer] {
-                if (timer && timer == m_countdownTimer)
-                    tick();
-            },
-            Qt::QueuedConnection);
-    });
-    timer->start();
-    m_countdownTimer = timer;
+    ++m_countdownNumber;
+    m_countdown.start();
 }
 
 // The time left is measured, not counted: a stall or a suspend shortens what

@@ -6,7 +6,6 @@
 #include "services/SessionRecord.h"
 
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -18,14 +17,18 @@
 
 class AppBlocker;
 
-// Where a session is kept across launches and how its time is measured;
-// empty members mean the real system's.
+// Where a session is kept across launches and how its time is measured.
 struct SessionOptions {
-    std::unique_ptr<SessionRecordStore> records = nullptr;
-    // Keeps counting through suspend, never jumps with the wall clock.
-    std::function<std::chrono::milliseconds()> sessionClock = nullptr;
+    // Required.
+    std::unique_ptr<SessionRecordStore> records;
+    // Required. Keeps counting through suspend, never jumps with the wall
+    // clock.
+    std::function<std::chrono::milliseconds()> sessionClock;
     // Used across launches only, and for the end handed to the block.
-    std::function<QDateTime()> wallClock = nullptr;
+    std::function<QDateTime()> wallClock = [] { return QDateTime::currentDateTimeUtc(); };
+    // How often listed applications that slipped past a launch event are
+    // asked again.
+    std::chrono::milliseconds sweepInterval{2000};
 };
 
 // The controller behind the window: owns the block lists, the session state
@@ -50,12 +53,11 @@ public:
     enum class PendingRun { None, Block, Removal };
     Q_ENUM(PendingRun)
 
-    // Null blockers or workspace mean the real system's.
-    explicit FocusSessionManager(
-        std::unique_ptr<FocusStore> store, std::unique_ptr<HostBlocker> hostBlocker = nullptr,
-        std::unique_ptr<Workspace> workspace = nullptr,
-        std::chrono::milliseconds countdownInterval = std::chrono::milliseconds(1000),
-        SessionOptions options = SessionOptions(), QObject* parent = nullptr);
+    // Every dependency is required; the app wires the real ones.
+    FocusSessionManager(std::unique_ptr<FocusStore> store, std::unique_ptr<HostBlocker> hostBlocker,
+                        std::unique_ptr<Workspace> workspace,
+                        std::chrono::milliseconds countdownInterval, SessionOptions options,
+                        QObject* parent = nullptr);
     ~FocusSessionManager() override;
 
     const QStringList& websites() const { return m_websites; }
@@ -70,6 +72,12 @@ public:
     PendingRun pendingRun() const { return m_pendingRun; }
     // When the running session ends (UTC); invalid while none runs.
     QDateTime sessionEnd() const { return m_isSessionActive ? m_sessionEnd : QDateTime(); }
+
+    // Whether the countdown and the application blocker run; for tests, the
+    // countdown's timer itself.
+    bool isCountingDown() const { return m_countdown.isActive(); }
+    bool isBlockingApplications() const { return m_appBlocker != nullptr; }
+    QTimer& countdownTimer() { return m_countdown; }
 
     void start(int minutes);
     void stop();
@@ -136,11 +144,14 @@ private:
     std::function<std::chrono::milliseconds()> m_sessionClock;
     std::function<QDateTime()> m_wallClock;
     std::chrono::milliseconds m_countdownInterval;
+    std::chrono::milliseconds m_sweepInterval;
     QDateTime m_sessionEnd;
     std::chrono::milliseconds m_sessionEndOnClock{0};
     QStringList m_sessionApps;
     int m_sessionMinutes = 0;
-    // Parented to this object, so neither can outlive the controller.
-    QPointer<AppBlocker> m_appBlocker;
-    QPointer<QTimer> m_countdownTimer;
+    // After the workspace it uses, so it is destroyed first.
+    std::unique_ptr<AppBlocker> m_appBlocker;
+    QTimer m_countdown;
+    // Counts countdowns, so a tick queued by an ended one is dropped.
+    quint64 m_countdownNumber = 0;
 };

@@ -1,6 +1,5 @@
 #include "services/HostBlocker.h"
 #include "platform/DnsCacheFlusher.h"
-#include "platform/PlatformDefaults.h"
 #include "platform/PrivilegedRunner.h"
 #include "services/HostsText.h"
 
@@ -26,10 +25,7 @@ HostBlocker::HostBlocker(Options options, std::unique_ptr<PrivilegedRunner> runn
                          std::unique_ptr<DnsCacheFlusher> flusher)
     : hostsPath(options.hostsPath), m_clock(options.clock), m_runner(std::move(runner)),
       m_flusher(std::move(flusher)) {
-    if (!m_runner)
-        m_runner = makeDefaultPrivilegedRunner();
-    if (!m_flusher)
-        m_flusher = makeDefaultDnsCacheFlusher();
+    Q_ASSERT(m_runner && m_flusher);
     if (!m_clock)
         m_clock = [] { return QDateTime::currentDateTimeUtc(); };
 }

@@ -35,10 +35,9 @@ public:
 
     using Options = HostBlockerOptions;
 
-    // Null runner or flusher means the platform's own.
-    explicit HostBlocker(Options options = Options(),
-                         std::unique_ptr<PrivilegedRunner> runner = nullptr,
-                         std::unique_ptr<DnsCacheFlusher> flusher = nullptr);
+    // The runner and the flusher are required.
+    HostBlocker(Options options, std::unique_ptr<PrivilegedRunner> runner,
+                std::unique_ptr<DnsCacheFlusher> flusher);
     ~HostBlocker();
     HostBlocker(const HostBlocker&) = delete;
     HostBlocker& operator=(const HostBlocker&) = delete;

@@ -1,8 +1,6 @@
 #include "services/SessionRecord.h"
 #include "base/AtomicFileWriter.h"
-#include "platform/PlatformDefaults.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -31,12 +29,8 @@ QStringList stringList(const QJsonValue& value, bool* ok) {
 
 SessionRecordStore::SessionRecordStore(QString path, QString autostartEntryPath,
                                        QString launchCommand)
-    : m_path(path.isEmpty() ? defaultPath() : std::move(path)),
-      m_autostartPath(autostartEntryPath.isEmpty() ? defaultAutostartEntryPath()
-                                                   : std::move(autostartEntryPath)),
-      m_launchCommand(launchCommand.isEmpty() && QCoreApplication::instance()
-                          ? QCoreApplication::applicationFilePath()
-                          : std::move(launchCommand)) {}
+    : m_path(std::move(path)), m_autostartPath(std::move(autostartEntryPath)),
+      m_launchCommand(std::move(launchCommand)) {}
 
 // Qt has no state location of its own; resolved as the XDG rules say, and
 // kept apart like Qt's own locations in test mode.

@@ -21,11 +21,9 @@ struct SessionRecord {
 // autostart entry that brings the app back at login to end it on time.
 class SessionRecordStore {
 public:
-    // Empty paths mean the user's defaults: $XDG_STATE_HOME (or
-    // ~/.local/state)/Tarnhollow/session.json, and the platform's autostart
-    // folder, if it has one.
-    explicit SessionRecordStore(QString path = QString(), QString autostartEntryPath = QString(),
-                                QString launchCommand = QString());
+    // An empty autostart path means the platform has no such folder; the
+    // launch command is what that entry runs.
+    SessionRecordStore(QString path, QString autostartEntryPath, QString launchCommand);
 
     const QString& path() const { return m_path; }
     const QString& autostartEntryPath() const { return m_autostartPath; }
@@ -37,6 +35,7 @@ public:
     Result<void, FileError> save(const SessionRecord& record) const;
     void remove() const;
 
+    // $XDG_STATE_HOME (or ~/.local/state)/Tarnhollow/session.json.
     static QString defaultPath();
 
 private:

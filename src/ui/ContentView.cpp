@@ -1,8 +1,6 @@
 #include "ui/ContentView.h"
 
-#include "platform/PlatformDefaults.h"
 #include "services/FocusSessionManager.h"
-#include "services/FocusStore.h"
 #include "services/HostBlocker.h"
 #include "services/HostsText.h"
 #include "ui/AccessibleRoles.h"
@@ -24,18 +22,10 @@
 
 #include <algorithm>
 
-namespace {
-
-std::unique_ptr<FocusSessionManager> defaultManager() {
-    return std::make_unique<FocusSessionManager>(std::make_unique<FocusStore>());
-}
-
-} // namespace
-
 ContentView::ContentView(std::unique_ptr<FocusSessionManager> manager,
                          std::unique_ptr<InstalledApplications> applications, QWidget* parent)
-    : QWidget(parent), m_manager(manager ? manager.release() : defaultManager().release()),
-      m_applications(applications ? std::move(applications) : makeDefaultInstalledApplications()) {
+    : QWidget(parent), m_manager(manager.release()), m_applications(std::move(applications)) {
+    Q_ASSERT(m_manager && m_applications);
     m_manager->setParent(this);
     AccessibleRoles::install();
     setAccessibleName(tr("Tarnhollow"));

@@ -25,11 +25,9 @@ public:
     static constexpr int fewestListRows = 3;
     static constexpr int mostListRows = 6;
 
-    // Without a controller the view makes its own, on the default store;
-    // without installed applications, the platform's.
-    explicit ContentView(std::unique_ptr<FocusSessionManager> manager = nullptr,
-                         std::unique_ptr<InstalledApplications> applications = nullptr,
-                         QWidget* parent = nullptr);
+    // Both are required; the view owns them.
+    ContentView(std::unique_ptr<FocusSessionManager> manager,
+                std::unique_ptr<InstalledApplications> applications, QWidget* parent = nullptr);
     ~ContentView() override;
 
     FocusSessionManager& manager() const { return *m_manager; }

@@ -1,6 +1,7 @@
 #include "fakes/FakeWorkspace.h"
 #include "fakes/FileBytes.h"
 #include "fakes/NullDnsCacheFlusher.h"
+#include "fakes/SteadyClock.h"
 #include "platform/macos/OsascriptRunner.h"
 #include "services/FocusSessionManager.h"
 
@@ -82,7 +83,8 @@ private slots:
                                           std::make_unique<NullDnsCacheFlusher>()),
             std::make_unique<FakeWorkspace>(), std::chrono::seconds(1),
             {std::make_unique<SessionRecordStore>(dir.filePath("session.json"),
-                                                  dir.filePath("autostart.desktop"), "/bin/true")});
+                                                  dir.filePath("autostart.desktop"), "/bin/true"),
+             steadyClock()});
         manager.addWebsite("a.test");
 
         int turns = 0;

@@ -84,14 +84,13 @@ private slots:
         blocker.stop();
     }
 
-    // The owner normally stops first; if it does not, a later launch finds the
-    // blocker gone and does nothing.
-    void registrationOutlivingBlockerDoesNothing() {
+    // A blocker dropped while running takes its handler and sweeps with it.
+    void droppedBlockerLeavesNothingBehind() {
         FakeWorkspace workspace;
         auto blocker = std::make_unique<AppBlocker>(QStringList{"com.x"}, workspace, 5ms);
         blocker->start();
         blocker.reset();
-        QCOMPARE(workspace.observerCount(), 1);
+        QCOMPARE(workspace.observerCount(), 0);
         workspace.launch(app(1, "com.x"));
         QTest::qWait(20);
         QVERIFY(workspace.terminatedPids().isEmpty());

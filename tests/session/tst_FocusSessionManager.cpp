@@ -53,7 +53,7 @@ struct Rig {
         SessionOptions options{std::make_unique<SessionRecordStore>(
                                    recordPath(), dir.filePath("autostart.desktop"), "/bin/true"),
                                [this] { return std::chrono::milliseconds(clockMs += step); },
-                               [this] { return kWallStart.addMSecs(clockMs); }};
+                               [this] { return kWallStart.addMSecs(clockMs); }, sweep};
         manager = std::make_unique<FocusSessionManager>(std::make_unique<FocusStore>(configPath()),
                                                         std::move(hostBlocker), std::move(fake),
                                                         interval, std::move(options));
@@ -82,16 +82,15 @@ struct Rig {
     QString error() const { return manager->errorMessage().value_or(kNone); }
     // Countdowns, application blockers and launch observers that exist.
     QList<int> running() const {
-        return {int(manager->findChildren<QTimer*>(Qt::FindDirectChildrenOnly).size()),
-                int(manager->findChildren<AppBlocker*>().size()), workspace->observerCount()};
+        return {int(manager->isCountingDown()), int(manager->isBlockingApplications()),
+                workspace->observerCount()};
     }
 
     // One second later, a firing of the countdown timer, then its queued tick.
     void fire() {
         clockMs += 1000;
-        const auto timers = manager->findChildren<QTimer*>(Qt::FindDirectChildrenOnly);
-        QCOMPARE(timers.size(), 1);
-        QVERIFY(QMetaObject::invokeMethod(timers.first(), "timeout"));
+        QVERIFY(manager->isCountingDown());
+        QVERIFY(QMetaObject::invokeMethod(&manager->countdownTimer(), "timeout"));
         QCoreApplication::sendPostedEvents();
     }
 
@@ -102,6 +101,7 @@ struct Rig {
     QStringList log;
     qint64 clockMs = 0;
     qint64 step = 0;
+    std::chrono::milliseconds sweep{2000};
 };
 
 QByteArray configBytes(const QStringList& websites, const QStringList& apps) {
@@ -273,9 +273,7 @@ private slots:
     void tickQueuedBeforeStopDoesNothing() {
         Rig rig(configBytes({"a.com"}, {}));
         rig.manager->start(1);
-        auto* timer = rig.manager->findChild<QTimer*>(QString(), Qt::FindDirectChildrenOnly);
-        QVERIFY(timer);
-        QVERIFY(QMetaObject::invokeMethod(timer, "timeout"));
+        QVERIFY(QMetaObject::invokeMethod(&rig.manager->countdownTimer(), "timeout"));
         rig.manager->stop();
         rig.log.clear();
         QCoreApplication::sendPostedEvents();
@@ -299,8 +297,7 @@ private slots:
             rig.manager->start(5);
         rig.runner->answerAfter(100);
         if (stopping) {
-            auto* timer = rig.manager->findChild<QTimer*>(QString(), Qt::FindDirectChildrenOnly);
-            QVERIFY(QMetaObject::invokeMethod(timer, "timeout"));
+            QVERIFY(QMetaObject::invokeMethod(&rig.manager->countdownTimer(), "timeout"));
             rig.manager->stop();
         } else {
             rig.manager->start(5);
@@ -318,10 +315,11 @@ private slots:
         }
         QCOMPARE(rig.manager->remainingSeconds(), 300);
         QCOMPARE(rig.manager->sessionEnd(), kWallStart.addSecs(20 + 300));
-        QCOMPARE(SessionRecordStore(rig.recordPath(), rig.dir.filePath("autostart.desktop"))
-                     .load(kWallStart)
-                     ->end,
-                 kWallStart.addSecs(20 + 300));
+        QCOMPARE(
+            SessionRecordStore(rig.recordPath(), rig.dir.filePath("autostart.desktop"), "/bin/true")
+                .load(kWallStart)
+                ->end,
+            kWallStart.addSecs(20 + 300));
         rig.fire();
         QCOMPARE(rig.manager->remainingSeconds(), 299);
     }
@@ -529,7 +527,8 @@ private slots:
             if (recordEnds == 999)
                 QVERIFY(writeAll(r.recordPath(), "{\"end\":"));
             else if (recordEnds != 0)
-                QVERIFY(SessionRecordStore(r.recordPath(), r.dir.filePath("autostart.desktop"))
+                QVERIFY(SessionRecordStore(r.recordPath(), r.dir.filePath("autostart.desktop"),
+                                           "/bin/true")
                             .save({end, {"a.com"}, {"com.x"}}));
             const uint uid = ::getuid() + (section == "other" ? 1 : 0);
             if (section != "none")
@@ -557,6 +556,34 @@ private slots:
             QCOMPARE(rig.workspace->observerCount(), 1);
             rig.fire();
             QCOMPARE(rig.manager->remainingSeconds(), 599);
+        }
+    }
+
+    // A session a moment from its end is taken up with a second left, so the
+    // next tick still ends it and removes the block.
+    void launchUnderHalfASecondBeforeTheEnd() {
+        Rig rig(configBytes({"a.com"}, {}), 1h, [](Rig& r) {
+            QDir().mkpath(r.dir.filePath("state"));
+            QVERIFY(
+                SessionRecordStore(r.recordPath(), r.dir.filePath("autostart.desktop"), "/bin/true")
+                    .save({kWallStart.addSecs(1), {"a.com"}, {}}));
+            r.clockMs = 700;
+        });
+        QVERIFY(rig.manager->isSessionActive());
+        QCOMPARE(rig.manager->remainingSeconds(), 1);
+        rig.fire();
+        QVERIFY(!rig.manager->isSessionActive());
+        QVERIFY(!QFile::exists(rig.recordPath()));
+    }
+
+    // Listed applications that start without a launch event are still asked,
+    // again and again, by the session's sweep.
+    void sessionSweepsRepeatedly() {
+        Rig rig(configBytes({}, {"com.x"}), 1h, [](Rig& r) { r.sweep = 5ms; });
+        rig.manager->start(5);
+        for (qint64 pid : {7, 8}) {
+            rig.workspace->setRunningApplications({FakeWorkspace::app(pid, "com.x")});
+            QTRY_COMPARE(rig.workspace->terminateCount(pid), 1);
         }
     }
 

@@ -3,6 +3,7 @@
 #include "fakes/FileBytes.h"
 #include "fakes/NullDnsCacheFlusher.h"
 #include "fakes/SkipOrFail.h"
+#include "fakes/SteadyClock.h"
 #include "services/FocusSessionManager.h"
 
 #include <QTemporaryDir>
@@ -75,7 +76,8 @@ private slots:
                                           std::make_unique<NullDnsCacheFlusher>()),
             std::make_unique<FakeWorkspace>(), std::chrono::seconds(1),
             {std::make_unique<SessionRecordStore>(dir.filePath("session.json"),
-                                                  dir.filePath("autostart.desktop"), "/bin/true")});
+                                                  dir.filePath("autostart.desktop"), "/bin/true"),
+             steadyClock()});
         if (full == "runtime") {
             manager.start(25);
             QCOMPARE(manager.statusMessage(), QString("Focus session ended."));

@@ -2,6 +2,7 @@
 #include "fakes/FakeInstalledApplications.h"
 #include "fakes/FakeWorkspace.h"
 #include "fakes/NullDnsCacheFlusher.h"
+#include "fakes/SteadyClock.h"
 #include "services/FocusSessionManager.h"
 #include "services/FocusStore.h"
 #include "services/HostBlocker.h"
@@ -47,8 +48,10 @@ struct Harness {
             std::make_unique<HostBlocker>(options, std::move(shell),
                                           std::make_unique<NullDnsCacheFlusher>()),
             std::make_unique<FakeWorkspace>(), 1h,
-            SessionOptions{std::make_unique<SessionRecordStore>(
-                dir.filePath("session.json"), dir.filePath("autostart.desktop"), "/bin/true")});
+            SessionOptions{std::make_unique<SessionRecordStore>(dir.filePath("session.json"),
+                                                                dir.filePath("autostart.desktop"),
+                                                                "/bin/true"),
+                           steadyClock()});
         view = std::make_unique<ContentView>(
             std::move(manager),
             std::make_unique<FakeInstalledApplications>(

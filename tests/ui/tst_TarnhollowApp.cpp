@@ -1,7 +1,9 @@
 #include "app/TarnhollowApp.h"
 #include "fakes/DirectShellRunner.h"
+#include "fakes/FakeInstalledApplications.h"
 #include "fakes/FakeWorkspace.h"
 #include "fakes/NullDnsCacheFlusher.h"
+#include "fakes/SteadyClock.h"
 #include "services/FocusSessionManager.h"
 #include "services/FocusStore.h"
 #include "services/HostBlocker.h"
@@ -22,11 +24,17 @@
 // mode keeps the data folder inside that home on every platform (macOS ignores
 // XDG_DATA_HOME). The controllers keep the lists where the app does, but
 // block on a temporary hosts file with an unprivileged runner and fakes.
+class SilentNotifier : public SessionNotifier {
+public:
+    void sessionEnded(int) override {}
+};
+
 class TarnhollowAppTest : public QObject {
     Q_OBJECT
 
     TarnhollowApp app() {
-        return TarnhollowApp([this] {
+        AppWiring wiring;
+        wiring.controller = [this] {
             const QString hosts = m_data.filePath("hosts");
             QFile file(hosts);
             if (!file.exists() && file.open(QIODevice::WriteOnly))
@@ -40,9 +48,13 @@ class TarnhollowAppTest : public QObject {
                     std::make_unique<NullDnsCacheFlusher>()),
                 std::make_unique<FakeWorkspace>(), std::chrono::seconds(1),
                 SessionOptions{std::make_unique<SessionRecordStore>(
-                    m_data.filePath("session.json"), m_data.filePath("autostart.desktop"),
-                    "/bin/true")});
-        });
+                                   m_data.filePath("session.json"),
+                                   m_data.filePath("autostart.desktop"), "/bin/true"),
+                               steadyClock()});
+        };
+        wiring.installedApplications = [] { return std::make_unique<FakeInstalledApplications>(); };
+        wiring.notifier = [] { return std::make_unique<SilentNotifier>(); };
+        return TarnhollowApp(std::move(wiring));
     }
 
 private slots:

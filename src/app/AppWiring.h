@@ -1,0 +1,20 @@
+#pragma once
+
+#include "platform/InstalledApplications.h"
+#include "platform/SessionNotifier.h"
+#include "services/FocusSessionManager.h"
+
+#include <functional>
+#include <memory>
+
+// What each window is built from. The one place the real system is wired is
+// system(); tests hand in their own factories.
+struct AppWiring {
+    std::function<std::unique_ptr<FocusSessionManager>()> controller;
+    std::function<std::unique_ptr<InstalledApplications>()> installedApplications;
+    std::function<std::unique_ptr<SessionNotifier>()> notifier;
+
+    // The system's hosts file, privileged runner, workspace, clocks and the
+    // user's own files.
+    static AppWiring system();
+};
