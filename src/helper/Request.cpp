@@ -1,6 +1,6 @@
 #include "helper/Request.h"
 
-#include "services/HostsText.h"
+#include "hosts/HostsText.h"
 
 #include <QElapsedTimer>
 

@@ -1,6 +1,6 @@
 #include "helper/Waiter.h"
 
-#include "base/AtomicFileWriter.h"
+#include "hosts/AtomicFileWriter.h"
 
 #include <QByteArray>
 #include <QFile>

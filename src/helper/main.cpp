@@ -10,14 +10,14 @@
 //   unblock  removes each section the caller owns, that has expired, or any
 //            when the caller is root; others stay byte for byte. Ends the
 //            caller's waiter.
-#include "base/AtomicFileWriter.h"
 #include "base/ScopedFd.h"
 #include "helper/ConnectionCloser.h"
 #include "helper/DnsLookups.h"
 #include "helper/MappedFile.h"
 #include "helper/Request.h"
 #include "helper/Waiter.h"
-#include "services/HostsText.h"
+#include "hosts/AtomicFileWriter.h"
+#include "hosts/HostsText.h"
 
 #include <QDateTime>
 
@@ -34,8 +34,8 @@
 namespace {
 
 constexpr char kHostsPath[] = "/etc/hosts";
-const QByteArray kBegin = "# Tarnhollow:BEGIN";
-const QByteArray kEnd = "# Tarnhollow:END";
+constexpr QByteArrayView kBegin = HostsText::kMarkerStart;
+constexpr QByteArrayView kEnd = HostsText::kMarkerEnd;
 constexpr std::chrono::seconds kRequestDeadline(10);
 constexpr std::chrono::milliseconds kLookupBudget(1500);
 
@@ -219,11 +219,10 @@ int block(uid_t caller) {
         return fail(error);
     // Asked before the block is written: a local resolver that also answers
     // from the hosts file would give the blocked names 127.0.0.1 afterwards.
-    QStringList lookupNames = request->names;
-    for (const QString& name : request->names) {
-        if (!name.startsWith(QLatin1String("www.")))
-            lookupNames.append(QStringLiteral("www.") + name);
-    }
+    QStringList lookupNames;
+    lookupNames.reserve(request->names.size() * 2);
+    for (const QString& name : request->names)
+        lookupNames.append(HostsText::blockedNames(name));
     const auto lookupDeadline = DnsLookups::Clock::now() + kLookupBudget;
     DnsLookups lookups(lookupNames);
 

@@ -1,5 +1,5 @@
 #include "platform/StagedCopyRunner.h"
-#include "base/AtomicFileWriter.h"
+#include "hosts/AtomicFileWriter.h"
 #include "platform/PlatformDefaults.h"
 
 #include <QDir>

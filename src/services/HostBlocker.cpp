@@ -1,7 +1,7 @@
 #include "services/HostBlocker.h"
 #include "platform/DnsCacheFlusher.h"
 #include "platform/PrivilegedRunner.h"
-#include "services/HostsText.h"
+#include "hosts/HostsText.h"
 
 #include <QFile>
 #include <QStringDecoder>

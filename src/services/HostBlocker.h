@@ -1,9 +1,9 @@
 #pragma once
 
 #include "base/Result.h"
+#include "hosts/HostsText.h"
 #include "platform/PrivilegedRunner.h"
 #include "services/BlockError.h"
-#include "services/HostsText.h"
 
 #include <QDateTime>
 #include <QString>
@@ -43,8 +43,8 @@ public:
     HostBlocker& operator=(const HostBlocker&) = delete;
 
     const QString hostsPath;
-    const QString markerStart = QStringLiteral("# Tarnhollow:BEGIN");
-    const QString markerEnd = QStringLiteral("# Tarnhollow:END");
+    const QString markerStart = QString::fromLatin1(HostsText::kMarkerStart);
+    const QString markerEnd = QString::fromLatin1(HostsText::kMarkerEnd);
 
     // Replaces any block section with one for `domainList` that lasts for
     // `length` from the moment it is written, then flushes DNS.

@@ -1,6 +1,6 @@
 #include "services/WebsiteImport.h"
 
-#include "services/HostsText.h"
+#include "hosts/HostsText.h"
 
 namespace {
 
@@ -45,10 +45,10 @@ WebsiteImport WebsiteImport::parse(QByteArrayView bytes) {
         const QByteArrayView trimmed = bytes.sliced(from, end - from).trimmed();
         from = end + 1;
         // A hosts file we wrote: our block is not the user's list.
-        if (trimmed == "# Tarnhollow:BEGIN")
+        if (trimmed == HostsText::kMarkerStart)
             inOwnSection = true;
         if (inOwnSection) {
-            inOwnSection = trimmed != "# Tarnhollow:END";
+            inOwnSection = trimmed != HostsText::kMarkerEnd;
             continue;
         }
         const QByteArrayView line = withoutComment(trimmed);

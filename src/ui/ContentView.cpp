@@ -2,7 +2,7 @@
 
 #include "services/FocusSessionManager.h"
 #include "services/HostBlocker.h"
-#include "services/HostsText.h"
+#include "hosts/HostsText.h"
 #include "ui/AccessibleRoles.h"
 #include "ui/ApplicationCompleter.h"
 #include "ui/ApplicationIdTexts.h"

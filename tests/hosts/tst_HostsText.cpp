@@ -1,4 +1,4 @@
-#include "services/HostsText.h"
+#include "hosts/HostsText.h"
 
 #include <QtTest>
 

@@ -1,4 +1,4 @@
-#include "base/AtomicFileWriter.h"
+#include "hosts/AtomicFileWriter.h"
 #include "base/ScopedFd.h"
 
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "services/HostsText.h"
+#include "hosts/HostsText.h"
 
 #include <QUrl>
 
@@ -9,68 +9,10 @@ namespace HostsText {
 
 namespace {
 
-// White space and line breaks: Unicode space separators, tab, U+000A to
-// U+000D and U+0085.
-bool isTrimmable(char32_t u) {
-    if (u == U' ' || (u >= 0x09 && u <= 0x0D))
-        return true;
-    if (u < 0x80)
-        return false;
-    if (u == 0x85)
-        return true;
-    const QChar::Category category = QChar::category(u);
-    return category == QChar::Separator_Space || category == QChar::Separator_Line ||
-           category == QChar::Separator_Paragraph;
-}
-
-QStringView trimmed(QStringView text) {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    // Every trimmable character lies in the Basic Multilingual Plane.
-    while (begin < end && isTrimmable(text[begin].unicode()))
-        ++begin;
-    while (end > begin && isTrimmable(text[end - 1].unicode()))
-        --end;
-    return text.sliced(begin, end - begin);
-}
-
-// The code point of the UTF-8 sequence at text[i], and its length; a length
-// of 0 for a broken sequence.
-std::pair<char32_t, int> decodeAt(QByteArrayView text, qsizetype i) {
-    const auto byte = [&](qsizetype k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char lead = byte(i);
-    int length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
-    if (length == 0 || i + length > text.size())
-        return {0, 0};
-    char32_t u = length == 1 ? lead : lead & (0x7F >> length);
-    for (int k = 1; k < length; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80)
-            return {0, 0};
-        u = (u << 6) | (byte(i + k) & 0x3F);
-    }
-    return {u, length};
-}
-
-// The line without surrounding white space, as far as it decodes.
-QByteArrayView trimmedLine(QByteArrayView line) {
-    qsizetype begin = 0;
-    qsizetype end = line.size();
-    while (begin < end) {
-        const auto [u, length] = decodeAt(line, begin);
-        if (length == 0 || !isTrimmable(u))
-            break;
-        begin += length;
-    }
-    while (end > begin) {
-        qsizetype start = end - 1;
-        while (start > begin && (static_cast<unsigned char>(line[start]) & 0xC0) == 0x80)
-            --start;
-        const auto [u, length] = decodeAt(line, start);
-        if (length != end - start || !isTrimmable(u))
-            break;
-        end = start;
-    }
-    return line.sliced(begin, end - begin);
+// The line without surrounding white space. Broken UTF-8 decodes to
+// replacement characters, which neither trim nor match a marker.
+QString trimmedLine(QByteArrayView line) {
+    return QString::fromUtf8(line).trimmed();
 }
 
 QStringView trimmedDots(QStringView text) {
@@ -127,7 +69,7 @@ std::optional<SectionOwner> parseOwner(QByteArrayView line) {
 // header ends.
 qsizetype readHeader(QByteArrayView text, qsizetype pos, std::optional<SectionOwner>* owner) {
     for (int k = 0; k < 2 && pos < text.size(); ++k) {
-        const QByteArrayView line = trimmedLine(lineAt(text, pos));
+        const QByteArray line = trimmedLine(lineAt(text, pos)).toUtf8();
         if (line.startsWith(kOwnerPrefix))
             *owner = parseOwner(line);
         else if (!line.startsWith(kDatePrefix))
@@ -150,7 +92,7 @@ bool isAscii(QStringView text) {
 } // namespace
 
 std::optional<QString> normalizeDomain(const QString& entry) {
-    const QString lowered = trimmed(entry).toString().toLower();
+    const QString lowered = entry.trimmed().toLower();
     if (lowered.isEmpty())
         return std::nullopt;
 
@@ -253,7 +195,7 @@ QList<Section> blockSections(QByteArrayView text, QByteArrayView markerStart,
         qsizetype bodyEnd = lineEnd;
         if (bodyEnd > lineStart && text[bodyEnd - 1] == '\n')
             --bodyEnd;
-        const QByteArrayView key = trimmedLine(text.sliced(lineStart, bodyEnd - lineStart));
+        const QByteArray key = trimmedLine(text.sliced(lineStart, bodyEnd - lineStart)).toUtf8();
         if (key == markerStart) {
             if (openAt >= 0)
                 close(0, false);
@@ -367,13 +309,18 @@ QStringList blockSection(QStringList hostNames, const QDateTime& when, uint owne
             << QStringLiteral("# Added by Tarnhollow on ") + sectionDate(when)
             << ownerLine(ownerUid, until);
     for (const QString& name : std::as_const(hostNames)) {
-        section << QStringLiteral("127.0.0.1 ") + name;
-        if (!name.startsWith(QLatin1String("www.")))
-            section << QStringLiteral("127.0.0.1 www.") + name;
+        for (const QString& blocked : blockedNames(name))
+            section << QStringLiteral("127.0.0.1 ") + blocked;
     }
     // The final line feed keeps a line appended later off the end marker.
     section << markerEnd << QString();
     return section;
+}
+
+QStringList blockedNames(const QString& hostName) {
+    if (hostName.startsWith(QLatin1String("www.")))
+        return {hostName};
+    return {hostName, QStringLiteral("www.") + hostName};
 }
 
 QByteArray appendedBytes(const QStringList& appended) {

@@ -15,6 +15,14 @@
 // two conversions.
 namespace HostsText {
 
+// The lines that open and close a block section of ours.
+inline constexpr QByteArrayView kMarkerStart = "# Tarnhollow:BEGIN";
+inline constexpr QByteArrayView kMarkerEnd = "# Tarnhollow:END";
+
+// The names a blocked host name covers: itself, and its www. form unless it
+// is one.
+QStringList blockedNames(const QString& hostName);
+
 // Website entry to host name; nothing when the entry names no usable host.
 std::optional<QString> normalizeDomain(const QString& entry);
 
