@@ -150,6 +150,9 @@ QString FocusStore::unreadableCopyPath() const {
     return m_fileURL + QStringLiteral(".unreadable");
 }
 
+// Written by hand, not with QJsonDocument: stored files and their readers
+// expect these exact bytes (key order, the escaped solidus), which Qt's
+// writer does not produce.
 QByteArray FocusStore::encode(const FocusConfiguration& configuration) {
     QByteArray out;
     out.append("{\"websites\":");

@@ -17,7 +17,7 @@ constexpr qint64 retryAfterMs = 5000;
 constexpr int frameDepth = 3;
 
 Freed<xcb_get_property_reply_t> propertyReply(xcb_connection_t* c, xcb_get_property_cookie_t k) {
-    return {xcb_get_property_reply(c, k, nullptr)};
+    return Freed<xcb_get_property_reply_t>{xcb_get_property_reply(c, k, nullptr)};
 }
 
 QByteArray propertyBytes(const Freed<xcb_get_property_reply_t>& reply) {
