@@ -1,12 +1,15 @@
 #include "app/SingleInstance.h"
 #include "base/ApplicationId.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QStandardPaths>
 #include <QThread>
+
+#include <algorithm>
 
 SingleInstance::SingleInstance(QString directory, QObject* parent)
     : QObject(parent),
@@ -47,16 +50,19 @@ SingleInstance::Claim SingleInstance::claim() {
     return Claim::Claimed;
 }
 
-// The running copy takes the lock before it listens, so it may need a moment.
+// The running copy takes the lock before it listens, so it may need a
+// moment; one that does not answer within two seconds is left alone, and
+// this copy exits all the same.
 void SingleInstance::askRunningCopy() const {
     const QString socketPath = QDir(m_directory).filePath(tarnhollowApplicationId() + ".socket");
-    for (int attempt = 0; attempt < 20; ++attempt) {
+    const QDeadlineTimer deadline(2000);
+    while (!deadline.hasExpired()) {
         QLocalSocket socket;
         socket.connectToServer(socketPath);
-        if (socket.waitForConnected(1000)) {
+        if (socket.waitForConnected(int(std::min<qint64>(250, deadline.remainingTime())))) {
             socket.disconnectFromServer();
             return;
         }
-        QThread::msleep(100);
+        QThread::msleep(50);
     }
 }

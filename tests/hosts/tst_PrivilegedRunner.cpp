@@ -44,9 +44,10 @@ private slots:
         qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/tarnhollow-test-bus");
     }
 
-    void osascriptEscapesDoubleQuotesOnly() {
+    // The shell gets the command exactly: a backslash stays one.
+    void osascriptEscapesBackslashesAndQuotes() {
         QCOMPARE(OsascriptRunner::script("echo \"a\\n\" 'b'"),
-                 "do shell script \"echo \\\"a\\n\\\" 'b'\" with administrator privileges");
+                 "do shell script \"echo \\\"a\\\\n\\\" 'b'\" with administrator privileges");
     }
 
     void missingToolIsPlatformError() {

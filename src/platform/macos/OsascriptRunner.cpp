@@ -5,7 +5,9 @@ OsascriptRunner::OsascriptRunner(QString hostsPath, QString stagingDirectory, QS
       m_program(std::move(program)) {}
 
 QString OsascriptRunner::script(const QString& commandLine) {
+    // Backslashes first, or the quotes' own escapes would be doubled.
     QString escaped = commandLine;
+    escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
     escaped.replace(QLatin1Char('"'), QLatin1String("\\\""));
     return QStringLiteral("do shell script \"") + escaped +
            QStringLiteral("\" with administrator privileges");
