@@ -1,7 +1,7 @@
 #pragma once
 
 #include "base/Result.h"
-#include "platform/PlatformError.h"
+#include "hosts/HostBlockerError.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -36,7 +36,7 @@ struct BlockRequest {
 // that finishes on the spot may call it before returning).
 class PrivilegedRunner {
 public:
-    using Outcome = Result<RunnerOutcome, PlatformError>;
+    using Outcome = Result<RunnerOutcome, HostBlockerError>;
     using Done = std::function<void(Outcome)>;
 
     virtual ~PrivilegedRunner() = default;

@@ -26,7 +26,7 @@ void runProcess(ProcessOwner* owner, const QString& program, const QStringList& 
     QObject::connect(process, &QProcess::errorOccurred, process,
                      [process, finish](QProcess::ProcessError error) {
                          if (error == QProcess::FailedToStart)
-                             finish(PlatformError{process->errorString()});
+                             finish(HostBlockerError::platform(process->errorString()));
                      });
     QObject::connect(process, &QProcess::finished, process,
                      [process, finish](int exitCode, QProcess::ExitStatus status) {

@@ -54,11 +54,11 @@ QString StagedCopyRunner::copyCommand(const QString& stagingPath) const {
 void StagedCopyRunner::copyIntoPlace(const QByteArray& text, Done done) {
     const QString stagingPath = stagingFilePath();
     if (stagingPath.isEmpty())
-        return done(PlatformError{
-            QStringLiteral("No private temporary directory is available for the new hosts file.")});
+        return done(HostBlockerError::platform(
+            QStringLiteral("No private temporary directory is available for the new hosts file.")));
     // The copy must never run on a staging file that is not complete.
     if (auto staged = AtomicFileWriter().write(stagingPath, text); !staged)
-        return done(PlatformError{staged.error().message()});
+        return done(HostBlockerError::platform(staged.error().message()));
     runShell(copyCommand(stagingPath), [stagingPath, done = std::move(done)](Outcome outcome) {
         // A full copy of the hosts file has no reason to stay behind.
         QFile::remove(stagingPath);

@@ -43,7 +43,7 @@ QStringList withoutIgnoringCase(const QStringList& list, const QString& entry) {
     return kept;
 }
 
-QString describe(const BlockError& error) {
+QString describe(const HostBlockerError& error) {
     return error.errorDescription().value_or(QStringLiteral("the hosts file could not be written"));
 }
 

@@ -1,7 +1,7 @@
 #include "services/HostBlocker.h"
+#include "hosts/HostsText.h"
 #include "platform/DnsCacheFlusher.h"
 #include "platform/PrivilegedRunner.h"
-#include "hosts/HostsText.h"
 
 #include <QFile>
 #include <QStringDecoder>
@@ -78,7 +78,7 @@ void HostBlocker::clear(Done done) {
     if (ours.isEmpty())
         return done(QString());
     QByteArray cleared = HostsText::withoutSections(text.value(), ours);
-    m_runner->unblock(cleared, [done = std::move(done)](PrivilegedRunner::Outcome outcome) {
+    m_runner->unblock(cleared, [this, done = std::move(done)](PrivilegedRunner::Outcome outcome) {
         done(toResult(outcome));
     });
 }
@@ -95,8 +95,8 @@ std::optional<HostsText::SectionOwner> HostBlocker::ownSection() const {
     return std::nullopt;
 }
 
-Result<QByteArray, BlockError> HostBlocker::buildAppliedText(const QStringList& hostNames,
-                                                             const QDateTime& until) const {
+Result<QByteArray, HostBlockerError> HostBlocker::buildAppliedText(const QStringList& hostNames,
+                                                                   const QDateTime& until) const {
     auto text = readText();
     if (!text)
         return text.error();
@@ -107,22 +107,23 @@ Result<QByteArray, BlockError> HostBlocker::buildAppliedText(const QStringList& 
     return HostsText::joined(std::move(kept), section);
 }
 
-Result<QByteArray, BlockError> HostBlocker::readText() const {
+Result<QByteArray, HostBlockerError> HostBlocker::readText() const {
     QFile file(hostsPath);
     if (!file.open(QIODevice::ReadOnly))
-        return PlatformError{file.errorString()};
+        return HostBlockerError::platform(file.errorString());
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        return PlatformError{file.errorString()};
+        return HostBlockerError::platform(file.errorString());
     return bytes;
 }
 
-HostBlocker::VoidResult HostBlocker::toResult(const Result<RunnerOutcome, PlatformError>& outcome) {
+HostBlocker::VoidResult HostBlocker::toResult(const PrivilegedRunner::Outcome& outcome) const {
     if (!outcome)
         return outcome.error();
     if (outcome.value().exitStatus == 0)
         return decodeUtf8(outcome.value().output).value_or(QString()).trimmed();
     if (outcome.value().authorizationRefused)
-        return HostBlockerError::notAuthorized();
-    return HostBlockerError::commandFailed(decodeUtf8(outcome.value().output).value_or(QString()));
+        return HostBlockerError::notAuthorized(hostsPath);
+    return HostBlockerError::commandFailed(decodeUtf8(outcome.value().output).value_or(QString()),
+                                           hostsPath);
 }

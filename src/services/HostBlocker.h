@@ -1,9 +1,9 @@
 #pragma once
 
 #include "base/Result.h"
+#include "hosts/HostBlockerError.h"
 #include "hosts/HostsText.h"
 #include "platform/PrivilegedRunner.h"
-#include "services/BlockError.h"
 
 #include <QDateTime>
 #include <QString>
@@ -30,7 +30,7 @@ public:
     using Clock = std::function<QDateTime()>;
     // On success, what the user should still know (the block stands, but
     // will not end by itself, say); empty when nothing.
-    using VoidResult = Result<QString, BlockError>;
+    using VoidResult = Result<QString, HostBlockerError>;
     using Done = std::function<void(VoidResult)>;
 
     using Options = HostBlockerOptions;
@@ -55,8 +55,8 @@ public:
 
     // The UTF-8 text apply() hands to a copying writer, built from the
     // hosts file as it is now. Nothing is written or run.
-    Result<QByteArray, BlockError> buildAppliedText(const QStringList& hostNames,
-                                                    const QDateTime& until) const;
+    Result<QByteArray, HostBlockerError> buildAppliedText(const QStringList& hostNames,
+                                                          const QDateTime& until) const;
 
     // The owner line of this user's own block section, as the hosts file is
     // now; nothing without one.
@@ -67,8 +67,8 @@ public:
 
 private:
     // The whole hosts file, whatever its encoding.
-    Result<QByteArray, BlockError> readText() const;
-    static VoidResult toResult(const Result<RunnerOutcome, PlatformError>& outcome);
+    Result<QByteArray, HostBlockerError> readText() const;
+    VoidResult toResult(const PrivilegedRunner::Outcome& outcome) const;
 
     Clock m_clock;
     std::unique_ptr<PrivilegedRunner> m_runner;

@@ -16,7 +16,7 @@ void DirectShellRunner::runShell(const QString& commandLine, Done done) {
     }
     m_commands.append(commandLine);
     if (m_startError)
-        return done(PlatformError{*m_startError});
+        return done(HostBlockerError::platform(*m_startError));
     if (m_outcome) {
         const RunnerOutcome outcome = *m_outcome;
         if (m_failuresLeft > 0 && --m_failuresLeft == 0)

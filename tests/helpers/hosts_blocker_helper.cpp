@@ -24,9 +24,8 @@ int main(int argc, char** argv) {
         if (result.ok()) {
             out << "ok\n";
         } else {
-            const HostBlockerError* own = result.error().hostBlockerError();
-            out << (own && own->kind() == HostBlockerError::Case::NotAuthorized ? "refused: "
-                                                                                : "failed: ")
+            out << (result.error().kind() == HostBlockerError::Kind::NotAuthorized ? "refused: "
+                                                                                   : "failed: ")
                 << result.error().errorDescription().value_or("") << "\n";
         }
         // The answer may come before the event loop runs.

@@ -35,7 +35,7 @@ class PrivilegedRunnerTest : public QObject {
         std::optional<PrivilegedRunner::Outcome> outcome;
         run([&](PrivilegedRunner::Outcome o) { outcome = std::move(o); });
         (void)QTest::qWaitFor([&] { return outcome.has_value(); }, 20000);
-        return outcome.value_or(PlatformError{"no answer"});
+        return outcome.value_or(HostBlockerError::platform("no answer"));
     }
 
 private slots:
@@ -55,7 +55,7 @@ private slots:
         const auto runner = platformRunner("/nonexistent/tool", dir.filePath("hosts"));
         const auto outcome = await([&](auto done) { runner->unblock({}, done); });
         QVERIFY(!outcome.ok());
-        QVERIFY(!outcome.error().message.isEmpty());
+        QVERIFY(!outcome.error().detail().isEmpty());
     }
 
 #ifdef Q_OS_LINUX

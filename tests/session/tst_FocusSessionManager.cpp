@@ -71,15 +71,17 @@ struct Rig {
              [m] { return QString("remaining=%1").arg(m->remainingSeconds()); });
         note(&FocusSessionManager::statusMessageChanged,
              [m] { return "status=" + m->statusMessage(); });
-        note(&FocusSessionManager::errorMessageChanged,
-             [m] { return "error=" + m->errorMessage().value_or(kNone); });
+        note(&FocusSessionManager::errorMessageChanged, [this] { return "error=" + error(); });
     }
 
     QString hostsPath() const { return dir.filePath("hosts"); }
     QString configPath() const { return dir.filePath("focus-config.json"); }
     QString recordPath() const { return dir.filePath("state/session.json"); }
     QByteArray hosts() const { return readAll(hostsPath()); }
-    QString error() const { return manager->errorMessage().value_or(kNone); }
+    // Texts name the rig's hosts file; the tables read as the system's.
+    QString error() const {
+        return manager->errorMessage().value_or(kNone).replace(hostsPath(), "/etc/hosts");
+    }
     // Countdowns, application blockers and launch observers that exist.
     QList<int> running() const {
         return {int(manager->isCountingDown()), int(manager->isBlockingApplications()),

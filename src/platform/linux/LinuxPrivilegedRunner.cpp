@@ -65,12 +65,12 @@ void LinuxPrivilegedRunner::run(const QString& action, const QByteArray& input, 
     const auto started = [](const QString& program, Done then) {
         return [program, then = std::move(then)](Outcome outcome) {
             if (!outcome)
-                outcome = PlatformError{
+                outcome = HostBlockerError::platform(
                     QStringLiteral("%1 %2, so websites cannot be blocked. Install Tarnhollow "
                                    "again (scripts/run.sh or the package does this) and try "
                                    "again.")
                         .arg(program, QFileInfo::exists(program) ? QStringLiteral("cannot be run")
-                                                                 : QStringLiteral("is missing"))};
+                                                                 : QStringLiteral("is missing")));
             then(std::move(outcome));
         };
     };
