@@ -1,10 +1,10 @@
-#include "platform/linux/LinuxWorkspace.h"
+#include "platform/linux/workspace/LinuxWorkspace.h"
 
-#include "platform/linux/DesktopEntryIndex.h"
-#include "platform/linux/LaunchMonitor.h"
-#include "platform/linux/ProcScanner.h"
-#include "platform/linux/QuitRequester.h"
-#include "platform/linux/X11WindowDirectory.h"
+#include "platform/linux/quit/QuitRequester.h"
+#include "platform/linux/workspace/DesktopEntryIndex.h"
+#include "platform/linux/workspace/LaunchMonitor.h"
+#include "platform/linux/workspace/ProcScanner.h"
+#include "platform/linux/x11/X11WindowDirectory.h"
 
 #include <QFile>
 

@@ -1,5 +1,5 @@
-#include "platform/linux/X11WindowDirectory.h"
-#include "platform/linux/XcbReply.h"
+#include "platform/linux/x11/X11WindowDirectory.h"
+#include "platform/linux/x11/XcbReply.h"
 
 #include <QSet>
 

@@ -1,5 +1,5 @@
-#include "platform/linux/X11WindowCloser.h"
-#include "platform/linux/XcbReply.h"
+#include "platform/linux/x11/X11WindowCloser.h"
+#include "platform/linux/x11/XcbReply.h"
 
 #include <xcb/xcb.h>
 
