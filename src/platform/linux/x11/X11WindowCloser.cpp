@@ -66,15 +66,15 @@ QList<std::uint32_t> X11WindowCloser::topLevelWindows(std::uint32_t root) {
         Freed<xcb_get_property_reply_t> reply{
             xcb_get_property_reply(m_connection, cookie, nullptr)};
         if (reply && reply->format == 32) {
-            const auto* ids = static_cast<const xcb_window_t*>(xcb_get_property_value(reply.reply));
+            const auto* ids = static_cast<const xcb_window_t*>(xcb_get_property_value(reply.get()));
             windows = QList<std::uint32_t>(ids, ids + reply->value_len);
         }
     }
     Freed<xcb_query_tree_reply_t> tree{
         xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, root), nullptr)};
     if (tree) {
-        const xcb_window_t* children = xcb_query_tree_children(tree.reply);
-        for (int i = 0; i < xcb_query_tree_children_length(tree.reply); ++i) {
+        const xcb_window_t* children = xcb_query_tree_children(tree.get());
+        for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
             if (!windows.contains(children[i]))
                 windows << children[i];
         }
@@ -103,7 +103,7 @@ int X11WindowCloser::requestClose(const QList<qint64>& pids) {
             if (!reply || reply->format != 32 || reply->value_len != 1)
                 continue;
             const auto pid =
-                *static_cast<const std::uint32_t*>(xcb_get_property_value(reply.reply));
+                *static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
             if (pids.contains(qint64(pid)))
                 owned << windows[i];
         }
@@ -115,8 +115,8 @@ int X11WindowCloser::requestClose(const QList<qint64>& pids) {
             if (!reply || reply->format != 32)
                 continue;
             const auto* protocols =
-                static_cast<const xcb_atom_t*>(xcb_get_property_value(reply.reply));
-            const int count = xcb_get_property_value_length(reply.reply) / 4;
+                static_cast<const xcb_atom_t*>(xcb_get_property_value(reply.get()));
+            const int count = xcb_get_property_value_length(reply.get()) / 4;
             if (std::find(protocols, protocols + count, m_wmDeleteWindow) == protocols + count)
                 continue;
             xcb_client_message_event_t event{};

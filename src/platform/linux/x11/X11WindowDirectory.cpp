@@ -17,14 +17,14 @@ constexpr qint64 retryAfterMs = 5000;
 constexpr int frameDepth = 3;
 
 Freed<xcb_get_property_reply_t> propertyReply(xcb_connection_t* c, xcb_get_property_cookie_t k) {
-    return {xcb_get_property_reply(c, k, nullptr)};
+    return Freed<xcb_get_property_reply_t>(xcb_get_property_reply(c, k, nullptr));
 }
 
 QByteArray propertyBytes(const Freed<xcb_get_property_reply_t>& reply) {
     if (!reply || reply->format != 8)
         return {};
-    return QByteArray(static_cast<const char*>(xcb_get_property_value(reply.reply)),
-                      xcb_get_property_value_length(reply.reply));
+    return QByteArray(static_cast<const char*>(xcb_get_property_value(reply.get())),
+                      xcb_get_property_value_length(reply.get()));
 }
 
 } // namespace
@@ -123,7 +123,7 @@ QList<std::uint32_t> X11WindowDirectory::listedClients(std::uint32_t root) {
                                                      XCB_ATOM_WINDOW, 0, 1 << 16));
     if (!reply || reply->format != 32)
         return {};
-    const auto* ids = static_cast<const xcb_window_t*>(xcb_get_property_value(reply.reply));
+    const auto* ids = static_cast<const xcb_window_t*>(xcb_get_property_value(reply.get()));
     return QList<std::uint32_t>(ids, ids + reply->value_len);
 }
 
@@ -138,9 +138,9 @@ std::uint32_t X11WindowDirectory::clientBelow(std::uint32_t frame) {
         for (const auto& cookie : trees) {
             Freed<xcb_query_tree_reply_t> tree{xcb_query_tree_reply(m_connection, cookie, nullptr)};
             if (tree) {
-                const xcb_window_t* ids = xcb_query_tree_children(tree.reply);
+                const xcb_window_t* ids = xcb_query_tree_children(tree.get());
                 children +=
-                    QList<std::uint32_t>(ids, ids + xcb_query_tree_children_length(tree.reply));
+                    QList<std::uint32_t>(ids, ids + xcb_query_tree_children_length(tree.get()));
             }
         }
         QList<xcb_get_property_cookie_t> states;
@@ -164,8 +164,8 @@ QList<std::uint32_t> X11WindowDirectory::walkedClients(std::uint32_t root) {
         xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, root), nullptr)};
     if (!tree)
         return {};
-    const xcb_window_t* ids = xcb_query_tree_children(tree.reply);
-    const QList<std::uint32_t> children(ids, ids + xcb_query_tree_children_length(tree.reply));
+    const xcb_window_t* ids = xcb_query_tree_children(tree.get());
+    const QList<std::uint32_t> children(ids, ids + xcb_query_tree_children_length(tree.get()));
     QList<std::uint32_t> unknown;
     for (const std::uint32_t child : children) {
         if (!m_clientOfRootChild.contains(child))
@@ -219,7 +219,7 @@ void X11WindowDirectory::learnPids(const QList<std::uint32_t>& windows) {
             nullptr)};
         // Answers name the client by its resource base, not by the window.
         QHash<std::uint32_t, qint64> pidByClient;
-        for (auto it = reply ? xcb_res_query_client_ids_ids_iterator(reply.reply)
+        for (auto it = reply ? xcb_res_query_client_ids_ids_iterator(reply.get())
                              : xcb_res_client_id_value_iterator_t{};
              it.rem > 0; xcb_res_client_id_value_next(&it)) {
             if ((it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) &&
@@ -240,7 +240,7 @@ void X11WindowDirectory::learnPids(const QList<std::uint32_t>& windows) {
         const auto reply = propertyReply(m_connection, cookies[i]);
         if (reply && reply->format == 32 && reply->value_len == 1)
             m_pids.insert(unknown[i],
-                          *static_cast<const std::uint32_t*>(xcb_get_property_value(reply.reply)));
+                          *static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get())));
     }
 }
 
