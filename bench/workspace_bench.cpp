@@ -5,9 +5,9 @@
 // count of sleepers when given a list ("1000,5000"); the rest runs with the
 // last count. Run with DISPLAY set to include reading X11 windows.
 //   workspace_bench [sleepers=1000[,more...]] [launches=50]
-#include "platform/linux/DesktopEntryIndex.h"
-#include "platform/linux/LinuxWorkspace.h"
-#include "platform/linux/ProcScanner.h"
+#include "platform/linux/workspace/DesktopEntryIndex.h"
+#include "platform/linux/workspace/LinuxWorkspace.h"
+#include "platform/linux/workspace/ProcScanner.h"
 #include "services/AppBlocker.h"
 
 #include <QCoreApplication>

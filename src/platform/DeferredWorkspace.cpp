@@ -1,5 +1,7 @@
 #include "platform/DeferredWorkspace.h"
 
+#include "platform/ObserverList.h"
+
 #include <QList>
 
 namespace {
@@ -9,8 +11,14 @@ class NoWorkspace : public Workspace {
 public:
     QList<RunningApplication> runningApplications() override { return {}; }
     bool terminate(const RunningApplication&) override { return false; }
-    ObserverToken addLaunchObserver(LaunchHandler) override { return 0; }
-    void removeLaunchObserver(ObserverToken) override {}
+    // Nothing launches, but each registration still gets a token of its own.
+    ObserverToken addLaunchObserver(LaunchHandler handler) override {
+        return m_observers.add(std::move(handler));
+    }
+    void removeLaunchObserver(ObserverToken token) override { m_observers.remove(token); }
+
+private:
+    ObserverList<LaunchHandler> m_observers;
 };
 
 } // namespace

@@ -4,7 +4,7 @@
 //   hosts_blocker_helper HELPER apply|clear [ENTRY...]
 // Prints "ok", or "refused: " / "failed: " and the error's description.
 #include "fakes/NullDnsCacheFlusher.h"
-#include "platform/linux/LinuxPrivilegedRunner.h"
+#include "platform/linux/hosts/LinuxPrivilegedRunner.h"
 #include "services/HostBlocker.h"
 
 #include <QCoreApplication>

@@ -8,7 +8,7 @@
 #include <QtTest>
 
 #ifdef Q_OS_LINUX
-#include "platform/linux/LinuxPrivilegedRunner.h"
+#include "platform/linux/hosts/LinuxPrivilegedRunner.h"
 #endif
 
 #include <sys/stat.h>

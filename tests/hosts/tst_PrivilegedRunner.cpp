@@ -8,8 +8,8 @@
 #include <QtTest>
 
 #ifdef Q_OS_LINUX
-#include "platform/linux/LinuxDnsCacheFlusher.h"
-#include "platform/linux/LinuxPrivilegedRunner.h"
+#include "platform/linux/hosts/LinuxDnsCacheFlusher.h"
+#include "platform/linux/hosts/LinuxPrivilegedRunner.h"
 #endif
 
 namespace {

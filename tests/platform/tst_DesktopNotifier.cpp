@@ -1,5 +1,5 @@
 #include "fakes/SkipOrFail.h"
-#include "platform/linux/DesktopNotifier.h"
+#include "platform/linux/notify/DesktopNotifier.h"
 
 #include <QDBusConnection>
 #include <QProcess>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/linux/LinuxWorkspace.h"
+#include "platform/linux/workspace/LinuxWorkspace.h"
 
 #include <QProcess>
 #include <QTemporaryDir>

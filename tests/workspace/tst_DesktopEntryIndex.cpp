@@ -1,4 +1,4 @@
-#include "platform/linux/DesktopEntryIndex.h"
+#include "platform/linux/workspace/DesktopEntryIndex.h"
 
 #include <QtTest>
 

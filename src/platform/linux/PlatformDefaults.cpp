@@ -1,10 +1,10 @@
 #include "platform/PlatformDefaults.h"
 #include "platform/Workspace.h"
-#include "platform/linux/DesktopNotifier.h"
-#include "platform/linux/LinuxDnsCacheFlusher.h"
-#include "platform/linux/LinuxInstalledApplications.h"
-#include "platform/linux/LinuxPrivilegedRunner.h"
-#include "platform/linux/LinuxWorkspace.h"
+#include "platform/linux/hosts/LinuxDnsCacheFlusher.h"
+#include "platform/linux/hosts/LinuxPrivilegedRunner.h"
+#include "platform/linux/notify/DesktopNotifier.h"
+#include "platform/linux/workspace/LinuxInstalledApplications.h"
+#include "platform/linux/workspace/LinuxWorkspace.h"
 
 #include <QStandardPaths>
 

@@ -1,4 +1,4 @@
-#include "platform/linux/LinuxDnsCacheFlusher.h"
+#include "platform/linux/hosts/LinuxDnsCacheFlusher.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

@@ -1,10 +1,10 @@
-#include "platform/linux/LinuxWorkspace.h"
+#include "platform/linux/workspace/LinuxWorkspace.h"
 
-#include "platform/linux/DesktopEntryIndex.h"
-#include "platform/linux/LaunchMonitor.h"
-#include "platform/linux/ProcScanner.h"
-#include "platform/linux/QuitRequester.h"
-#include "platform/linux/X11WindowDirectory.h"
+#include "platform/linux/quit/QuitRequester.h"
+#include "platform/linux/workspace/DesktopEntryIndex.h"
+#include "platform/linux/workspace/LaunchMonitor.h"
+#include "platform/linux/workspace/ProcScanner.h"
+#include "platform/linux/x11/X11WindowDirectory.h"
 
 #include <QFile>
 
@@ -46,15 +46,8 @@ void LinuxWorkspace::scanForLaunches() {
 }
 
 void LinuxWorkspace::deliver(const QList<RunningApplication>& launched) {
-    for (const RunningApplication& application : launched) {
-        // Handlers may remove observers, their own included.
-        const QList<ObserverToken> tokens = m_observers.keys();
-        for (const ObserverToken token : tokens) {
-            const auto it = m_observers.constFind(token);
-            if (it != m_observers.cend())
-                it.value()(application);
-        }
-    }
+    for (const RunningApplication& application : launched)
+        m_observers.notify(application);
 }
 
 bool LinuxWorkspace::terminate(const RunningApplication& application) {
@@ -71,12 +64,10 @@ Workspace::ObserverToken LinuxWorkspace::addLaunchObserver(LaunchHandler handler
         scan();
         m_monitor->start();
     }
-    const ObserverToken token = m_nextToken++;
-    m_observers.insert(token, std::move(handler));
-    return token;
+    return m_observers.add(std::move(handler));
 }
 
 void LinuxWorkspace::removeLaunchObserver(ObserverToken token) {
-    if (m_observers.remove(token) > 0 && m_observers.isEmpty())
+    if (m_observers.remove(token) && m_observers.isEmpty())
         m_monitor->stop();
 }

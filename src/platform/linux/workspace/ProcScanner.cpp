@@ -1,8 +1,8 @@
-#include "platform/linux/ProcScanner.h"
+#include "platform/linux/workspace/ProcScanner.h"
 
-#include "platform/linux/CgroupIdentity.h"
-#include "platform/linux/DesktopEntryIndex.h"
-#include "platform/linux/X11WindowDirectory.h"
+#include "platform/linux/workspace/CgroupIdentity.h"
+#include "platform/linux/workspace/DesktopEntryIndex.h"
+#include "platform/linux/x11/X11WindowDirectory.h"
 
 #include <QFile>
 

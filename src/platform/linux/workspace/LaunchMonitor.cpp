@@ -1,4 +1,4 @@
-#include "platform/linux/LaunchMonitor.h"
+#include "platform/linux/workspace/LaunchMonitor.h"
 
 #include <QDBusMessage>
 #include <QDBusObjectPath>

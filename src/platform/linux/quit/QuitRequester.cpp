@@ -1,4 +1,4 @@
-#include "platform/linux/QuitRequester.h"
+#include "platform/linux/quit/QuitRequester.h"
 
 #include <csignal>
 

@@ -1,4 +1,4 @@
-#include "platform/linux/DesktopNotifier.h"
+#include "platform/linux/notify/DesktopNotifier.h"
 
 #include <QCoreApplication>
 #include <QDBusMessage>

@@ -1,6 +1,6 @@
-#include "platform/linux/LinuxInstalledApplications.h"
+#include "platform/linux/workspace/LinuxInstalledApplications.h"
 
-#include "platform/linux/DesktopEntryIndex.h"
+#include "platform/linux/workspace/DesktopEntryIndex.h"
 
 #include <algorithm>
 

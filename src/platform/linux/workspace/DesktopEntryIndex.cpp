@@ -1,6 +1,6 @@
-#include "platform/linux/DesktopEntryIndex.h"
+#include "platform/linux/workspace/DesktopEntryIndex.h"
 
-#include "platform/linux/WrapperScript.h"
+#include "platform/linux/workspace/WrapperScript.h"
 
 #include <QDir>
 #include <QFile>

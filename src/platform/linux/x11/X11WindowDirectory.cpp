@@ -1,5 +1,5 @@
-#include "platform/linux/X11WindowDirectory.h"
-#include "platform/linux/XcbReply.h"
+#include "platform/linux/x11/X11WindowDirectory.h"
+#include "platform/linux/x11/XcbReply.h"
 
 #include <QSet>
 
@@ -7,123 +7,98 @@
 #include <xcb/xcb.h>
 
 #include <cstdlib>
-#include <cstring>
 
 namespace {
 
-// A display that failed is tried again only after this long.
-constexpr qint64 retryAfterMs = 5000;
 // Window managers put a client at most this deep below its frame.
 constexpr int frameDepth = 3;
 
 Freed<xcb_get_property_reply_t> propertyReply(xcb_connection_t* c, xcb_get_property_cookie_t k) {
-    return Freed<xcb_get_property_reply_t>{xcb_get_property_reply(c, k, nullptr)};
+    return Freed<xcb_get_property_reply_t>(xcb_get_property_reply(c, k, nullptr));
 }
 
 QByteArray propertyBytes(const Freed<xcb_get_property_reply_t>& reply) {
     if (!reply || reply->format != 8)
         return {};
-    return QByteArray(static_cast<const char*>(xcb_get_property_value(reply.reply)),
-                      xcb_get_property_value_length(reply.reply));
+    return QByteArray(static_cast<const char*>(xcb_get_property_value(reply.get())),
+                      xcb_get_property_value_length(reply.get()));
 }
+
+// Indexes into the atoms the connection interns.
+enum Atom { ClientList, WmPid, WmState, GtkApplicationId, Utf8String };
 
 } // namespace
 
 X11WindowDirectory::X11WindowDirectory(QByteArray displayName)
-    : m_displayName(std::move(displayName)) {}
+    : m_x(std::move(displayName),
+          {"_NET_CLIENT_LIST", "_NET_WM_PID", "WM_STATE", "_GTK_APPLICATION_ID", "UTF8_STRING"}) {}
 
-X11WindowDirectory::~X11WindowDirectory() {
-    disconnect();
-}
+X11WindowDirectory::~X11WindowDirectory() = default;
 
-void X11WindowDirectory::disconnect() {
-    if (m_connection != nullptr)
-        xcb_disconnect(m_connection);
-    m_connection = nullptr;
+void X11WindowDirectory::forget() {
     m_pids.clear();
     m_clientOfRootChild.clear();
     m_names.clear();
 }
 
 bool X11WindowDirectory::connect() {
-    if (m_connection != nullptr)
-        return true;
-    if (m_displayName.isEmpty() ||
-        (m_sinceFailure.isValid() && m_sinceFailure.elapsed() < retryAfterMs))
-        return false;
-    m_connection = xcb_connect(m_displayName.constData(), nullptr);
-    if (xcb_connection_has_error(m_connection) != 0) {
-        disconnect();
-        m_sinceFailure.start();
-        return false;
-    }
-    m_sinceFailure.invalidate();
-    const xcb_setup_t* setup = xcb_get_setup(m_connection);
-    m_resourceMask = setup->resource_id_mask;
-
-    const char* names[] = {"_NET_CLIENT_LIST", "_NET_WM_PID", "WM_STATE", "_GTK_APPLICATION_ID",
-                           "UTF8_STRING"};
-    std::uint32_t* atoms[] = {&m_clientList, &m_wmPid, &m_wmState, &m_gtkApplicationId,
-                              &m_utf8String};
-    xcb_intern_atom_cookie_t cookies[std::size(names)];
-    for (std::size_t i = 0; i < std::size(names); ++i)
-        cookies[i] =
-            xcb_intern_atom(m_connection, 0, std::uint16_t(std::strlen(names[i])), names[i]);
-    for (std::size_t i = 0; i < std::size(names); ++i) {
-        Freed<xcb_intern_atom_reply_t> reply{
-            xcb_intern_atom_reply(m_connection, cookies[i], nullptr)};
-        *atoms[i] = reply ? reply->atom : std::uint32_t(XCB_ATOM_NONE);
-    }
+    bool fresh = false;
+    xcb_connection_t* const connection = m_x.connect(&fresh);
+    if (!fresh)
+        return connection != nullptr;
+    // What was learnt on another connection may name other windows now.
+    forget();
+    m_resourceMask = xcb_get_setup(connection)->resource_id_mask;
 
     // XRes names the process behind the connection; _NET_WM_PID is only
     // what the client says, a sandbox's own PID for sandboxed ones.
     m_hasXRes = false;
-    const xcb_query_extension_reply_t* res = xcb_get_extension_data(m_connection, &xcb_res_id);
+    const xcb_query_extension_reply_t* res = xcb_get_extension_data(connection, &xcb_res_id);
     if (res != nullptr && res->present) {
         Freed<xcb_res_query_version_reply_t> version{xcb_res_query_version_reply(
-            m_connection, xcb_res_query_version(m_connection, 1, 2), nullptr)};
+            connection, xcb_res_query_version(connection, 1, 2), nullptr)};
         m_hasXRes = version && (version->server_major > 1 ||
                                 (version->server_major == 1 && version->server_minor >= 2));
     }
 
     const std::uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE;
-    for (auto screens = xcb_setup_roots_iterator(setup); screens.rem; xcb_screen_next(&screens))
-        xcb_change_window_attributes(m_connection, screens.data->root, XCB_CW_EVENT_MASK, &mask);
-    xcb_flush(m_connection);
+    for (auto screens = xcb_setup_roots_iterator(xcb_get_setup(connection)); screens.rem;
+         xcb_screen_next(&screens))
+        xcb_change_window_attributes(connection, screens.data->root, XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(connection);
     return true;
 }
 
 bool X11WindowDirectory::takeChanges() {
-    if (m_connection == nullptr)
+    if (m_x.get() == nullptr)
         return connect();
     bool changed = false;
-    while (xcb_generic_event_t* event = xcb_poll_for_event(m_connection)) {
+    while (xcb_generic_event_t* event = xcb_poll_for_event(m_x.get())) {
         const auto type = event->response_type & 0x7f;
         // Moves, restacking and other properties say nothing about new windows.
         if (type == XCB_MAP_NOTIFY || type == XCB_REPARENT_NOTIFY)
             changed = true;
         else if (type == XCB_PROPERTY_NOTIFY)
-            changed = changed ||
-                      reinterpret_cast<xcb_property_notify_event_t*>(event)->atom == m_clientList;
+            changed = changed || reinterpret_cast<xcb_property_notify_event_t*>(event)->atom ==
+                                     m_x.atom(ClientList);
         std::free(event);
     }
-    if (xcb_connection_has_error(m_connection) != 0) {
-        disconnect();
-        m_sinceFailure.start();
+    if (m_x.dropIfBroken()) {
+        forget();
         return false;
     }
     return changed;
 }
 
 QList<std::uint32_t> X11WindowDirectory::listedClients(std::uint32_t root) {
-    if (m_clientList == XCB_ATOM_NONE)
+    if (m_x.atom(ClientList) == XCB_ATOM_NONE)
         return {};
     const auto reply =
-        propertyReply(m_connection, xcb_get_property(m_connection, 0, root, m_clientList,
-                                                     XCB_ATOM_WINDOW, 0, 1 << 16));
+        propertyReply(m_x.get(), xcb_get_property(m_x.get(), 0, root, m_x.atom(ClientList),
+                                                  XCB_ATOM_WINDOW, 0, 1 << 16));
     if (!reply || reply->format != 32)
         return {};
-    const auto* ids = static_cast<const xcb_window_t*>(xcb_get_property_value(reply.reply));
+    const auto* ids = static_cast<const xcb_window_t*>(xcb_get_property_value(reply.get()));
     return QList<std::uint32_t>(ids, ids + reply->value_len);
 }
 
@@ -133,22 +108,22 @@ std::uint32_t X11WindowDirectory::clientBelow(std::uint32_t frame) {
     for (int depth = 0; depth < frameDepth && !level.isEmpty(); ++depth) {
         QList<xcb_query_tree_cookie_t> trees;
         for (const std::uint32_t window : level)
-            trees << xcb_query_tree(m_connection, window);
+            trees << xcb_query_tree(m_x.get(), window);
         QList<std::uint32_t> children;
         for (const auto& cookie : trees) {
-            Freed<xcb_query_tree_reply_t> tree{xcb_query_tree_reply(m_connection, cookie, nullptr)};
+            Freed<xcb_query_tree_reply_t> tree{xcb_query_tree_reply(m_x.get(), cookie, nullptr)};
             if (tree) {
-                const xcb_window_t* ids = xcb_query_tree_children(tree.reply);
+                const xcb_window_t* ids = xcb_query_tree_children(tree.get());
                 children +=
-                    QList<std::uint32_t>(ids, ids + xcb_query_tree_children_length(tree.reply));
+                    QList<std::uint32_t>(ids, ids + xcb_query_tree_children_length(tree.get()));
             }
         }
         QList<xcb_get_property_cookie_t> states;
         for (const std::uint32_t child : children)
-            states << xcb_get_property(m_connection, 0, child, m_wmState, XCB_ATOM_ANY, 0, 0);
+            states << xcb_get_property(m_x.get(), 0, child, m_x.atom(WmState), XCB_ATOM_ANY, 0, 0);
         std::uint32_t found = 0;
         for (qsizetype i = 0; i < children.size(); ++i) {
-            const auto reply = propertyReply(m_connection, states[i]);
+            const auto reply = propertyReply(m_x.get(), states[i]);
             if (found == 0 && reply && reply->type != XCB_ATOM_NONE)
                 found = children[i];
         }
@@ -161,11 +136,11 @@ std::uint32_t X11WindowDirectory::clientBelow(std::uint32_t frame) {
 
 QList<std::uint32_t> X11WindowDirectory::walkedClients(std::uint32_t root) {
     Freed<xcb_query_tree_reply_t> tree{
-        xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, root), nullptr)};
+        xcb_query_tree_reply(m_x.get(), xcb_query_tree(m_x.get(), root), nullptr)};
     if (!tree)
         return {};
-    const xcb_window_t* ids = xcb_query_tree_children(tree.reply);
-    const QList<std::uint32_t> children(ids, ids + xcb_query_tree_children_length(tree.reply));
+    const xcb_window_t* ids = xcb_query_tree_children(tree.get());
+    const QList<std::uint32_t> children(ids, ids + xcb_query_tree_children_length(tree.get()));
     QList<std::uint32_t> unknown;
     for (const std::uint32_t child : children) {
         if (!m_clientOfRootChild.contains(child))
@@ -174,13 +149,13 @@ QList<std::uint32_t> X11WindowDirectory::walkedClients(std::uint32_t root) {
     QList<xcb_get_window_attributes_cookie_t> attributes;
     QList<xcb_get_property_cookie_t> states;
     for (const std::uint32_t window : unknown) {
-        attributes << xcb_get_window_attributes(m_connection, window);
-        states << xcb_get_property(m_connection, 0, window, m_wmState, XCB_ATOM_ANY, 0, 0);
+        attributes << xcb_get_window_attributes(m_x.get(), window);
+        states << xcb_get_property(m_x.get(), 0, window, m_x.atom(WmState), XCB_ATOM_ANY, 0, 0);
     }
     for (qsizetype i = 0; i < unknown.size(); ++i) {
         Freed<xcb_get_window_attributes_reply_t> attrs{
-            xcb_get_window_attributes_reply(m_connection, attributes[i], nullptr)};
-        const auto state = propertyReply(m_connection, states[i]);
+            xcb_get_window_attributes_reply(m_x.get(), attributes[i], nullptr)};
+        const auto state = propertyReply(m_x.get(), states[i]);
         if (state && state->type != XCB_ATOM_NONE) {
             m_clientOfRootChild.insert(unknown[i], unknown[i]);
         } else if (attrs && attrs->map_state == XCB_MAP_STATE_VIEWABLE &&
@@ -214,12 +189,12 @@ void X11WindowDirectory::learnPids(const QList<std::uint32_t>& windows) {
         for (const std::uint32_t window : unknown)
             asked << xcb_res_client_id_spec_t{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
         Freed<xcb_res_query_client_ids_reply_t> reply{xcb_res_query_client_ids_reply(
-            m_connection,
-            xcb_res_query_client_ids(m_connection, std::uint32_t(asked.size()), asked.constData()),
+            m_x.get(),
+            xcb_res_query_client_ids(m_x.get(), std::uint32_t(asked.size()), asked.constData()),
             nullptr)};
         // Answers name the client by its resource base, not by the window.
         QHash<std::uint32_t, qint64> pidByClient;
-        for (auto it = reply ? xcb_res_query_client_ids_ids_iterator(reply.reply)
+        for (auto it = reply ? xcb_res_query_client_ids_ids_iterator(reply.get())
                              : xcb_res_client_id_value_iterator_t{};
              it.rem > 0; xcb_res_client_id_value_next(&it)) {
             if ((it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) &&
@@ -235,21 +210,21 @@ void X11WindowDirectory::learnPids(const QList<std::uint32_t>& windows) {
     }
     QList<xcb_get_property_cookie_t> cookies;
     for (const std::uint32_t window : unknown)
-        cookies << xcb_get_property(m_connection, 0, window, m_wmPid, XCB_ATOM_CARDINAL, 0, 1);
+        cookies << xcb_get_property(m_x.get(), 0, window, m_x.atom(WmPid), XCB_ATOM_CARDINAL, 0, 1);
     for (qsizetype i = 0; i < unknown.size(); ++i) {
-        const auto reply = propertyReply(m_connection, cookies[i]);
+        const auto reply = propertyReply(m_x.get(), cookies[i]);
         if (reply && reply->format == 32 && reply->value_len == 1)
             m_pids.insert(unknown[i],
-                          *static_cast<const std::uint32_t*>(xcb_get_property_value(reply.reply)));
+                          *static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get())));
     }
 }
 
 QList<X11WindowDirectory::Client> X11WindowDirectory::clients() {
     QList<Client> out;
-    if (m_connection == nullptr && !connect())
+    if (m_x.get() == nullptr && !connect())
         return out;
     QList<std::uint32_t> windows;
-    for (auto screens = xcb_setup_roots_iterator(xcb_get_setup(m_connection)); screens.rem;
+    for (auto screens = xcb_setup_roots_iterator(xcb_get_setup(m_x.get())); screens.rem;
          xcb_screen_next(&screens)) {
         windows += listedClients(screens.data->root);
         for (const std::uint32_t window : walkedClients(screens.data->root)) {
@@ -271,14 +246,14 @@ QList<X11WindowDirectory::Client> X11WindowDirectory::clients() {
 QStringList X11WindowDirectory::names(std::uint32_t window) {
     if (const auto it = m_names.constFind(window); it != m_names.cend())
         return *it;
-    if (m_connection == nullptr)
+    if (m_x.get() == nullptr)
         return {};
-    const auto appId =
-        xcb_get_property(m_connection, 0, window, m_gtkApplicationId, m_utf8String, 0, 256);
+    const auto appId = xcb_get_property(m_x.get(), 0, window, m_x.atom(GtkApplicationId),
+                                        m_x.atom(Utf8String), 0, 256);
     const auto wmClass =
-        xcb_get_property(m_connection, 0, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 256);
-    const QByteArray id = propertyBytes(propertyReply(m_connection, appId));
-    const QByteArray classes = propertyBytes(propertyReply(m_connection, wmClass));
+        xcb_get_property(m_x.get(), 0, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 256);
+    const QByteArray id = propertyBytes(propertyReply(m_x.get(), appId));
+    const QByteArray classes = propertyBytes(propertyReply(m_x.get(), wmClass));
     QStringList names;
     if (!id.isEmpty())
         names << QString::fromUtf8(id);

@@ -1,4 +1,4 @@
-#include "platform/linux/CgroupIdentity.h"
+#include "platform/linux/workspace/CgroupIdentity.h"
 
 #include <QList>
 

@@ -1,4 +1,4 @@
-#include "platform/linux/WrapperScript.h"
+#include "platform/linux/workspace/WrapperScript.h"
 
 #include <QFileInfo>
 #include <QHash>

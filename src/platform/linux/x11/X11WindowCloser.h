@@ -1,12 +1,11 @@
 #pragma once
 
+#include "platform/linux/x11/XcbConnection.h"
+
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QList>
 
 #include <cstdint>
-
-struct xcb_connection_t;
 
 // Closes an application's X11 windows the way their close button does:
 // WM_DELETE_WINDOW to each top-level window that takes it.
@@ -23,16 +22,7 @@ public:
     int requestClose(const QList<qint64>& pids);
 
 private:
-    bool connect();
-    void disconnect();
-    std::uint32_t atom(const char* name);
     QList<std::uint32_t> topLevelWindows(std::uint32_t root);
 
-    QByteArray m_displayName;
-    xcb_connection_t* m_connection = nullptr;
-    QElapsedTimer m_sinceFailure;
-    std::uint32_t m_clientList = 0;
-    std::uint32_t m_wmPid = 0;
-    std::uint32_t m_wmProtocols = 0;
-    std::uint32_t m_wmDeleteWindow = 0;
+    XcbConnection m_x;
 };

@@ -1,4 +1,4 @@
-#include "platform/linux/ApplicationActionQuitter.h"
+#include "platform/linux/quit/ApplicationActionQuitter.h"
 
 #include <QDBusArgument>
 #include <QDBusMessage>

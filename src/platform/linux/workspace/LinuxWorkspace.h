@@ -1,9 +1,9 @@
 #pragma once
 
+#include "platform/ObserverList.h"
 #include "platform/Workspace.h"
 
 #include <QDBusConnection>
-#include <QMap>
 #include <QProcessEnvironment>
 
 #include <chrono>
@@ -46,6 +46,5 @@ private:
     std::unique_ptr<ProcScanner> m_scanner;
     std::unique_ptr<QuitRequester> m_quitRequester;
     std::unique_ptr<LaunchMonitor> m_monitor;
-    QMap<ObserverToken, LaunchHandler> m_observers;
-    ObserverToken m_nextToken = 1;
+    ObserverList<LaunchHandler> m_observers;
 };

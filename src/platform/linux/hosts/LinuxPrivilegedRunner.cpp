@@ -1,4 +1,4 @@
-#include "platform/linux/LinuxPrivilegedRunner.h"
+#include "platform/linux/hosts/LinuxPrivilegedRunner.h"
 
 #include <QDir>
 #include <QFile>

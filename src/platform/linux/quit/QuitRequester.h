@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/linux/ApplicationActionQuitter.h"
-#include "platform/linux/X11WindowCloser.h"
+#include "platform/linux/quit/ApplicationActionQuitter.h"
+#include "platform/linux/x11/X11WindowCloser.h"
 
 #include <QList>
 #include <QString>

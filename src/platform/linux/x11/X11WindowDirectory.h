@@ -1,14 +1,13 @@
 #pragma once
 
+#include "platform/linux/x11/XcbConnection.h"
+
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QStringList>
 
 #include <cstdint>
-
-struct xcb_connection_t;
 
 // The user's top-level X11 windows as docks and task bars see them, each
 // with the process that owns it and the names it gives its application.
@@ -38,23 +37,16 @@ public:
 
 private:
     bool connect();
-    void disconnect();
+    void forget();
     QList<std::uint32_t> listedClients(std::uint32_t root);
     QList<std::uint32_t> walkedClients(std::uint32_t root);
     std::uint32_t clientBelow(std::uint32_t frame);
     void learnPids(const QList<std::uint32_t>& windows);
     bool hasWmState(std::uint32_t window);
 
-    QByteArray m_displayName;
-    xcb_connection_t* m_connection = nullptr;
-    QElapsedTimer m_sinceFailure;
+    XcbConnection m_x;
     bool m_hasXRes = false;
     std::uint32_t m_resourceMask = 0;
-    std::uint32_t m_clientList = 0;
-    std::uint32_t m_wmPid = 0;
-    std::uint32_t m_wmState = 0;
-    std::uint32_t m_gtkApplicationId = 0;
-    std::uint32_t m_utf8String = 0;
     // What never changes for a window: its owner, which client a root child
     // stands for. Only what was found is kept: a window a killed window
     // manager still lists may later be a new client's, under the same ID.

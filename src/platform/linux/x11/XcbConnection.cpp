@@ -1,0 +1,63 @@
+#include "platform/linux/x11/XcbConnection.h"
+
+#include "platform/linux/x11/XcbReply.h"
+
+#include <xcb/xcb.h>
+
+namespace {
+
+constexpr qint64 retryAfterMs = 5000;
+
+} // namespace
+
+XcbConnection::XcbConnection(QByteArray displayName, std::initializer_list<const char*> atomNames)
+    : m_displayName(std::move(displayName)), m_atomNames(atomNames.begin(), atomNames.end()) {}
+
+XcbConnection::~XcbConnection() {
+    disconnect();
+}
+
+void XcbConnection::disconnect() {
+    if (m_connection != nullptr)
+        xcb_disconnect(m_connection);
+    m_connection = nullptr;
+    m_atoms.clear();
+}
+
+bool XcbConnection::dropIfBroken() {
+    if (m_connection == nullptr || xcb_connection_has_error(m_connection) == 0)
+        return false;
+    disconnect();
+    m_sinceFailure.start();
+    return true;
+}
+
+xcb_connection_t* XcbConnection::connect(bool* fresh) {
+    if (fresh != nullptr)
+        *fresh = false;
+    if (m_connection != nullptr && xcb_connection_has_error(m_connection) == 0)
+        return m_connection;
+    disconnect();
+    if (m_displayName.isEmpty() ||
+        (m_sinceFailure.isValid() && m_sinceFailure.elapsed() < retryAfterMs))
+        return nullptr;
+    m_connection = xcb_connect(m_displayName.constData(), nullptr);
+    if (xcb_connection_has_error(m_connection) != 0) {
+        disconnect();
+        m_sinceFailure.start();
+        return nullptr;
+    }
+    m_sinceFailure.invalidate();
+    // All requests first, then the answers: one round trip in all.
+    QList<xcb_intern_atom_cookie_t> cookies;
+    for (const QByteArray& name : std::as_const(m_atomNames))
+        cookies << xcb_intern_atom(m_connection, 0, std::uint16_t(name.size()), name.constData());
+    for (const xcb_intern_atom_cookie_t& cookie : std::as_const(cookies)) {
+        const Freed<xcb_intern_atom_reply_t> reply{
+            xcb_intern_atom_reply(m_connection, cookie, nullptr)};
+        m_atoms << (reply ? reply->atom : std::uint32_t(XCB_ATOM_NONE));
+    }
+    if (fresh != nullptr)
+        *fresh = true;
+    return m_connection;
+}
