@@ -1,6 +1,5 @@
 #include "platform/StagedCopyRunner.h"
 #include "hosts/AtomicFileWriter.h"
-#include "platform/PlatformDefaults.h"
 
 #include <QDir>
 #include <QFile>
@@ -40,9 +39,8 @@ void StagedCopyRunner::unblock(const QByteArray& newText, Done done) {
 }
 
 QString StagedCopyRunner::stagingFilePath() const {
-    const QString directory =
-        m_stagingDirectory.isEmpty() ? defaultHostsStagingDirectory() : m_stagingDirectory;
-    return directory.isEmpty() ? QString() : QDir(directory).filePath(kStagingFileName);
+    return m_stagingDirectory.isEmpty() ? QString()
+                                        : QDir(m_stagingDirectory).filePath(kStagingFileName);
 }
 
 QString StagedCopyRunner::copyCommand(const QString& stagingPath) const {

@@ -8,7 +8,8 @@
 // removed afterwards, whether the copy worked or not.
 class StagedCopyRunner : public PrivilegedRunner {
 public:
-    // An empty staging directory means the platform's per-user private one.
+    // `stagingDirectory` is a per-user private folder; without one nothing
+    // can be staged and every run fails with a platform error.
     StagedCopyRunner(QString hostsPath, QString stagingDirectory);
 
     void block(const BlockRequest& request, Done done) override;

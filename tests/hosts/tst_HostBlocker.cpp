@@ -267,7 +267,7 @@ private slots:
         QCOMPARE(::stat(QFile::encodeName(staging).constData(), &info), 0);
         QCOMPARE(info.st_uid, ::geteuid());
         QCOMPARE(info.st_mode & 07777, mode_t(0700));
-        Fixture f("a\n", "");
+        Fixture f("a\n", staging);
         QVERIFY(f.apply({"a.test"}).ok());
         QVERIFY(
             f.shell->commands().value(0).startsWith("/bin/cp '" + staging + "/tarnhollow-hosts'"));

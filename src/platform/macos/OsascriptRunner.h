@@ -8,9 +8,8 @@
 // administrator privileges", which shows the system's password prompt.
 class OsascriptRunner : public StagedCopyRunner {
 public:
-    explicit OsascriptRunner(QString hostsPath = QStringLiteral("/etc/hosts"),
-                             QString stagingDirectory = QString(),
-                             QString program = QStringLiteral("/usr/bin/osascript"));
+    OsascriptRunner(QString hostsPath, QString stagingDirectory,
+                    QString program = QStringLiteral("/usr/bin/osascript"));
 
     // The AppleScript source that runs `commandLine` as administrator.
     static QString script(const QString& commandLine);

@@ -10,7 +10,8 @@
 #include <ctime>
 
 std::unique_ptr<PrivilegedRunner> makeDefaultPrivilegedRunner() {
-    return std::make_unique<OsascriptRunner>();
+    return std::make_unique<OsascriptRunner>(QStringLiteral("/etc/hosts"),
+                                             defaultHostsStagingDirectory());
 }
 
 std::unique_ptr<DnsCacheFlusher> makeDefaultDnsCacheFlusher() {
