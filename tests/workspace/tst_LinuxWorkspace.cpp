@@ -1,6 +1,7 @@
 #include "WorkspaceFixture.h"
 
 #include "fakes/SkipOrFail.h"
+#include "platform/linux/quit/ApplicationActionQuitter.h"
 #include "services/AppBlocker.h"
 
 #include <QDBusMessage>
@@ -42,6 +43,17 @@ public:
         if (message.member() == "Subscribe")
             ++subscribes;
         connection.send(message.createReply());
+        return true;
+    }
+};
+
+// Owns an application's bus name and never answers.
+class SilentOwner : public QDBusVirtualObject {
+public:
+    int asked = 0;
+    QString introspect(const QString&) const override { return {}; }
+    bool handleMessage(const QDBusMessage&, const QDBusConnection&) override {
+        ++asked;
         return true;
     }
 };
@@ -221,6 +233,35 @@ private slots:
         if (!keepsRunning)
             QTRY_VERIFY_WITH_TIMEOUT(!app.isRunning(), 2000);
         QCOMPARE(app.isRunning(), keepsRunning);
+    }
+
+    // The owner answers from this thread: a request that waited for it
+    // would time out first, and hold up the caller meanwhile.
+    void silentOwnerNeverWaitedFor() {
+        if (!m_noBus.isEmpty())
+            SKIP_OR_FAIL(m_noBus);
+        const QString id = listedId("Silent");
+        const QString connectionName = "tarnhollow-silent-owner";
+        QDBusConnection bus = QDBusConnection::connectToBus(fx().busAddress(), connectionName);
+        SilentOwner owner;
+        QVERIFY(bus.registerVirtualObject(ApplicationActionQuitter::objectPath(id), &owner));
+        QVERIFY(bus.registerService(id));
+        const FakeApp app = fx().startGioLaunched(id, {});
+        QVERIFY(app.pid > 0);
+        const auto workspace = fx().makeWorkspace();
+        const QList<RunningApplication> found = withId(workspace->runningApplications(), id);
+        QCOMPARE(found.size(), 1);
+        QElapsedTimer timer;
+        timer.start();
+        QVERIFY(workspace->terminate(found.first()));
+        QVERIFY2(timer.elapsed() < 100, qPrintable(QString::number(timer.elapsed())));
+        // After the time-out, the next channel.
+        QVERIFY(app.waitForEvent("sigterm"));
+        QCOMPARE(owner.asked, 1);
+        QCOMPARE(app.events(), (QStringList{"ready", "sigterm"}));
+        bus.unregisterService(id);
+        bus.unregisterObject(ApplicationActionQuitter::objectPath(id));
+        QDBusConnection::disconnectFromBus(connectionName);
     }
 
     void neverStartsAnApplication() {

@@ -2,6 +2,7 @@
 
 #include <QDBusArgument>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
 #include <QVariantMap>
 
 namespace {
@@ -41,8 +42,9 @@ bool describesEnabledQuit(const QDBusArgument& actions) {
 
 } // namespace
 
-ApplicationActionQuitter::ApplicationActionQuitter(QDBusConnection bus, int replyTimeoutMs)
-    : m_bus(std::move(bus)), m_replyTimeoutMs(replyTimeoutMs) {}
+ApplicationActionQuitter::ApplicationActionQuitter(QDBusConnection bus, int replyTimeoutMs,
+                                                   QObject* parent)
+    : QObject(parent), m_bus(std::move(bus)), m_replyTimeoutMs(replyTimeoutMs) {}
 
 QString ApplicationActionQuitter::objectPath(const QString& desktopId) {
     QString path = u'/' + desktopId;
@@ -68,26 +70,43 @@ bool ApplicationActionQuitter::isValidBusName(const QString& name) {
     return true;
 }
 
-bool ApplicationActionQuitter::exportsQuit(const QString& owner, const QString& path) {
-    if (m_noQuitByOwner.value(owner, false))
-        return false;
+void ApplicationActionQuitter::whenAnswered(const QDBusPendingCall& call,
+                                            std::function<void(const QDBusMessage&)> then) {
+    // A child: it goes with us, and the answer with it.
+    auto* watcher = new QDBusPendingCallWatcher(call, this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [watcher, then = std::move(then)] {
+        watcher->deleteLater();
+        then(watcher->reply());
+    });
+}
+
+void ApplicationActionQuitter::askExportsQuit(const QString& owner, const QString& path,
+                                              Done then) {
+    if (m_noQuitByOwner.value(owner, false)) {
+        then(false);
+        return;
+    }
     QDBusMessage describe = QDBusMessage::createMethodCall(owner, path, actionsInterface,
                                                            QStringLiteral("DescribeAll"));
     describe.setAutoStartService(false);
-    const QDBusMessage reply = m_bus.call(describe, QDBus::Block, m_replyTimeoutMs);
-    bool hasQuit = false;
-    if (reply.type() == QDBusMessage::ReplyMessage && reply.arguments().size() == 1 &&
-        reply.arguments().first().canConvert<QDBusArgument>()) {
-        hasQuit = describesEnabledQuit(reply.arguments().first().value<QDBusArgument>());
-    }
-    // A timeout says nothing lasting; a clear "no" is remembered per owner.
-    const bool timedOut = reply.errorName() == QStringLiteral("org.freedesktop.DBus.Error.NoReply");
-    if (!hasQuit && !timedOut)
-        m_noQuitByOwner.insert(owner, true);
-    return hasQuit;
+    whenAnswered(m_bus.asyncCall(describe, m_replyTimeoutMs), [this, owner, then = std::move(then)](
+                                                                  const QDBusMessage& reply) {
+        bool hasQuit = false;
+        if (reply.type() == QDBusMessage::ReplyMessage && reply.arguments().size() == 1 &&
+            reply.arguments().first().canConvert<QDBusArgument>()) {
+            hasQuit = describesEnabledQuit(reply.arguments().first().value<QDBusArgument>());
+        }
+        // A timeout says nothing lasting; a clear "no" is
+        // remembered per owner.
+        const bool timedOut =
+            reply.errorName() == QStringLiteral("org.freedesktop.DBus.Error.NoReply");
+        if (!hasQuit && !timedOut)
+            m_noQuitByOwner.insert(owner, true);
+        then(hasQuit);
+    });
 }
 
-bool ApplicationActionQuitter::requestQuit(const QString& desktopId) {
+bool ApplicationActionQuitter::requestQuit(const QString& desktopId, Done done) {
     if (!m_bus.isConnected() || !isValidBusName(desktopId))
         return false;
     // GetNameOwner never starts anything, and a unique name pins the
@@ -96,19 +115,30 @@ bool ApplicationActionQuitter::requestQuit(const QString& desktopId) {
         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetNameOwner"));
     ownerCall << desktopId;
-    const QDBusMessage ownerReply = m_bus.call(ownerCall, QDBus::Block, m_replyTimeoutMs);
-    if (ownerReply.type() != QDBusMessage::ReplyMessage || ownerReply.arguments().isEmpty())
-        return false;
-    const QString owner = ownerReply.arguments().first().toString();
-    if (owner.isEmpty())
-        return false;
-    const QString path = objectPath(desktopId);
-    if (!exportsQuit(owner, path))
-        return false;
-    QDBusMessage activate = QDBusMessage::createMethodCall(owner, path, applicationInterface,
-                                                           QStringLiteral("ActivateAction"));
-    activate.setAutoStartService(false);
-    activate << QStringLiteral("quit") << QVariant::fromValue(QVariantList())
-             << QVariant::fromValue(QVariantMap());
-    return m_bus.send(activate);
+    whenAnswered(m_bus.asyncCall(ownerCall, m_replyTimeoutMs),
+                 [this, desktopId, done = std::move(done)](const QDBusMessage& reply) {
+                     const bool answered =
+                         reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty();
+                     const QString owner = answered ? reply.arguments().first().toString() : "";
+                     if (owner.isEmpty())
+                         done(false);
+                     else
+                         activateQuit(owner, objectPath(desktopId), done);
+                 });
+    return true;
+}
+
+void ApplicationActionQuitter::activateQuit(const QString& owner, const QString& path, Done done) {
+    askExportsQuit(owner, path, [this, owner, path, done = std::move(done)](bool hasQuit) {
+        if (!hasQuit) {
+            done(false);
+            return;
+        }
+        QDBusMessage activate = QDBusMessage::createMethodCall(owner, path, applicationInterface,
+                                                               QStringLiteral("ActivateAction"));
+        activate.setAutoStartService(false);
+        activate << QStringLiteral("quit") << QVariant::fromValue(QVariantList())
+                 << QVariant::fromValue(QVariantMap());
+        done(m_bus.send(activate));
+    });
 }

@@ -54,8 +54,9 @@ bool LinuxWorkspace::terminate(const RunningApplication& application) {
     if (!application.identifier || !m_scanner->isCurrent(application))
         return false;
     const QList<qint64> processes = m_scanner->processesOf(application);
-    return m_quitRequester->requestQuit(*application.identifier, application.pid, processes) !=
-           QuitRequester::Channel::None;
+    return m_quitRequester->requestQuit(
+        *application.identifier, application.pid, processes,
+        [this, application] { return m_scanner->isCurrent(application); });
 }
 
 Workspace::ObserverToken LinuxWorkspace::addLaunchObserver(LaunchHandler handler) {

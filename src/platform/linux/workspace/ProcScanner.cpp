@@ -1,17 +1,10 @@
 #include "platform/linux/workspace/ProcScanner.h"
 
-#include "platform/linux/workspace/CgroupIdentity.h"
 #include "platform/linux/workspace/DesktopEntryIndex.h"
 #include "platform/linux/x11/X11WindowDirectory.h"
 
-#include <QFile>
-
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
-
-#include <cstdio>
 
 namespace {
 
@@ -19,57 +12,14 @@ namespace {
 // program it starts (fork, move into its unit, exec).
 constexpr quint64 youngSeconds = 2;
 
-bool parsePid(const char* name, qint64& pid) {
-    pid = 0;
-    if (*name == '\0')
-        return false;
-    for (const char* c = name; *c; ++c) {
-        if (*c < '0' || *c > '9')
-            return false;
-        pid = pid * 10 + (*c - '0');
-    }
-    return pid > 0;
-}
-
-std::optional<QString> gioIdentifier(const QByteArray& environ, qint64 pid,
-                                     const DesktopEntryIndex& index) {
-    static const QByteArray fileKey = "GIO_LAUNCHED_DESKTOP_FILE=";
-    static const QByteArray pidKey = "GIO_LAUNCHED_DESKTOP_FILE_PID=";
-    QByteArray file;
-    bool pidMatches = false;
-    for (const QByteArray& var : environ.split('\0')) {
-        if (var.startsWith(fileKey))
-            file = var.mid(fileKey.size());
-        else if (var.startsWith(pidKey))
-            pidMatches = var.mid(pidKey.size()) == QByteArray::number(pid);
-    }
-    // Children inherit the variable; only the launched process itself counts.
-    if (file.isEmpty() || !pidMatches)
-        return std::nullopt;
-    return index.identifierForFile(QFile::decodeName(file));
-}
-
 } // namespace
 
 ProcScanner::ProcScanner(const DesktopEntryIndex& index, X11WindowDirectory* windows,
                          const QString& procRoot, uid_t uid)
-    : m_index(index), m_windows(windows), m_uid(uid),
-      m_ticksPerSecond(quint64(::sysconf(_SC_CLK_TCK))) {
-    m_procFd = ::open(QFile::encodeName(procRoot).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (m_procFd >= 0) {
-        const int listFd = ::dup(m_procFd);
-        m_dir = listFd >= 0 ? ::fdopendir(listFd) : nullptr;
-        if (m_dir == nullptr && listFd >= 0)
-            ::close(listFd);
-    }
-}
+    : m_index(index), m_identity(index), m_windows(windows), m_proc(procRoot), m_uid(uid),
+      m_ticksPerSecond(quint64(::sysconf(_SC_CLK_TCK))) {}
 
-ProcScanner::~ProcScanner() {
-    if (m_dir != nullptr)
-        ::closedir(m_dir);
-    if (m_procFd >= 0)
-        ::close(m_procFd);
-}
+ProcScanner::~ProcScanner() = default;
 
 quint64 ProcScanner::nowTicks() const {
     timespec now{};
@@ -78,88 +28,11 @@ quint64 ProcScanner::nowTicks() const {
            quint64(now.tv_nsec) * m_ticksPerSecond / 1000000000ULL;
 }
 
-bool ProcScanner::readFile(qint64 pid, const char* name, QByteArray& out, qsizetype limit) const {
-    char path[64];
-    if (pid > 0)
-        std::snprintf(path, sizeof path, "%lld/%s", static_cast<long long>(pid), name);
-    else
-        std::snprintf(path, sizeof path, "%s", name);
-    const int fd = ::openat(m_procFd, path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    out.resize(4096);
-    qsizetype used = 0;
-    for (;;) {
-        if (used == out.size()) {
-            if (out.size() >= limit)
-                break;
-            out.resize(std::min(out.size() * 4, limit));
-        }
-        const ssize_t n = ::read(fd, out.data() + used, size_t(out.size() - used));
-        if (n < 0) {
-            ::close(fd);
-            return false;
-        }
-        if (n == 0)
-            break;
-        used += n;
-    }
-    ::close(fd);
-    out.truncate(used);
-    return true;
-}
-
-bool ProcScanner::readStat(qint64 pid, qint64& ppid, quint64& startTime,
-                           quint64* startStack) const {
-    QByteArray stat;
-    if (!readFile(pid, "stat", stat, 4096))
-        return false;
-    // The command name may hold spaces and parentheses: fields follow the last ')'.
-    const qsizetype close = stat.lastIndexOf(')');
-    if (close < 0)
-        return false;
-    const QList<QByteArray> fields = stat.mid(close + 2).split(' ');
-    if (fields.size() < 26)
-        return false;
-    bool ok1 = false;
-    bool ok2 = false;
-    ppid = fields[1].toLongLong(&ok1);
-    startTime = fields[19].toULongLong(&ok2);
-    if (startStack != nullptr)
-        *startStack = fields[25].toULongLong();
-    return ok1 && ok2;
-}
-
-QByteArray ProcScanner::readExe(qint64 pid) const {
-    char path[64];
-    std::snprintf(path, sizeof path, "%lld/exe", static_cast<long long>(pid));
-    char target[4096];
-    const ssize_t n = ::readlinkat(m_procFd, path, target, sizeof target);
-    if (n <= 0)
-        return {};
-    QByteArray exe(target, n);
-    if (exe.endsWith(" (deleted)"))
-        exe.chop(10);
-    return exe;
-}
-
 void ProcScanner::identify(qint64 pid, Process& process) const {
-    process.ownId.reset();
-    process.fromLaunch = true;
-    if (auto id = CgroupIdentity::fromFile(process.cgroup)) {
-        process.ownId = std::move(id);
-        return;
-    }
-    QByteArray environ;
-    if (readFile(pid, "environ", environ, 4 * 1024 * 1024)) {
-        if (auto id = gioIdentifier(environ, pid, m_index)) {
-            process.ownId = std::move(id);
-            return;
-        }
-    }
-    process.fromLaunch = false;
-    if (!process.exe.isEmpty())
-        process.ownId = m_index.identifierForExecutable(process.exe);
+    const auto readEnviron = [this, pid](QByteArray& out) {
+        return m_proc.readFile(pid, "environ", out, 4 * 1024 * 1024);
+    };
+    process.own = m_identity.identify({pid, process.cgroup, process.exe, readEnviron});
 }
 
 bool ProcScanner::applyWindows() {
@@ -172,11 +45,10 @@ bool ProcScanner::applyWindows() {
             m_windowsRetry = true;
             continue;
         }
-        // Units and launch environments win, Flatpak and Snap sandboxes
-        // among them; window properties are read only for the rest.
-        if (!process->ours || process->fromLaunch || process->windowId)
+        // Window properties are read only where a window could win.
+        if (!process->ours || !ProcessIdentity::windowsMayName(process->own) || process->windowId)
             continue;
-        process->windowId = m_index.identifierForWindow(m_windows->names(client.window));
+        process->windowId = m_identity.windowName(m_windows->names(client.window));
         named = named || process->windowId.has_value();
     }
     return named;
@@ -185,23 +57,23 @@ bool ProcScanner::applyWindows() {
 void ProcScanner::settleIdentities() {
     bool windowed = false;
     for (Process& process : m_processes) {
-        const bool byWindow = process.ours && !process.fromLaunch && process.windowId;
-        process.id = !process.ours ? std::nullopt : byWindow ? process.windowId : process.ownId;
-        windowed = windowed || byWindow;
+        const auto settled = ProcessIdentity::settle(process.own, process.windowId);
+        process.id = process.ours ? settled.id : std::nullopt;
+        windowed = windowed || (process.ours && ProcessIdentity::lendsToHelpers(settled));
     }
     if (!windowed)
         return;
-    // Helpers of a windowed application (a browser's renderers) join it;
-    // anything with a name of its own, say a program started from a listed
+    // Anything with a name of its own, say a program started from a listed
     // terminal, stays apart.
     for (auto it = m_processes.begin(); it != m_processes.end(); ++it) {
         if (!it->ours || it->id)
             continue;
         auto parent = m_processes.constFind(it->ppid);
         for (int depth = 0; depth < 64 && parent != m_processes.cend() && parent->ours; ++depth) {
-            if (parent->ownId || parent->windowId) {
-                if (!parent->fromLaunch && parent->windowId)
-                    it->id = parent->windowId;
+            const auto settled = ProcessIdentity::settle(parent->own, parent->windowId);
+            if (settled.id) {
+                if (ProcessIdentity::lendsToHelpers(settled))
+                    it->id = settled.id;
                 break;
             }
             parent = m_processes.constFind(parent->ppid);
@@ -223,10 +95,10 @@ bool ProcScanner::recheckYoung(qint64 pid, Process& process, quint64 now) {
     quint64 startTime = 0;
     quint64 startStack = 0;
     QByteArray cgroup;
-    if (!readStat(pid, ppid, startTime, &startStack) || startTime != process.startTime ||
-        !readFile(pid, "cgroup", cgroup, 64 * 1024))
+    if (!m_proc.readStat(pid, ppid, startTime, &startStack) || startTime != process.startTime ||
+        !m_proc.readFile(pid, "cgroup", cgroup, 64 * 1024))
         return false;
-    QByteArray exe = readExe(pid);
+    QByteArray exe = m_proc.readExe(pid);
     if (cgroup == process.cgroup && exe == process.exe && startStack == process.startStack)
         return false;
     // After an exec the windows belong to a program gone; after a move the
@@ -236,10 +108,10 @@ bool ProcScanner::recheckYoung(qint64 pid, Process& process, quint64 now) {
     process.cgroup = std::move(cgroup);
     process.exe = std::move(exe);
     process.startStack = startStack;
-    const std::optional<QString> before = process.ownId;
-    const bool wasFromLaunch = process.fromLaunch;
+    const ProcessIdentity::Name before = process.own;
     identify(pid, process);
-    return hadWindowId || process.ownId != before || process.fromLaunch != wasFromLaunch;
+    return hadWindowId || process.own.id != before.id ||
+           ProcessIdentity::windowsMayName(process.own) != ProcessIdentity::windowsMayName(before);
 }
 
 qint64 ProcScanner::lastCreatedPid(qint64* tasks) const {
@@ -248,7 +120,7 @@ qint64 ProcScanner::lastCreatedPid(qint64* tasks) const {
     QByteArray loadavg;
     if (tasks != nullptr)
         *tasks = -1;
-    if (m_procFd < 0 || !readFile(0, "loadavg", loadavg, 256))
+    if (!m_proc.isOpen() || !m_proc.readFile(0, "loadavg", loadavg, 256))
         return -1;
     const QList<QByteArray> fields = loadavg.trimmed().split(' ');
     bool ok = false;
@@ -287,7 +159,7 @@ bool ProcScanner::isTop(const Process& process) const {
 }
 
 QList<RunningApplication> ProcScanner::scan() {
-    if (m_dir == nullptr)
+    if (!m_proc.canList())
         return {};
     // Read first: a process created during the listing changes it again.
     qint64 tasks = -1;
@@ -320,15 +192,14 @@ QList<RunningApplication> ProcScanner::scan() {
 void ProcScanner::list(bool reidentify, quint64 now) {
     m_youngPids.clear();
     const quint64 generation = ++m_generation;
-    ::rewinddir(m_dir);
-    while (const dirent* item = ::readdir(m_dir)) {
-        qint64 pid = 0;
-        if (!parsePid(item->d_name, pid))
-            continue;
+    m_proc.rewind();
+    qint64 pid = 0;
+    ino_t inode = 0;
+    while (m_proc.next(pid, inode)) {
         auto known = m_processes.find(pid);
         // The same directory inode means the same process; a new one is
         // checked against the start time before anything is read again.
-        if (known != m_processes.end() && known->inode == item->d_ino && !reidentify) {
+        if (known != m_processes.end() && known->inode == inode && !reidentify) {
             known->generation = generation;
             recheckYoung(pid, *known, now);
             continue;
@@ -336,10 +207,10 @@ void ProcScanner::list(bool reidentify, quint64 now) {
         qint64 ppid = 0;
         quint64 startTime = 0;
         quint64 startStack = 0;
-        if (!readStat(pid, ppid, startTime, &startStack))
+        if (!m_proc.readStat(pid, ppid, startTime, &startStack))
             continue; // gone meanwhile
         if (known != m_processes.end() && known->startTime == startTime) {
-            known->inode = item->d_ino;
+            known->inode = inode;
             known->generation = generation;
             if (reidentify && known->ours) {
                 identify(pid, *known);
@@ -352,18 +223,16 @@ void ProcScanner::list(bool reidentify, quint64 now) {
         process.ppid = ppid;
         process.startTime = startTime;
         process.startStack = startStack;
-        process.inode = item->d_ino;
+        process.inode = inode;
         process.generation = generation;
-        struct stat info {};
-        char name[32];
-        std::snprintf(name, sizeof name, "%lld", static_cast<long long>(pid));
-        if (::fstatat(m_procFd, name, &info, 0) != 0)
+        const std::optional<uid_t> owner = m_proc.ownerOf(pid);
+        if (!owner)
             continue;
-        process.ours = info.st_uid == m_uid;
+        process.ours = *owner == m_uid;
         if (process.ours) {
-            if (!readFile(pid, "cgroup", process.cgroup, 64 * 1024))
+            if (!m_proc.readFile(pid, "cgroup", process.cgroup, 64 * 1024))
                 continue;
-            process.exe = readExe(pid);
+            process.exe = m_proc.readExe(pid);
             identify(pid, process);
             if (isYoung(process, now))
                 m_youngPids << pid;
@@ -387,7 +256,7 @@ QList<RunningApplication> ProcScanner::settle() {
         if (!m_processes.contains(process.ppid)) {
             qint64 ppid = 0;
             quint64 startTime = 0;
-            if (readStat(it.key(), ppid, startTime))
+            if (m_proc.readStat(it.key(), ppid, startTime))
                 process.ppid = ppid;
         }
     }
@@ -454,10 +323,7 @@ bool ProcScanner::isCurrent(const RunningApplication& application) const {
         return false;
     qint64 ppid = 0;
     quint64 startTime = 0;
-    if (!readStat(application.pid, ppid, startTime) || startTime != known->startTime)
+    if (!m_proc.readStat(application.pid, ppid, startTime) || startTime != known->startTime)
         return false;
-    struct stat info {};
-    char name[32];
-    std::snprintf(name, sizeof name, "%lld", static_cast<long long>(application.pid));
-    return ::fstatat(m_procFd, name, &info, 0) == 0 && info.st_uid == m_uid;
+    return m_proc.ownerOf(application.pid) == m_uid;
 }

@@ -1,13 +1,14 @@
 #pragma once
 
 #include "platform/Workspace.h"
+#include "platform/linux/workspace/ProcDirectory.h"
+#include "platform/linux/workspace/ProcessIdentity.h"
 
 #include <QByteArray>
 #include <QHash>
 #include <QList>
 #include <QString>
 
-#include <dirent.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -54,12 +55,11 @@ private:
         quint64 startStack = 0;
         ino_t inode = 0;
         bool ours = false;
-        // What the scan settled on: the identifier below that wins, or one
+        // What the scan settled on: its own name or its windows', or one
         // inherited from a windowed ancestor.
         std::optional<QString> id;
-        // From the unit or launch environment (fromLaunch), else the program.
-        std::optional<QString> ownId;
-        bool fromLaunch = false;
+        // Named by everything but its windows, which are asked later.
+        ProcessIdentity::Name own;
         std::optional<QString> windowId;
         std::optional<QString> announcedId;
         QByteArray exe;
@@ -67,10 +67,6 @@ private:
         quint64 generation = 0;
     };
 
-    bool readStat(qint64 pid, qint64& ppid, quint64& startTime,
-                  quint64* startStack = nullptr) const;
-    bool readFile(qint64 pid, const char* name, QByteArray& out, qsizetype limit) const;
-    QByteArray readExe(qint64 pid) const;
     void identify(qint64 pid, Process& process) const;
     // Names processes without a launch identifier by their windows; returns
     // whether any got a new name.
@@ -90,13 +86,13 @@ private:
     quint64 nowTicks() const;
 
     const DesktopEntryIndex& m_index;
+    const ProcessIdentity m_identity;
     X11WindowDirectory* m_windows;
     // Windows changed since they were last applied; a window's process not
     // listed yet is looked for again at the next full scan.
     bool m_windowsChanged = false;
     bool m_windowsRetry = false;
-    int m_procFd = -1;
-    DIR* m_dir = nullptr;
+    ProcDirectory m_proc;
     uid_t m_uid;
     quint64 m_ticksPerSecond;
     quint64 m_generation = 0;
