@@ -7,3 +7,9 @@ public:
     virtual ~DnsCacheFlusher() = default;
     virtual void flush() = 0;
 };
+
+// Where the privileged runner already flushes in the run that writes.
+class NoDnsCacheFlusher final : public DnsCacheFlusher {
+public:
+    void flush() override {}
+};

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 
@@ -25,17 +26,22 @@ QString shellQuoted(QString text) {
     return QLatin1Char('\'') + text + QLatin1Char('\'');
 }
 
+QString shellWord(const QString& path) {
+    return isShellSafe(path) ? path : shellQuoted(path);
+}
+
 } // namespace
 
-StagedCopyRunner::StagedCopyRunner(QString hostsPath, QString stagingDirectory)
-    : m_hostsPath(std::move(hostsPath)), m_stagingDirectory(std::move(stagingDirectory)) {}
+StagedCopyRunner::StagedCopyRunner(QString hostsPath, QString stagingDirectory, QString afterBlock)
+    : m_hostsPath(std::move(hostsPath)), m_stagingDirectory(std::move(stagingDirectory)),
+      m_afterBlock(std::move(afterBlock)) {}
 
 void StagedCopyRunner::block(const BlockRequest& request, Done done) {
-    copyIntoPlace(request.newText, std::move(done));
+    copyIntoPlace(request.newText, m_afterBlock, std::move(done));
 }
 
 void StagedCopyRunner::unblock(const QByteArray& newText, Done done) {
-    copyIntoPlace(newText, std::move(done));
+    copyIntoPlace(newText, QString(), std::move(done));
 }
 
 QString StagedCopyRunner::stagingFilePath() const {
@@ -44,12 +50,16 @@ QString StagedCopyRunner::stagingFilePath() const {
 }
 
 QString StagedCopyRunner::copyCommand(const QString& stagingPath) const {
-    const QString destination = isShellSafe(m_hostsPath) ? m_hostsPath : shellQuoted(m_hostsPath);
-    return QStringLiteral("/bin/cp ") + shellQuoted(stagingPath) + QLatin1Char(' ') + destination +
-           QStringLiteral(" && /bin/chmod 644 ") + destination;
+    // The copy gets its mode before the rename makes it the hosts file.
+    const QFileInfo hosts(m_hostsPath);
+    const QString next =
+        shellWord(hosts.path() + QStringLiteral("/.") + hosts.fileName() + QStringLiteral(".new"));
+    return QStringLiteral("/bin/cp ") + shellQuoted(stagingPath) + QLatin1Char(' ') + next +
+           QStringLiteral(" && /bin/chmod 644 ") + next + QStringLiteral(" && /bin/mv -f ") + next +
+           QLatin1Char(' ') + shellWord(m_hostsPath);
 }
 
-void StagedCopyRunner::copyIntoPlace(const QByteArray& text, Done done) {
+void StagedCopyRunner::copyIntoPlace(const QByteArray& text, const QString& afterCopy, Done done) {
     const QString stagingPath = stagingFilePath();
     if (stagingPath.isEmpty())
         return done(HostBlockerError::platform(
@@ -57,7 +67,11 @@ void StagedCopyRunner::copyIntoPlace(const QByteArray& text, Done done) {
     // The copy must never run on a staging file that is not complete.
     if (auto staged = AtomicFileWriter().write(stagingPath, text); !staged)
         return done(HostBlockerError::platform(staged.error().message()));
-    runShell(copyCommand(stagingPath), [stagingPath, done = std::move(done)](Outcome outcome) {
+    QString command = copyCommand(stagingPath);
+    // Braced, so that only its own failure is ignored, never the copy's.
+    if (!afterCopy.isEmpty())
+        command += QStringLiteral(" && { ") + afterCopy + QStringLiteral("; true; }");
+    runShell(command, [stagingPath, done = std::move(done)](Outcome outcome) {
         // A full copy of the hosts file has no reason to stay behind.
         QFile::remove(stagingPath);
         done(std::move(outcome));

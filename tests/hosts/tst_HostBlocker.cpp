@@ -144,12 +144,35 @@ private slots:
         QFile(f.hostsPath).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
         QVERIFY(f.apply({"a.test"}).ok());
         QCOMPARE(f.shell->commands(),
-                 QStringList{QString("/bin/cp '%1/it'\\''s/tarnhollow-hosts' %1/hosts && "
-                                     "/bin/chmod 644 %1/hosts")
+                 QStringList{QString("/bin/cp '%1/it'\\''s/tarnhollow-hosts' %1/.hosts.new && "
+                                     "/bin/chmod 644 %1/.hosts.new && /bin/mv -f %1/.hosts.new "
+                                     "%1/hosts")
                                  .arg(f.dir.path())});
         QVERIFY(f.hosts().startsWith("x\n\n\n# Tarnhollow:BEGIN"));
-        // chmod 644 ran after the copy; owner, group and other bits only.
+        // chmod 644 ran before the rename; owner, group and other bits only.
         QCOMPARE(int(QFile(f.hostsPath).permissions()) & 0x7077, 0x6044);
+        QVERIFY(!QFile::exists(f.dir.filePath(".hosts.new")));
+    }
+
+    // A block's follow-up (the DNS flush) shares the block's one privileged
+    // run: it runs only once the file is in place, and its failure fails
+    // nothing. A clear has none.
+    void followUpSharesTheBlocksRun() {
+        Fixture f("x\n");
+        const QString mark = f.dir.filePath("flushed");
+        f.use(std::unique_ptr<PrivilegedRunner>(
+            f.shell =
+                new DirectShellRunner(f.hostsPath, f.staging, "touch " + mark + " && false")));
+        QVERIFY(f.apply({"a.test"}).ok());
+        QVERIFY(QFile::remove(mark));
+        QVERIFY(f.clear().ok());
+        QVERIFY(!QFile::exists(mark));
+        // The rename fails (a folder cannot replace a file): no follow-up.
+        QVERIFY(QDir(f.dir.path()).mkdir(".hosts.new"));
+        QVERIFY(!f.apply({"a.test"}).ok());
+        QVERIFY(!QFile::exists(mark));
+        QCOMPARE(f.hosts(), QByteArray("x\n"));
+        QCOMPARE(f.shell->commands().size(), 3);
     }
 
     void failureLeavesHostsUntouched_data() {

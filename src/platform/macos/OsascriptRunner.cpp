@@ -1,7 +1,10 @@
 #include "platform/macos/OsascriptRunner.h"
 
+const QString OsascriptRunner::kFlushCommand =
+    QStringLiteral("/usr/sbin/killall -HUP mDNSResponder >/dev/null 2>&1 || true");
+
 OsascriptRunner::OsascriptRunner(QString hostsPath, QString stagingDirectory, QString program)
-    : StagedCopyRunner(std::move(hostsPath), std::move(stagingDirectory)),
+    : StagedCopyRunner(std::move(hostsPath), std::move(stagingDirectory), kFlushCommand),
       m_program(std::move(program)) {}
 
 QString OsascriptRunner::script(const QString& commandLine) {

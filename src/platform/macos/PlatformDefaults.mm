@@ -1,5 +1,5 @@
 #include "platform/PlatformDefaults.h"
-#include "platform/macos/MacDnsCacheFlusher.h"
+#include "platform/DnsCacheFlusher.h"
 #include "platform/macos/MacInstalledApplications.h"
 #include "platform/macos/MacNotifier.h"
 #include "platform/macos/MacWorkspace.h"
@@ -15,7 +15,7 @@ std::unique_ptr<PrivilegedRunner> makeDefaultPrivilegedRunner() {
 }
 
 std::unique_ptr<DnsCacheFlusher> makeDefaultDnsCacheFlusher() {
-    return std::make_unique<MacDnsCacheFlusher>();
+    return std::make_unique<NoDnsCacheFlusher>();
 }
 
 std::unique_ptr<Workspace> makeDefaultWorkspace() {
