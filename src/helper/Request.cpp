@@ -25,7 +25,7 @@ qint64 parseLength(const QByteArray& line) {
 
 } // namespace
 
-std::optional<Request> Request::read(int fd, std::chrono::milliseconds deadline, QString* error) {
+Request::Parsed Request::read(int fd, std::chrono::milliseconds deadline) {
     QByteArray input;
     QElapsedTimer elapsed;
     elapsed.start();
@@ -36,58 +36,43 @@ std::optional<Request> Request::read(int fd, std::chrono::milliseconds deadline,
         const int polled = left > 0 ? ::poll(&ready, 1, int(left)) : 0;
         if (polled < 0 && errno == EINTR)
             continue;
-        if (polled <= 0) {
-            *error = QStringLiteral("The request did not arrive in time.");
-            return std::nullopt;
-        }
+        if (polled <= 0)
+            return QStringLiteral("The request did not arrive in time.");
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0) {
-            *error = QStringLiteral("The request could not be read.");
-            return std::nullopt;
-        }
+        if (n < 0)
+            return QStringLiteral("The request could not be read.");
         if (n == 0)
             break;
         input.append(buffer, n);
-        if (input.size() > kMaxInput) {
-            *error = QStringLiteral("The request is too long.");
-            return std::nullopt;
-        }
+        if (input.size() > kMaxInput)
+            return QStringLiteral("The request is too long.");
     }
-    return parse(input, error);
+    return parse(input);
 }
 
-std::optional<Request> Request::parse(const QByteArray& input, QString* error) {
+Request::Parsed Request::parse(const QByteArray& input) {
     // Every line ends in a line feed; a missing last one means a writer that
     // stopped half-way.
-    if (!input.endsWith('\n')) {
-        *error = QStringLiteral("The request was cut short.");
-        return std::nullopt;
-    }
+    if (!input.endsWith('\n'))
+        return QStringLiteral("The request was cut short.");
     QList<QByteArray> lines = input.split('\n');
     lines.removeLast();
     Request request;
     const qint64 length = parseLength(lines.value(0));
-    if (length < 1 || length > kLongestSecs) {
-        *error = QStringLiteral("The session's length must be a whole number of seconds from 1 "
-                                "to %1.")
-                     .arg(kLongestSecs);
-        return std::nullopt;
-    }
+    if (length < 1 || length > kLongestSecs)
+        return QStringLiteral("The session's length must be a whole number of seconds from 1 "
+                              "to %1.")
+            .arg(kLongestSecs);
     request.length = std::chrono::seconds(length);
-    if (lines.size() - 1 > kMaxNames) {
-        *error = QStringLiteral("At most %1 websites can be blocked at once.").arg(kMaxNames);
-        return std::nullopt;
-    }
+    if (lines.size() - 1 > kMaxNames)
+        return QStringLiteral("At most %1 websites can be blocked at once.").arg(kMaxNames);
     request.names.reserve(lines.size() - 1);
     for (qsizetype i = 1; i < lines.size(); ++i) {
-        if (!HostsText::isHostName(lines[i])) {
-            *error = QStringLiteral("Refused a host name that is not a plain lower-case name: %1")
-                         .arg(QString::fromUtf8(
-                             lines[i].left(kMaxNameLength).toPercentEncoding("./_-:")));
-            return std::nullopt;
-        }
+        if (!HostsText::isHostName(lines[i]))
+            return QStringLiteral("Refused a host name that is not a plain lower-case name: %1")
+                .arg(QString::fromUtf8(lines[i].left(kMaxNameLength).toPercentEncoding("./_-:")));
         request.names.append(QString::fromLatin1(lines[i]));
     }
     return request;

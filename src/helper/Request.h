@@ -1,10 +1,11 @@
 #pragma once
 
+#include "base/Result.h"
+
 #include <QString>
 #include <QStringList>
 
 #include <chrono>
-#include <optional>
 
 // What a block is asked to write: read whole from standard input, then
 // checked, so a request cut short is refused and never half applied.
@@ -19,6 +20,8 @@ struct Request {
 
     // Reads `fd` to its end within `deadline`. The first line is the length
     // in whole seconds, 1 to kLongestSecs.
-    static std::optional<Request> read(int fd, std::chrono::milliseconds deadline, QString* error);
-    static std::optional<Request> parse(const QByteArray& input, QString* error);
+    // A refusal carries its reason, in the user's words.
+    using Parsed = Result<Request, QString>;
+    static Parsed read(int fd, std::chrono::milliseconds deadline);
+    static Parsed parse(const QByteArray& input);
 };

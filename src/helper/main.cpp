@@ -10,6 +10,7 @@
 //   unblock  removes each section the caller owns, that has expired, or any
 //            when the caller is root; others stay byte for byte. Ends the
 //            caller's waiter.
+#include "base/Result.h"
 #include "base/ScopedFd.h"
 #include "helper/ConnectionCloser.h"
 #include "helper/DnsLookups.h"
@@ -17,6 +18,7 @@
 #include "helper/Request.h"
 #include "helper/Waiter.h"
 #include "hosts/AtomicFileWriter.h"
+#include "hosts/HostBlockerError.h"
 #include "hosts/HostsText.h"
 
 #include <QDateTime>
@@ -39,9 +41,23 @@ constexpr QByteArrayView kEnd = HostsText::kMarkerEnd;
 constexpr std::chrono::seconds kRequestDeadline(10);
 constexpr std::chrono::milliseconds kLookupBudget(1500);
 
-int fail(const QString& message) {
-    std::fputs(message.toUtf8().append('\n').constData(), stdout);
-    return 1;
+// What the caller shows: a failure's text or a note beside a success. The
+// app reads a failure as this run's failed command, so the two agree.
+using Outcome = Result<QString, HostBlockerError>;
+using Step = Result<void, HostBlockerError>;
+
+HostBlockerError failure(QString text) {
+    return HostBlockerError::commandFailed(std::move(text), QString::fromLatin1(kHostsPath));
+}
+
+void say(const QString& text) {
+    if (!text.isEmpty())
+        std::fputs(text.toUtf8().append('\n').constData(), stdout);
+}
+
+int finish(const Outcome& outcome) {
+    say(outcome ? outcome.value() : outcome.error().detail());
+    return outcome ? 0 : 1;
 }
 
 // The user pkexec acted for; root when run as root directly.
@@ -54,56 +70,52 @@ uid_t callerUid() {
     return ok ? uid_t(uid) : uid_t(-1);
 }
 
-const QString kNotRegular =
-    QStringLiteral("The hosts file is not a regular file, so it was left alone.");
+HostBlockerError notRegular() {
+    return failure(QStringLiteral("The hosts file is not a regular file, so it was left alone."));
+}
 
-QString readFailure() {
-    return QStringLiteral("The hosts file could not be read: ") +
-           QString::fromLocal8Bit(std::strerror(errno));
+HostBlockerError readFailure() {
+    return failure(QStringLiteral("The hosts file could not be read: ") +
+                   QString::fromLocal8Bit(std::strerror(errno)));
 }
 
 // Checked before the lock is taken: a FIFO or a device could block the
 // read, and every other helper and waiter with it.
-QString notRegularReason() {
+Step checkRegular() {
     struct stat info {};
     if (::stat(kHostsPath, &info) != 0)
         return readFailure();
     if (!S_ISREG(info.st_mode))
-        return kNotRegular;
-    return QString();
+        return notRegular();
+    return Step::success();
 }
 
 // Any bytes: only our own lines are read as text. Another program that
 // truncates the file in place while we read it can only make us stop
 // before anything is written.
-std::optional<MappedFile> readHosts(QString* error) {
+Result<MappedFile, HostBlockerError> readHosts() {
     const ScopedFd fd(::open(kHostsPath, O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     struct stat info {};
-    if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0) {
-        *error = readFailure();
-        return std::nullopt;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        *error = kNotRegular;
-        return std::nullopt;
-    }
+    if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0)
+        return readFailure();
+    if (!S_ISREG(info.st_mode))
+        return notRegular();
     MappedFile file(fd.get(), info.st_size);
-    if (!file.isValid()) {
-        *error = readFailure();
-        return std::nullopt;
-    }
+    if (!file.isValid())
+        return readFailure();
     return file;
 }
 
-QString write(const QList<QByteArrayView>& text) {
+Step write(const QList<QByteArrayView>& text) {
     AtomicFileWriter::removeLeftovers(QString::fromLatin1(kHostsPath));
     const AtomicFileWriter writer({.keepOwner = true, .inPlaceOnMountPoint = true});
     if (auto written = writer.write(QString::fromLatin1(kHostsPath), text); !written)
-        return QStringLiteral("The hosts file was left as it was: ") + written.error().message();
-    return QString();
+        return failure(QStringLiteral("The hosts file was left as it was: ") +
+                       written.error().message());
+    return Step::success();
 }
 
-QString refusal(const HostsText::Section& section) {
+QString refusalText(const HostsText::Section& section) {
     if (!section.owner)
         return QStringLiteral("The hosts file holds a Tarnhollow section that names no owner; "
                               "only an administrator can remove it.");
@@ -125,23 +137,22 @@ Split split(QByteArrayView text, uid_t caller, const QDateTime& now) {
 }
 
 // The waiter's one job: the section it was started for, and no other (a
-// newer block may have missed it). Returns why it could not, or nothing.
-QString removeDueSection(const Waiter::Wait& wait) {
-    if (const QString reason = notRegularReason(); !reason.isEmpty())
-        return reason;
+// newer block may have missed it).
+Step removeDueSection(const Waiter::Wait& wait) {
+    if (Step regular = checkRegular(); !regular)
+        return regular;
     const Waiter::Lock lock;
-    QString error;
-    const std::optional<MappedFile> hosts = readHosts(&error);
+    const auto hosts = readHosts();
     if (!hosts)
-        return error;
-    const QByteArrayView text = hosts->view();
+        return hosts.error();
+    const QByteArrayView text = hosts.value().view();
     QList<HostsText::Section> due;
     for (const HostsText::Section& section : HostsText::blockSections(text, kBegin, kEnd)) {
         if (section.owner && section.owner->uid == wait.owner &&
             section.owner->until.toSecsSinceEpoch() == wait.until)
             due.append(section);
     }
-    return due.isEmpty() ? QString() : write(HostsText::keptPieces(text, due));
+    return due.isEmpty() ? Step::success() : write(HostsText::keptPieces(text, due));
 }
 
 // Never gives up in silence: a block nobody removes would never end.
@@ -149,38 +160,34 @@ int removeSectionWhenDue(const Waiter::Wait& wait) {
     Waiter::sleepUntil(wait.until);
     ::openlog("tarnhollow-hosts-helper", LOG_PID, LOG_AUTHPRIV);
     for (unsigned delay = 1;; delay = std::min(delay * 2, 600U)) {
-        const QString reason = removeDueSection(wait);
-        if (reason.isEmpty())
+        const Step removed = removeDueSection(wait);
+        if (removed)
             return 0;
         ::syslog(LOG_ERR, "The block of user %u could not be removed, trying again in %u s: %s",
-                 unsigned(wait.owner), delay, reason.toUtf8().constData());
+                 unsigned(wait.owner), delay, removed.error().detail().toUtf8().constData());
         ::sleep(delay);
     }
 }
 
-int unblock(uid_t caller) {
+Outcome unblock(uid_t caller) {
     const Waiter::Lock lock;
-    QString error;
-    const std::optional<MappedFile> hosts = readHosts(&error);
+    const auto hosts = readHosts();
     if (!hosts)
-        return fail(error);
-    const QByteArrayView text = hosts->view();
+        return hosts.error();
+    const QByteArrayView text = hosts.value().view();
     const Split parts = split(text, caller, QDateTime::currentDateTimeUtc());
     if (parts.removable.isEmpty() && !parts.kept.isEmpty())
-        return fail(refusal(parts.kept.first()));
+        return failure(refusalText(parts.kept.first()));
     if (!parts.removable.isEmpty()) {
-        if (const QString failed = write(HostsText::keptPieces(text, parts.removable));
-            !failed.isEmpty())
-            return fail(failed);
+        if (Step written = write(HostsText::keptPieces(text, parts.removable)); !written)
+            return written.error();
     }
     Waiter::end(caller);
     for (const HostsText::Section& section : parts.kept) {
-        if (!section.owner) {
-            std::fputs(refusal(section).toUtf8().append('\n').constData(), stdout);
-            break;
-        }
+        if (!section.owner)
+            return refusalText(section);
     }
-    return 0;
+    return QString();
 }
 
 // Open connections are closed in a child, so the caller hears of the block
@@ -211,54 +218,51 @@ void closeConnectionsLater(Waiter::Lock& lock, DnsLookups& lookups, QByteArrayVi
         ::_exit(0);
 }
 
-int block(uid_t caller) {
+Outcome block(uid_t caller) {
     // Read before the lock: a slow writer holds up nobody else.
-    QString error;
-    const std::optional<Request> request = Request::read(STDIN_FILENO, kRequestDeadline, &error);
+    const auto request = Request::read(STDIN_FILENO, kRequestDeadline);
     if (!request)
-        return fail(error);
+        return failure(request.error());
+    const QStringList& names = request.value().names;
     // Asked before the block is written: a local resolver that also answers
     // from the hosts file would give the blocked names 127.0.0.1 afterwards.
     QStringList lookupNames;
-    lookupNames.reserve(request->names.size() * 2);
-    for (const QString& name : request->names)
+    lookupNames.reserve(names.size() * 2);
+    for (const QString& name : names)
         lookupNames.append(HostsText::blockedNames(name));
     const auto lookupDeadline = DnsLookups::Clock::now() + kLookupBudget;
     DnsLookups lookups(lookupNames);
 
     Waiter::Lock lock;
-    const std::optional<MappedFile> hosts = readHosts(&error);
+    const auto hosts = readHosts();
     if (!hosts)
-        return fail(error);
-    const QByteArrayView text = hosts->view();
+        return hosts.error();
+    const QByteArrayView text = hosts.value().view();
     const QDateTime now = QDateTime::currentDateTimeUtc();
     // /etc/hosts is shared by every user: one user's session is not ended by
     // another's start.
     const Split parts = split(text, caller, now);
     if (!parts.kept.isEmpty())
-        return fail(refusal(parts.kept.first()));
+        return failure(refusalText(parts.kept.first()));
 
     // The end counts from the write, rounded up so that the block never
     // ends before the session the app counts from its success.
-    const QDateTime until = now.addMSecs(1000 - now.time().msec()).addSecs(request->length.count());
+    const QDateTime until =
+        now.addMSecs(1000 - now.time().msec()).addSecs(request.value().length.count());
     const QStringList section = HostsText::blockSection(
-        request->names, now, caller, until, QString::fromLatin1(kBegin), QString::fromLatin1(kEnd));
+        names, now, caller, until, QString::fromLatin1(kBegin), QString::fromLatin1(kEnd));
     const QByteArray appended = HostsText::appendedBytes(section);
-    if (const QString failed = write(HostsText::keptPieces(text, parts.removable) << appended);
-        !failed.isEmpty())
-        return fail(failed);
-    // The block stands either way; a note explains what did not follow it.
+    if (Step written = write(HostsText::keptPieces(text, parts.removable) << appended); !written)
+        return written.error();
+    // The block stands either way; the note explains what did not follow it.
+    QString note;
     if (const QString reason = Waiter::replace({caller, until.toSecsSinceEpoch()});
         !reason.isEmpty())
-        std::fputs((QStringLiteral("The websites stay blocked after the session's end until "
-                                   "Tarnhollow runs again: ") +
-                    reason)
-                       .toUtf8()
-                       .append('\n')
-                       .constData(),
-                   stdout);
+        note = QStringLiteral("The websites stay blocked after the session's end until "
+                              "Tarnhollow runs again: ") +
+               reason;
     closeConnectionsLater(lock, lookups, text, lookupNames, caller, lookupDeadline);
-    return 0;
+    return note;
 }
 
 } // namespace
@@ -268,9 +272,9 @@ int main(int argc, char** argv) {
         return removeSectionWhenDue(*wait);
     const QByteArray action = argc == 2 ? QByteArray(argv[1]) : QByteArray();
     if (action != "block" && action != "unblock")
-        return fail(QStringLiteral("usage: tarnhollow-hosts-helper block|unblock"));
-    if (const QString reason = notRegularReason(); !reason.isEmpty())
-        return fail(reason);
+        return finish(failure(QStringLiteral("usage: tarnhollow-hosts-helper block|unblock")));
+    if (Step regular = checkRegular(); !regular)
+        return finish(regular.error());
     const uid_t caller = callerUid();
-    return action == "block" ? block(caller) : unblock(caller);
+    return finish(action == "block" ? block(caller) : unblock(caller));
 }
