@@ -18,7 +18,7 @@ std::unique_ptr<FocusSessionManager> systemController() {
         HostBlockerOptions(), makeDefaultPrivilegedRunner(), makeDefaultDnsCacheFlusher());
     // Made at the first session's start, so opening the window does not wait
     // for the process table and the session bus.
-    auto workspace = std::make_unique<DeferredWorkspace>([] { return makeDefaultWorkspace(); });
+    auto workspace = std::make_unique<DeferredWorkspace>(prepareDefaultWorkspace());
     SessionOptions options;
     options.records = std::make_unique<SessionRecordStore>(SessionRecordStore::defaultPath(),
                                                            defaultAutostartEntryPath(),

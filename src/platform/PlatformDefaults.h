@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class PrivilegedRunner;
@@ -13,7 +14,10 @@ class Workspace;
 // The real platform services. One implementation file per OS, chosen in CMake.
 std::unique_ptr<PrivilegedRunner> makeDefaultPrivilegedRunner();
 std::unique_ptr<DnsCacheFlusher> makeDefaultDnsCacheFlusher();
-std::unique_ptr<Workspace> makeDefaultWorkspace();
+// Starts reading what the workspace needs from disk on another thread, now.
+// The factory builds the workspace on the calling thread, waiting for that
+// read only if it has not finished yet.
+std::function<std::unique_ptr<Workspace>()> prepareDefaultWorkspace();
 std::unique_ptr<InstalledApplications> makeDefaultInstalledApplications();
 std::unique_ptr<SessionNotifier> makeDefaultSessionNotifier();
 // The per-user private directory that holds the hosts file's staging copy.

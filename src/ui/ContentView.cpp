@@ -1,8 +1,8 @@
 #include "ui/ContentView.h"
 
+#include "hosts/HostsText.h"
 #include "services/FocusSessionManager.h"
 #include "services/HostBlocker.h"
-#include "hosts/HostsText.h"
 #include "ui/AccessibleRoles.h"
 #include "ui/ApplicationCompleter.h"
 #include "ui/ApplicationIdTexts.h"
@@ -12,6 +12,7 @@
 #include "ui/Theme.h"
 
 #include <QAbstractButton>
+#include <QFutureWatcher>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
@@ -19,6 +20,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 
@@ -203,8 +205,17 @@ void ContentView::showError() {
 }
 
 void ContentView::loadInstalledApplications() {
-    m_completer->setApplications(m_applications->list());
-    m_appsCard->refreshHints();
+    // Reading the system's list takes a while; the window stays live. A view
+    // closed meanwhile takes the watcher with it, and the list is dropped.
+    using Listing = QFutureWatcher<QList<InstalledApplication>>;
+    auto* watcher = new Listing(this);
+    connect(watcher, &Listing::finished, this, [this, watcher] {
+        m_completer->setApplications(watcher->result());
+        m_appsCard->refreshHints();
+        watcher->deleteLater();
+    });
+    watcher->setFuture(
+        QtConcurrent::run([applications = m_applications] { return applications->list(); }));
 }
 
 bool ContentView::event(QEvent* event) {

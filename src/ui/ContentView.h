@@ -69,7 +69,8 @@ private:
     void updateMinimumSize();
 
     FocusSessionManager* m_manager;
-    std::unique_ptr<InstalledApplications> m_applications;
+    // Shared with the listing while it runs on another thread.
+    std::shared_ptr<InstalledApplications> m_applications;
     bool m_applicationsRequested = false;
     QLabel* m_subtitle = nullptr;
     QLabel* m_nextSessionNote = nullptr;

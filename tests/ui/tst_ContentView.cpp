@@ -52,12 +52,12 @@ struct Harness {
                                                                 dir.filePath("autostart.desktop"),
                                                                 "/bin/true"),
                            steadyClock()});
-        view = std::make_unique<ContentView>(
-            std::move(manager),
-            std::make_unique<FakeInstalledApplications>(
-                QList<InstalledApplication>{{"org.mozilla.firefox", "Firefox", "firefox"},
-                                            {"org.mozilla.Thunderbird", "Thunderbird", ""},
-                                            {"org.gnome.TextEditor", "Text Editor", ""}}));
+        auto installed = std::make_unique<FakeInstalledApplications>(
+            QList<InstalledApplication>{{"org.mozilla.firefox", "Firefox", "firefox"},
+                                        {"org.mozilla.Thunderbird", "Thunderbird", ""},
+                                        {"org.gnome.TextEditor", "Text Editor", ""}});
+        applications = installed.get();
+        view = std::make_unique<ContentView>(std::move(manager), std::move(installed));
         for (const QString& website : websites)
             view->manager().addWebsite(website);
     }
@@ -67,6 +67,7 @@ struct Harness {
 
     QTemporaryDir dir;
     DirectShellRunner* runner = nullptr;
+    FakeInstalledApplications* applications = nullptr;
     std::unique_ptr<ContentView> view;
 };
 
@@ -223,6 +224,8 @@ private slots:
         harness.view->show();
         QVERIFY(QTest::qWaitForWindowActive(harness.view.get()));
         QTRY_VERIFY(harness.view->applicationCompleter()->isLoaded());
+        // Read off the window's thread: the system's list can be slow.
+        QVERIFY(harness.applications->listedOn() != QThread::currentThread());
         QLineEdit* field = harness.view->appsCard()->inputField();
         field->setFocus();
         QTest::keyClicks(field, typed);

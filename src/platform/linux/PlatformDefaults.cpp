@@ -3,10 +3,12 @@
 #include "platform/linux/hosts/LinuxDnsCacheFlusher.h"
 #include "platform/linux/hosts/LinuxPrivilegedRunner.h"
 #include "platform/linux/notify/DesktopNotifier.h"
+#include "platform/linux/workspace/DesktopEntryIndex.h"
 #include "platform/linux/workspace/LinuxInstalledApplications.h"
 #include "platform/linux/workspace/LinuxWorkspace.h"
 
 #include <QStandardPaths>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <ctime>
 
@@ -18,8 +20,15 @@ std::unique_ptr<DnsCacheFlusher> makeDefaultDnsCacheFlusher() {
     return std::make_unique<LinuxDnsCacheFlusher>();
 }
 
-std::unique_ptr<Workspace> makeDefaultWorkspace() {
-    return std::make_unique<LinuxWorkspace>();
+std::function<std::unique_ptr<Workspace>()> prepareDefaultWorkspace() {
+    // The desktop entries take the longest: hundreds of files.
+    const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    QFuture<std::unique_ptr<DesktopEntryIndex>> index = QtConcurrent::run(
+        [environment] { return std::make_unique<DesktopEntryIndex>(environment); });
+    return [index, environment]() mutable -> std::unique_ptr<Workspace> {
+        return std::make_unique<LinuxWorkspace>(LinuxWorkspace::Options{environment},
+                                                QDBusConnection::sessionBus(), index.takeResult());
+    };
 }
 
 std::unique_ptr<SessionNotifier> makeDefaultSessionNotifier() {

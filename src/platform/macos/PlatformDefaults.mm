@@ -18,8 +18,9 @@ std::unique_ptr<DnsCacheFlusher> makeDefaultDnsCacheFlusher() {
     return std::make_unique<NoDnsCacheFlusher>();
 }
 
-std::unique_ptr<Workspace> makeDefaultWorkspace() {
-    return std::make_unique<MacWorkspace>();
+std::function<std::unique_ptr<Workspace>()> prepareDefaultWorkspace() {
+    // NSWorkspace reads nothing up front.
+    return [] { return std::make_unique<MacWorkspace>(); };
 }
 
 std::unique_ptr<SessionNotifier> makeDefaultSessionNotifier() {

@@ -11,7 +11,11 @@
 LinuxWorkspace::LinuxWorkspace() : LinuxWorkspace(Options{}, QDBusConnection::sessionBus()) {}
 
 LinuxWorkspace::LinuxWorkspace(Options options, QDBusConnection bus)
-    : m_index(std::make_unique<DesktopEntryIndex>(options.environment)),
+    : LinuxWorkspace(std::move(options), std::move(bus), nullptr) {}
+
+LinuxWorkspace::LinuxWorkspace(Options options, QDBusConnection bus,
+                               std::unique_ptr<DesktopEntryIndex> index)
+    : m_index(index ? std::move(index) : std::make_unique<DesktopEntryIndex>(options.environment)),
       m_windows(std::make_unique<X11WindowDirectory>(
           QFile::encodeName(options.environment.value(QStringLiteral("DISPLAY"))))),
       m_scanner(std::make_unique<ProcScanner>(*m_index, m_windows.get(), options.procRoot)),

@@ -28,7 +28,10 @@ public:
     };
 
     LinuxWorkspace();
+    // Reads the desktop entries from the options' environment.
     LinuxWorkspace(Options options, QDBusConnection bus);
+    // With desktop entries read beforehand; null reads them here.
+    LinuxWorkspace(Options options, QDBusConnection bus, std::unique_ptr<DesktopEntryIndex> index);
     ~LinuxWorkspace() override;
 
     QList<RunningApplication> runningApplications() override;
