@@ -1,14 +1,17 @@
 // The root helper on large inputs, as the app runs it: `block` and
 // `unblock` of the built helper against a private copy of /etc on tmpfs, in
 // private mount and network namespaces (DNS fails at once there), beside
-// awk and cat on the same files. Needs root. Prints medians and ratios.
+// awk and cat on the same files. Needs root. Prints medians and ratios. Each
+// run starts once the previous block's background connection closing is done.
 //   helper_bench [runs=7]
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QThread>
 
 #include <algorithm>
 #include <cstdio>
@@ -71,6 +74,25 @@ double timed(const QString& program, const QStringList& arguments, const QByteAr
     return timer.nsecsElapsed() / 1e6;
 }
 
+// Until the connection closing a block leaves running has finished, so that
+// no run is timed against the previous one's background work.
+void awaitBackgroundWork() {
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 5000) {
+        bool busy = false;
+        for (const QString& pid : QDir("/proc").entryList(QDir::Dirs)) {
+            QFile cmdline("/proc/" + pid + "/cmdline");
+            if (cmdline.open(QIODevice::ReadOnly) &&
+                cmdline.readAll() == QByteArray(TARNHOLLOW_HELPER) + '\0' + "block" + '\0')
+                busy = true;
+        }
+        if (!busy)
+            return;
+        QThread::msleep(1);
+    }
+}
+
 // The helper on `hosts` as /etc/hosts, fresh for every run.
 double helperMs(const QByteArray& hosts, const char* action, const QByteArray& request) {
     std::vector<double> times;
@@ -79,6 +101,7 @@ double helperMs(const QByteArray& hosts, const char* action, const QByteArray& r
             return -1;
         if (QByteArray(action) == "unblock" && timed(TARNHOLLOW_HELPER, {"block"}, request) < 0)
             return -1;
+        awaitBackgroundWork();
         const double ms = timed(TARNHOLLOW_HELPER, {action}, request);
         if (ms < 0)
             return -1;
