@@ -1,4 +1,5 @@
 #include "platform/PlatformDefaults.h"
+#include "platform/macos/MacBundleInfo.h"
 #include "platform/macos/MacDnsCacheFlusher.h"
 #include "platform/macos/MacInstalledApplications.h"
 #include "platform/macos/MacNotifier.h"
@@ -27,7 +28,12 @@ std::unique_ptr<SessionNotifier> makeDefaultSessionNotifier() {
 }
 
 std::unique_ptr<InstalledApplications> makeDefaultInstalledApplications() {
-    return std::make_unique<MacInstalledApplications>();
+    const QString system = QStringLiteral("/System/Applications");
+    return std::make_unique<MacInstalledApplications>(
+        QStringList{QStringLiteral("/Applications"), QStringLiteral("/Applications/Utilities"),
+                    system, system + QStringLiteral("/Utilities"),
+                    QDir::homePath() + QStringLiteral("/Applications")},
+        readMacBundleInfo);
 }
 
 QString defaultHostsStagingDirectory() {
