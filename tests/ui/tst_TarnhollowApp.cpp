@@ -29,6 +29,17 @@ public:
     void sessionEnded(int) override {}
 };
 
+// Says whether it is held, in a flag the test owns.
+class FlagActivity : public SessionActivity {
+public:
+    explicit FlagActivity(bool& held) : m_held(held) {}
+    void begin() override { m_held = true; }
+    void end() override { m_held = false; }
+
+private:
+    bool& m_held;
+};
+
 class TarnhollowAppTest : public QObject {
     Q_OBJECT
 
@@ -54,6 +65,7 @@ class TarnhollowAppTest : public QObject {
         };
         wiring.installedApplications = [] { return std::make_unique<FakeInstalledApplications>(); };
         wiring.notifier = [] { return std::make_unique<SilentNotifier>(); };
+        wiring.sessionActivity = [this] { return std::make_unique<FlagActivity>(m_activityHeld); };
         return TarnhollowApp(std::move(wiring));
     }
 
@@ -107,8 +119,36 @@ private slots:
                           "/Tarnhollow/focus-config.json"));
     }
 
+    void activityHeldWhileSessionActive_data() {
+        QTest::addColumn<bool>("resumed");
+        QTest::newRow("started, then stopped") << false;
+        QTest::newRow("taken up as the window opens, then finished") << true;
+    }
+
+    void activityHeldWhileSessionActive() {
+        QFETCH(bool, resumed);
+        const SessionRecord record{QDateTime::currentDateTimeUtc().addSecs(2), {}, {"com.x"}};
+        if (resumed)
+            QVERIFY(SessionRecordStore(m_data.filePath("session.json"),
+                                       m_data.filePath("autostart.desktop"), "/bin/true")
+                        .save(record));
+        const std::unique_ptr<QWidget> window = app().makeWindow();
+        FocusSessionManager& manager = qobject_cast<ContentView*>(window.get())->manager();
+        if (!resumed) {
+            manager.addAppBundleId("com.x");
+            manager.start(5);
+        }
+        QVERIFY(manager.isSessionActive());
+        QVERIFY(m_activityHeld);
+        if (!resumed)
+            manager.stop();
+        QTRY_VERIFY(!manager.isSessionActive());
+        QVERIFY(!m_activityHeld);
+    }
+
 private:
     QTemporaryDir m_data;
+    bool m_activityHeld = false;
 };
 
 QTEST_MAIN(TarnhollowAppTest)

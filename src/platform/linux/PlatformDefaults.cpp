@@ -1,4 +1,5 @@
 #include "platform/PlatformDefaults.h"
+#include "platform/SessionActivity.h"
 #include "platform/Workspace.h"
 #include "platform/linux/hosts/LinuxDnsCacheFlusher.h"
 #include "platform/linux/hosts/LinuxPrivilegedRunner.h"
@@ -9,6 +10,17 @@
 #include <QStandardPaths>
 
 #include <ctime>
+
+namespace {
+
+// Linux does not throttle a hidden window's timers.
+class NoSessionActivity : public SessionActivity {
+public:
+    void begin() override {}
+    void end() override {}
+};
+
+} // namespace
 
 std::unique_ptr<PrivilegedRunner> makeDefaultPrivilegedRunner() {
     return std::make_unique<LinuxPrivilegedRunner>();
@@ -24,6 +36,10 @@ std::unique_ptr<Workspace> makeDefaultWorkspace() {
 
 std::unique_ptr<SessionNotifier> makeDefaultSessionNotifier() {
     return std::make_unique<DesktopNotifier>();
+}
+
+std::unique_ptr<SessionActivity> makeDefaultSessionActivity() {
+    return std::make_unique<NoSessionActivity>();
 }
 
 std::unique_ptr<InstalledApplications> makeDefaultInstalledApplications() {

@@ -3,6 +3,7 @@
 #include "platform/macos/MacDnsCacheFlusher.h"
 #include "platform/macos/MacInstalledApplications.h"
 #include "platform/macos/MacNotifier.h"
+#include "platform/macos/MacSessionActivity.h"
 #include "platform/macos/MacWorkspace.h"
 #include "platform/macos/OsascriptRunner.h"
 
@@ -25,6 +26,10 @@ std::unique_ptr<Workspace> makeDefaultWorkspace() {
 
 std::unique_ptr<SessionNotifier> makeDefaultSessionNotifier() {
     return std::make_unique<MacNotifier>();
+}
+
+std::unique_ptr<SessionActivity> makeDefaultSessionActivity() {
+    return std::make_unique<MacSessionActivity>();
 }
 
 std::unique_ptr<InstalledApplications> makeDefaultInstalledApplications() {
