@@ -1,6 +1,6 @@
 #include "platform/macos/MacBundleInfo.h"
 
-#import <Foundation/Foundation.h>
+#import <AppKit/AppKit.h>
 
 namespace {
 
@@ -17,8 +17,12 @@ std::optional<BundleInfo> readMacBundleInfo(const QString& bundlePath) {
         NSBundle* bundle = [NSBundle bundleWithPath:bundlePath.toNSString()];
         if (!bundle || !bundle.infoDictionary)
             return std::nullopt;
+        // Found with or without its .icns, as bundles name it either way.
+        const QString iconFile = stringValue(bundle, @"CFBundleIconFile");
+        NSString* icon =
+            iconFile.isEmpty() ? nil : [bundle pathForImageResource:iconFile.toNSString()];
         return BundleInfo{
             stringValue(bundle, @"CFBundleIdentifier"), stringValue(bundle, @"CFBundleDisplayName"),
-            stringValue(bundle, @"CFBundleName"), stringValue(bundle, @"CFBundleIconFile")};
+            stringValue(bundle, @"CFBundleName"), icon ? QString::fromNSString(icon) : QString()};
     }
 }

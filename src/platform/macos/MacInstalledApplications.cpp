@@ -33,16 +33,6 @@ QStringList bundlesUnder(const QString& root) {
     return bundles;
 }
 
-// An icon file the bundle names but lacks would only show as a blank.
-QString iconPath(const QString& bundle, const QString& iconFile) {
-    if (iconFile.isEmpty())
-        return QString();
-    QString path = bundle + QLatin1String("/Contents/Resources/") + iconFile;
-    if (QFileInfo(path).suffix().isEmpty())
-        path += QLatin1String(".icns");
-    return QFileInfo::exists(path) ? path : QString();
-}
-
 } // namespace
 
 MacInstalledApplications::MacInstalledApplications(QStringList roots, BundleInfoReader readInfo)
@@ -61,8 +51,7 @@ QList<InstalledApplication> MacInstalledApplications::list() {
             QString name = !info->displayName.isEmpty() ? info->displayName
                            : !info->name.isEmpty()      ? info->name
                                                         : QFileInfo(bundle).completeBaseName();
-            applications.append(
-                {info->identifier, std::move(name), iconPath(bundle, info->iconFile)});
+            applications.append({info->identifier, std::move(name), info->iconPath});
         }
     }
     // Stable, so that equal names keep the order of their roots.

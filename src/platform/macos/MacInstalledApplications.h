@@ -13,8 +13,8 @@ struct BundleInfo {
     QString identifier;
     QString displayName;
     QString name;
-    // As the bundle names it, within Contents/Resources; ".icns" may be left off.
-    QString iconFile;
+    // The icon file's path; empty where the bundle names none it has.
+    QString iconPath;
 };
 
 // Reads the bundle at a path; nothing for one that cannot be read.
