@@ -28,8 +28,8 @@ private slots:
         QFETCH(QStringList, expected);
         QTemporaryDir dir;
         QHash<QString, BundleInfo> infos;
-        for (const QString& spec : bundles) {
-            const QStringList f = spec.split('|');
+        for (const QString& bundle : bundles) {
+            const QStringList f = bundle.split('|');
             QVERIFY(QDir().mkpath(dir.filePath(f[0])));
             infos.insert(dir.filePath(f[0]), {f[1], f[2], f[3], {}});
         }
