@@ -32,6 +32,6 @@ std::unique_ptr<FocusSessionManager> systemController() {
 } // namespace
 
 AppWiring AppWiring::system() {
-    return AppWiring{systemController, makeDefaultInstalledApplications,
-                     makeDefaultSessionNotifier};
+    return AppWiring{systemController, makeDefaultInstalledApplications, makeDefaultSessionNotifier,
+                     makeDefaultSessionActivity};
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/InstalledApplications.h"
+#include "platform/SessionActivity.h"
 #include "platform/SessionNotifier.h"
 #include "services/FocusSessionManager.h"
 
@@ -13,6 +14,8 @@ struct AppWiring {
     std::function<std::unique_ptr<FocusSessionManager>()> controller;
     std::function<std::unique_ptr<InstalledApplications>()> installedApplications;
     std::function<std::unique_ptr<SessionNotifier>()> notifier;
+    // Held while the window's session is active.
+    std::function<std::unique_ptr<SessionActivity>()> sessionActivity;
 
     // The system's hosts file, privileged runner, workspace, clocks and the
     // user's own files.

@@ -24,6 +24,19 @@ std::unique_ptr<QWidget> TarnhollowApp::makeWindow() const {
     const std::shared_ptr<SessionNotifier> notifier = m_wiring.notifier();
     QObject::connect(&window->manager(), &FocusSessionManager::sessionCompleted, window.get(),
                      [notifier](int minutes) { notifier->sessionEnded(minutes); });
+    // The activity is held while a session is active, and owned by its
+    // connection too; looked at once now for a session the controller took
+    // up again before anything listened.
+    const std::shared_ptr<SessionActivity> activity = m_wiring.sessionActivity();
+    auto holdWhileActive = [activity, manager = &window->manager()] {
+        if (manager->isSessionActive())
+            activity->begin();
+        else
+            activity->end();
+    };
+    QObject::connect(&window->manager(), &FocusSessionManager::isSessionActiveChanged, window.get(),
+                     holdWhileActive);
+    holdWhileActive();
     QObject::connect(guard, &CloseGuard::readyToQuit, qApp, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     return window;

@@ -8,6 +8,7 @@
 class PrivilegedRunner;
 class DnsCacheFlusher;
 class InstalledApplications;
+class SessionActivity;
 class SessionNotifier;
 class Workspace;
 
@@ -20,6 +21,7 @@ std::unique_ptr<DnsCacheFlusher> makeDefaultDnsCacheFlusher();
 std::function<std::unique_ptr<Workspace>()> prepareDefaultWorkspace();
 std::unique_ptr<InstalledApplications> makeDefaultInstalledApplications();
 std::unique_ptr<SessionNotifier> makeDefaultSessionNotifier();
+std::unique_ptr<SessionActivity> makeDefaultSessionActivity();
 // The per-user private directory that holds the hosts file's staging copy.
 QString defaultHostsStagingDirectory();
 // Where an entry that starts the app at login goes; empty where the

@@ -29,6 +29,14 @@ public:
     void sessionEnded(int) override {}
 };
 
+// Says whether it is held, in a flag the test owns.
+struct FlagActivity : SessionActivity {
+    explicit FlagActivity(bool& held) : held(held) {}
+    void begin() override { held = true; }
+    void end() override { held = false; }
+    bool& held;
+};
+
 class TarnhollowAppTest : public QObject {
     Q_OBJECT
 
@@ -54,6 +62,7 @@ class TarnhollowAppTest : public QObject {
         };
         wiring.installedApplications = [] { return std::make_unique<FakeInstalledApplications>(); };
         wiring.notifier = [] { return std::make_unique<SilentNotifier>(); };
+        wiring.sessionActivity = [this] { return std::make_unique<FlagActivity>(m_activityHeld); };
         return TarnhollowApp(std::move(wiring));
     }
 
@@ -107,8 +116,26 @@ private slots:
                           "/Tarnhollow/focus-config.json"));
     }
 
+    // From a session taken up as the window opens to its end, and for one
+    // started by hand until it is stopped.
+    void activityHeldWhileSessionActive() {
+        QVERIFY(SessionRecordStore(m_data.filePath("session.json"),
+                                   m_data.filePath("autostart.desktop"), "/bin/true")
+                    .save({QDateTime::currentDateTimeUtc().addSecs(1), {}, {"com.x"}}));
+        const std::unique_ptr<QWidget> window = app().makeWindow();
+        FocusSessionManager& manager = qobject_cast<ContentView*>(window.get())->manager();
+        QVERIFY(manager.isSessionActive() && m_activityHeld);
+        QTRY_VERIFY(!manager.isSessionActive() && !m_activityHeld);
+        manager.addAppBundleId("com.x");
+        manager.start(5);
+        QVERIFY(m_activityHeld);
+        manager.stop();
+        QVERIFY(!m_activityHeld);
+    }
+
 private:
     QTemporaryDir m_data;
+    bool m_activityHeld = false;
 };
 
 QTEST_MAIN(TarnhollowAppTest)

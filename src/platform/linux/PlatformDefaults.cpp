@@ -1,4 +1,5 @@
 #include "platform/PlatformDefaults.h"
+#include "platform/SessionActivity.h"
 #include "platform/Workspace.h"
 #include "platform/linux/hosts/LinuxDnsCacheFlusher.h"
 #include "platform/linux/hosts/LinuxPrivilegedRunner.h"
@@ -11,6 +12,17 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <ctime>
+
+namespace {
+
+// Linux does not throttle a hidden window's timers.
+class NoSessionActivity : public SessionActivity {
+public:
+    void begin() override {}
+    void end() override {}
+};
+
+} // namespace
 
 std::unique_ptr<PrivilegedRunner> makeDefaultPrivilegedRunner() {
     return std::make_unique<LinuxPrivilegedRunner>();
@@ -33,6 +45,10 @@ std::function<std::unique_ptr<Workspace>()> prepareDefaultWorkspace() {
 
 std::unique_ptr<SessionNotifier> makeDefaultSessionNotifier() {
     return std::make_unique<DesktopNotifier>();
+}
+
+std::unique_ptr<SessionActivity> makeDefaultSessionActivity() {
+    return std::make_unique<NoSessionActivity>();
 }
 
 std::unique_ptr<InstalledApplications> makeDefaultInstalledApplications() {

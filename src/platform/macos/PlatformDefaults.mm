@@ -1,7 +1,9 @@
 #include "platform/PlatformDefaults.h"
 #include "platform/DnsCacheFlusher.h"
+#include "platform/macos/MacBundleInfo.h"
 #include "platform/macos/MacInstalledApplications.h"
 #include "platform/macos/MacNotifier.h"
+#include "platform/macos/MacSessionActivity.h"
 #include "platform/macos/MacWorkspace.h"
 #include "platform/macos/OsascriptRunner.h"
 
@@ -27,8 +29,17 @@ std::unique_ptr<SessionNotifier> makeDefaultSessionNotifier() {
     return std::make_unique<MacNotifier>();
 }
 
+std::unique_ptr<SessionActivity> makeDefaultSessionActivity() {
+    return std::make_unique<MacSessionActivity>();
+}
+
 std::unique_ptr<InstalledApplications> makeDefaultInstalledApplications() {
-    return std::make_unique<MacInstalledApplications>();
+    const QString system = QStringLiteral("/System/Applications");
+    return std::make_unique<MacInstalledApplications>(
+        QStringList{QStringLiteral("/Applications"), QStringLiteral("/Applications/Utilities"),
+                    system, system + QStringLiteral("/Utilities"),
+                    QDir::homePath() + QStringLiteral("/Applications")},
+        readMacBundleInfo);
 }
 
 QString defaultHostsStagingDirectory() {

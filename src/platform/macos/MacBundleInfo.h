@@ -1,0 +1,7 @@
+#pragma once
+
+#include "platform/macos/MacInstalledApplications.h"
+
+// The bundle's Info.plist, binary or XML, through NSBundle; names in the
+// user's language where the bundle has them. Safe on any thread.
+std::optional<BundleInfo> readMacBundleInfo(const QString& bundlePath);
