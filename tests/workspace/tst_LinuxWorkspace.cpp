@@ -180,6 +180,18 @@ private slots:
         QCOMPARE(withId(workspace->runningApplications(), id).size(), expectedCount);
     }
 
+    // An application installed while the workspace runs is known once its
+    // entry has been read, on the thread pool.
+    void entryInstalledLaterIsFound() {
+        const QString id = WorkspaceFixture::uniqueId("Later");
+        const QString exec = fx().copyOfHelper("app-" + id);
+        const auto workspace = fx().makeWorkspace();
+        const FakeApp app = fx().start({}, {}, exec);
+        QVERIFY(withId(workspace->runningApplications(), id).isEmpty());
+        fx().writeApplicationEntry(id, exec);
+        QTRY_COMPARE_WITH_TIMEOUT(withId(workspace->runningApplications(), id).size(), 1, 5000);
+    }
+
     void quitChannels_data() {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QString>("expectedEvent");

@@ -318,17 +318,28 @@ void DesktopEntryIndex::reload() {
     }
 }
 
-bool DesktopEntryIndex::refreshIfChanged() {
+bool DesktopEntryIndex::hasChanged() const {
     // A new subfolder changes its parent's time, so the known folders suffice.
-    bool changed = false;
-    for (auto it = m_stamps.cbegin(); it != m_stamps.cend() && !changed; ++it) {
+    for (auto it = m_stamps.cbegin(); it != m_stamps.cend(); ++it) {
         const QFileInfo info(it.key());
-        changed = (info.isDir() ? info.lastModified() : QDateTime()) != it.value();
+        if ((info.isDir() ? info.lastModified() : QDateTime()) != it.value())
+            return true;
     }
-    if (!changed)
+    return false;
+}
+
+bool DesktopEntryIndex::refreshIfChanged() {
+    if (!hasChanged())
         return false;
     reload();
     return true;
+}
+
+std::function<std::unique_ptr<DesktopEntryIndex>()> DesktopEntryIndex::rereading() const {
+    return
+        [applicationDirs = m_applicationDirs, pathDirs = m_pathDirs, desktops = m_currentDesktops] {
+            return std::make_unique<DesktopEntryIndex>(applicationDirs, pathDirs, desktops);
+        };
 }
 
 const DesktopEntryIndex::Entry* DesktopEntryIndex::entry(const QString& id) const {

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+#include <memory>
 #include <optional>
 
 // The installed desktop entries: which application an executable belongs to
@@ -40,9 +42,14 @@ public:
 
     static QStringList applicationDirsFrom(const QProcessEnvironment& env);
 
+    // Whether any folder changed since the last read; looks at their times only.
+    bool hasChanged() const;
     // Re-reads the folders when any of them changed since the last read.
     // Returns whether the index changed.
     bool refreshIfChanged();
+    // A fresh read of the same folders, to run on another thread: it touches
+    // nothing of this index.
+    std::function<std::unique_ptr<DesktopEntryIndex>()> rereading() const;
     void reload();
 
     const Entry* entry(const QString& id) const;

@@ -7,6 +7,7 @@
 #include "platform/linux/x11/X11WindowDirectory.h"
 
 #include <QFile>
+#include <QtConcurrent/QtConcurrentRun>
 
 LinuxWorkspace::LinuxWorkspace() : LinuxWorkspace(Options{}, QDBusConnection::sessionBus()) {}
 
@@ -27,9 +28,24 @@ LinuxWorkspace::LinuxWorkspace(Options options, QDBusConnection bus,
 LinuxWorkspace::~LinuxWorkspace() = default;
 
 QList<RunningApplication> LinuxWorkspace::scan() {
-    if (m_index->refreshIfChanged())
-        m_scanner->forgetIdentities();
+    rereadEntriesIfChanged();
     return m_scanner->scan();
+}
+
+// Hundreds of files: read on the thread pool, while the entries known so far
+// go on serving the sweeps.
+void LinuxWorkspace::rereadEntriesIfChanged() {
+    if (m_reread || !m_index->hasChanged())
+        return;
+    using Watcher = QFutureWatcher<std::unique_ptr<DesktopEntryIndex>>;
+    m_reread = std::make_unique<Watcher>();
+    QObject::connect(m_reread.get(), &Watcher::finished, m_reread.get(), [this] {
+        *m_index = std::move(*m_reread->future().takeResult());
+        m_scanner->forgetIdentities();
+        // Not deleted from inside its own signal.
+        m_reread.release()->deleteLater();
+    });
+    m_reread->setFuture(QtConcurrent::run(m_index->rereading()));
 }
 
 QList<RunningApplication> LinuxWorkspace::runningApplications() {

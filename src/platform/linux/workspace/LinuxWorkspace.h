@@ -4,6 +4,7 @@
 #include "platform/Workspace.h"
 
 #include <QDBusConnection>
+#include <QFutureWatcher>
 #include <QProcessEnvironment>
 
 #include <chrono>
@@ -43,11 +44,15 @@ private:
     QList<RunningApplication> scan();
     void scanForLaunches();
     void deliver(const QList<RunningApplication>& launched);
+    void rereadEntriesIfChanged();
 
     std::unique_ptr<DesktopEntryIndex> m_index;
     std::unique_ptr<X11WindowDirectory> m_windows;
     std::unique_ptr<ProcScanner> m_scanner;
     std::unique_ptr<QuitRequester> m_quitRequester;
     std::unique_ptr<LaunchMonitor> m_monitor;
+    // A re-read of the desktop entries in progress; gone with the workspace,
+    // so a late result lands nowhere.
+    std::unique_ptr<QFutureWatcher<std::unique_ptr<DesktopEntryIndex>>> m_reread;
     ObserverList<LaunchHandler> m_observers;
 };
