@@ -70,7 +70,9 @@ chmod 700 "$XDG_RUNTIME_DIR"
 unset DBUS_SESSION_BUS_ADDRESS SESSION_MANAGER
 config="$XDG_DATA_HOME/Tarnhollow/focus-config.json"
 
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+# -noreset: a killed last client would otherwise make the server reset, and
+# refuse the next launch while it does.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb_pid=$!
 wait_for 30 "Xvfb" test -s "$work/display"
 export DISPLAY=":$(cat "$work/display")"
