@@ -96,8 +96,7 @@ void ApplicationActionQuitter::askExportsQuit(const QString& owner, const QStrin
             reply.arguments().first().canConvert<QDBusArgument>()) {
             hasQuit = describesEnabledQuit(reply.arguments().first().value<QDBusArgument>());
         }
-        // A timeout says nothing lasting; a clear "no" is
-        // remembered per owner.
+        // A timeout says nothing lasting; a clear "no" is remembered per owner.
         const bool timedOut =
             reply.errorName() == QStringLiteral("org.freedesktop.DBus.Error.NoReply");
         if (!hasQuit && !timedOut)
