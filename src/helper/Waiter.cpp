@@ -1,10 +1,10 @@
 #include "helper/Waiter.h"
 
-#include "hosts/AtomicFileWriter.h"
-
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -26,18 +26,20 @@ namespace {
 constexpr char kDir[] = "/run/tarnhollow";
 constexpr char kMarker[] = "--end-session-waiter";
 constexpr char kSelf[] = "/proc/self/exe";
+constexpr QByteArrayView kProgram = "tarnhollow-hosts-helper";
 
-// Root's alone, so no one else can plant a pid file or hold the lock.
+// Root's alone, so no one else can plant a file or hold the lock. A folder
+// left readable by others (an older tool, by hand) is made private; one that
+// others can write to may already hold their files, and is refused.
 bool ensureDir() {
     if (::mkdir(kDir, 0700) != 0 && errno != EEXIST)
         return false;
+    const ScopedFd dir(::open(kDir, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     struct stat info {};
-    return ::lstat(kDir, &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == 0 &&
-           (info.st_mode & 077) == 0;
-}
-
-QString pidPath(uid_t owner) {
-    return QStringLiteral("%1/waiter-%2.pid").arg(QLatin1String(kDir)).arg(owner);
+    if (dir.get() < 0 || ::fstat(dir.get(), &info) != 0 || !S_ISDIR(info.st_mode) ||
+        info.st_uid != 0 || (info.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+        return false;
+    return (info.st_mode & 07777) == 0700 || ::fchmod(dir.get(), 0700) == 0;
 }
 
 QByteArray readLink(const QByteArray& path) {
@@ -46,55 +48,91 @@ QByteArray readLink(const QByteArray& path) {
     return size > 0 ? QByteArray(target, size) : QByteArray();
 }
 
-// A pid file can outlive its waiter, and the pid be reused.
+// A root process running a program of ours, the same or one an upgrade has
+// since replaced, started as the owner's waiter.
 bool isWaiterOf(pid_t pid, uid_t owner) {
     const QByteArray proc = "/proc/" + QByteArray::number(pid);
-    const QByteArray exe = readLink(proc + "/exe");
+    struct stat info {};
+    if (::stat(proc.constData(), &info) != 0 || info.st_uid != 0)
+        return false;
+    QByteArray exe = readLink(proc + "/exe");
+    if (exe.endsWith(" (deleted)"))
+        exe.chop(10);
+    if (!exe.endsWith("/" + kProgram.toByteArray()))
+        return false;
     QFile cmdline(QString::fromLatin1(proc + "/cmdline"));
-    if (exe.isEmpty() || exe != readLink(kSelf) || !cmdline.open(QIODevice::ReadOnly))
+    if (!cmdline.open(QIODevice::ReadOnly))
         return false;
     const QList<QByteArray> args = cmdline.readAll().split('\0');
     return args.value(1) == kMarker && args.value(2) == QByteArray::number(owner);
 }
 
+void kill(pid_t pid, uid_t owner) {
+    // A pidfd pins the process, so the check and the signal reach the same
+    // one. Raw calls: glibc 2.36 declares them without C linkage.
+    const int pidfd = int(::syscall(SYS_pidfd_open, pid, 0));
+    if (pidfd < 0)
+        return;
+    if (isWaiterOf(pid, owner) &&
+        ::syscall(SYS_pidfd_send_signal, pidfd, SIGKILL, nullptr, 0) == 0) {
+        pollfd exited{pidfd, POLLIN, 0};
+        ::poll(&exited, 1, 1000);
+    }
+    ::close(pidfd);
+}
+
+Millis wallCeilSecond(Millis wall) {
+    return std::chrono::ceil<std::chrono::seconds>(wall);
+}
+
 } // namespace
 
 std::optional<Wait> fromArguments(int argc, char** argv) {
-    if (argc != 4 || QByteArrayView(argv[1]) != kMarker || ::getuid() != 0 ||
+    if (argc != 5 || QByteArrayView(argv[1]) != kMarker || ::getuid() != 0 ||
         ::getenv("PKEXEC_UID"))
         return std::nullopt;
     bool ownerOk = false;
     bool untilOk = false;
+    bool deadlineOk = false;
     const Wait wait{uid_t(QByteArray(argv[2]).toUInt(&ownerOk)),
-                    std::time_t(QByteArray(argv[3]).toLongLong(&untilOk))};
-    return ownerOk && untilOk ? std::optional(wait) : std::nullopt;
+                    std::time_t(QByteArray(argv[3]).toLongLong(&untilOk)),
+                    Millis(QByteArray(argv[4]).toLongLong(&deadlineOk))};
+    return ownerOk && untilOk && deadlineOk ? std::optional(wait) : std::nullopt;
 }
 
-void sleepUntil(std::time_t until) {
-    const timespec at{until, 0};
-    while (::clock_nanosleep(CLOCK_REALTIME, TIMER_ABSTIME, &at, nullptr) == EINTR) {
+Millis bootNow() {
+    timespec now{};
+    ::clock_gettime(CLOCK_BOOTTIME, &now);
+    return Millis(qint64(now.tv_sec) * 1000 + now.tv_nsec / 1000000);
+}
+
+Millis deadlineAfterWrite(Millis untilWall, Millis nowWall, Millis nowBoot, Millis length,
+                          Millis exitAllowance) {
+    const Millis fireWall = std::max(untilWall, wallCeilSecond(nowWall + exitAllowance) + length);
+    return nowBoot + (fireWall - nowWall);
+}
+
+Millis deadlineAtBoot(Millis untilWall, Millis nowWall, Millis nowBoot) {
+    return nowBoot + std::max(Millis(0), untilWall - nowWall);
+}
+
+void sleepUntil(Millis deadline) {
+    const timespec at{std::time_t(deadline.count() / 1000),
+                      long(deadline.count() % 1000) * 1000000};
+    while (::clock_nanosleep(CLOCK_BOOTTIME, TIMER_ABSTIME, &at, nullptr) == EINTR) {
     }
 }
 
+// Every waiter is found by its command line, not by a pid file: one that a
+// crashed or replaced helper never recorded is ended all the same.
 void end(uid_t owner) {
-    const QString path = pidPath(owner);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return;
-    bool ok = false;
-    const pid_t pid = file.readAll().trimmed().toInt(&ok);
-    // A pidfd pins the process, so the check and the signal reach the same
-    // one. Raw calls: glibc 2.36 declares them without C linkage.
-    const int pidfd = ok && pid > 1 ? int(::syscall(SYS_pidfd_open, pid, 0)) : -1;
-    if (pidfd >= 0) {
-        if (isWaiterOf(pid, owner) &&
-            ::syscall(SYS_pidfd_send_signal, pidfd, SIGKILL, nullptr, 0) == 0) {
-            pollfd exited{pidfd, POLLIN, 0};
-            ::poll(&exited, 1, 1000);
-        }
-        ::close(pidfd);
+    const pid_t self = ::getpid();
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool ok = false;
+        const pid_t pid = entry.toInt(&ok);
+        if (ok && pid > 1 && pid != self && isWaiterOf(pid, owner))
+            kill(pid, owner);
     }
-    QFile::remove(path);
 }
 
 QString replace(const Wait& wait) {
@@ -104,9 +142,11 @@ QString replace(const Wait& wait) {
 
     QByteArray owner = QByteArray::number(wait.owner);
     QByteArray until = QByteArray::number(qint64(wait.until));
-    QByteArray name = "tarnhollow-hosts-helper";
+    QByteArray deadline = QByteArray::number(qint64(wait.deadline.count()));
+    QByteArray name = kProgram.toByteArray();
     QByteArray marker = kMarker;
-    char* const argv[] = {name.data(), marker.data(), owner.data(), until.data(), nullptr};
+    char* const argv[] = {name.data(),  marker.data(),   owner.data(),
+                          until.data(), deadline.data(), nullptr};
     char* const noEnvironment[] = {nullptr};
     // Spawned, not forked: no copy of our memory is made. In a session of
     // its own, and our caller reads our output to its end: it keeps none of
@@ -127,13 +167,6 @@ QString replace(const Wait& wait) {
     posix_spawnattr_destroy(&attributes);
     if (waiter <= 0)
         return QStringLiteral("No process could be started to wait for the end.");
-
-    if (auto written = AtomicFileWriter().write(pidPath(wait.owner), QByteArray::number(waiter));
-        !written) {
-        // One we could not find again would never be replaced.
-        ::kill(waiter, SIGKILL);
-        return written.error().message();
-    }
     return QString();
 }
 

@@ -4,32 +4,54 @@
 
 #include <QString>
 
+#include <chrono>
 #include <ctime>
 #include <optional>
 #include <sys/types.h>
 
 // One detached root process per owner that removes the owner's block section
-// at its end, so the block ends on time when no app is left to end it. Its
-// pid file and the hosts lock live in a compiled-in folder only root enters.
+// at its end, so the block ends on time when no app is left to end it. The
+// hosts lock lives in a compiled-in folder only root enters.
+//
+// Two clocks: the section's `until` is wall-clock time, the record that
+// survives a reboot; the waiter sleeps on CLOCK_BOOTTIME, which counts
+// through suspend and never jumps when the wall clock is set.
 namespace Waiter {
+
+using Millis = std::chrono::milliseconds;
 
 struct Wait {
     uid_t owner = 0;
+    // The section this waiter is for, as its owner line gives it.
     std::time_t until = 0;
+    // When to remove it, on CLOCK_BOOTTIME.
+    Millis deadline{0};
 };
 
 // What this process waits for, when it was started as a waiter.
 std::optional<Wait> fromArguments(int argc, char** argv);
 
-// Absolute on the wall clock, so it returns right after a resume that
-// passed the end.
-void sleepUntil(std::time_t until);
+// CLOCK_BOOTTIME now.
+Millis bootNow();
 
-// Ends the owner's waiter, then starts one for `wait`. Returns why that
+// The waiter's deadline for a block just written: never before `until`, and
+// never before the app's countdown, which starts only once this helper has
+// exited (`exitAllowance` after now at most), then rounded up to the next
+// whole second of the wall clock.
+Millis deadlineAfterWrite(Millis untilWall, Millis nowWall, Millis nowBoot, Millis length,
+                          Millis exitAllowance);
+
+// The deadline of a section found at boot: its `until`, however long the
+// machine was off.
+Millis deadlineAtBoot(Millis untilWall, Millis nowWall, Millis nowBoot);
+
+void sleepUntil(Millis deadline);
+
+// Ends the owner's waiters, then starts one for `wait`. Returns why that
 // failed, or nothing.
 QString replace(const Wait& wait);
 
-// Ends the owner's waiter, if one runs.
+// Ends every waiter of the owner, an older installation's included.
 void end(uid_t owner);
 
 // Orders every change of the hosts file by the helper and the waiters; held

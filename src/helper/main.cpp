@@ -1,19 +1,27 @@
-// tarnhollow-hosts-helper block|unblock
+// tarnhollow-hosts-helper block|unblock|remove-unowned|boot
 //
 // The only part of Tarnhollow that runs as root, through pkexec and our own
-// polkit actions. It changes nothing but the block section of the hosts file,
-// whose path is compiled in: never an argument, never from the environment.
-//   block    standard input: the session's length in seconds (1 to 3600,
-//            counted from the write), then one normalised host name a
-//            line. Replaces the section.
-//            Starts a detached waiter that removes the section at the end.
-//   unblock  removes each section the caller owns, that has expired, or any
-//            when the caller is root; others stay byte for byte. Ends the
-//            caller's waiter.
+// polkit actions. It changes nothing but the block sections of the hosts
+// file, whose path is compiled in: never an argument, never from the
+// environment.
+//   block           standard input: the session's length in seconds (1 to
+//                   3600, counted from the write), then one normalised host
+//                   name a line. Replaces the caller's section. Starts a
+//                   detached waiter that removes the section at the end.
+//                   Exits 3 when a section that names no owner is in the way.
+//   unblock         removes each section the caller owns, that has expired,
+//                   or any when the caller is root; others stay byte for
+//                   byte. Ends the caller's waiter.
+//   remove-unowned  an administrator's run: removes the sections that name
+//                   no owner and lone marker lines.
+//   boot            run once at boot by root: removes the sections whose end
+//                   has passed and starts a waiter for each one still running.
 #include "base/Result.h"
 #include "base/ScopedFd.h"
+#include "helper/BlockRules.h"
 #include "helper/ConnectionCloser.h"
 #include "helper/DnsLookups.h"
+#include "helper/Layers.h"
 #include "helper/MappedFile.h"
 #include "helper/Request.h"
 #include "helper/Waiter.h"
@@ -40,10 +48,22 @@ constexpr QByteArrayView kBegin = HostsText::kMarkerStart;
 constexpr QByteArrayView kEnd = HostsText::kMarkerEnd;
 constexpr std::chrono::seconds kRequestDeadline(10);
 constexpr std::chrono::milliseconds kLookupBudget(1500);
+// From fixing the waiter's deadline to our exit, which the app's countdown
+// starts after: spawning one process and writing a line.
+constexpr Waiter::Millis kExitAllowance(100);
+// Exit status of a block refused because of a section that names no owner.
+constexpr int kUnownedStatus = 3;
+// Late enough that a browser starting at the block has read its policies.
+constexpr Waiter::Millis kBrowserRewrite(5000);
 
 // What the caller shows: a failure's text or a note beside a success. The
 // app reads a failure as this run's failed command, so the two agree.
-using Outcome = Result<QString, HostBlockerError>;
+struct Failure {
+    Failure(HostBlockerError e, int s = 1) : error(std::move(e)), status(s) {}
+    HostBlockerError error;
+    int status;
+};
+using Outcome = Result<QString, Failure>;
 using Step = Result<void, HostBlockerError>;
 
 HostBlockerError failure(QString text) {
@@ -56,18 +76,8 @@ void say(const QString& text) {
 }
 
 int finish(const Outcome& outcome) {
-    say(outcome ? outcome.value() : outcome.error().detail());
-    return outcome ? 0 : 1;
-}
-
-// The user pkexec acted for; root when run as root directly.
-uid_t callerUid() {
-    const char* pkexecUid = ::getenv("PKEXEC_UID");
-    if (::getuid() != 0 || !pkexecUid)
-        return ::getuid();
-    bool ok = false;
-    const uint uid = QByteArray(pkexecUid).toUInt(&ok);
-    return ok ? uid_t(uid) : uid_t(-1);
+    say(outcome ? outcome.value() : outcome.error().error.detail());
+    return outcome ? 0 : outcome.error().status;
 }
 
 HostBlockerError notRegular() {
@@ -115,25 +125,27 @@ Step write(const QList<QByteArrayView>& text) {
     return Step::success();
 }
 
-QString refusalText(const HostsText::Section& section) {
-    if (!section.owner)
-        return QStringLiteral("The hosts file holds a Tarnhollow section that names no owner; "
-                              "only an administrator can remove it.");
-    return QStringLiteral("Another user's focus session blocks websites until %1 UTC; "
-                          "only that user or an administrator can change it before then.")
-        .arg(section.owner->until.toString(QStringLiteral("yyyy-MM-dd HH:mm")));
+// The sections of `text` that stay when `removed` go.
+QList<HostsText::Section> remaining(QByteArrayView text, const QList<HostsText::Section>& removed) {
+    QList<HostsText::Section> left;
+    for (const HostsText::Section& section : HostsText::blockSections(text, kBegin, kEnd)) {
+        const bool goes = std::any_of(removed.begin(), removed.end(), [&](const auto& r) {
+            return r.begin == section.begin && r.end == section.end;
+        });
+        if (!goes)
+            left.append(section);
+    }
+    return left;
 }
 
-struct Split {
-    QList<HostsText::Section> removable;
-    QList<HostsText::Section> kept;
-};
-
-Split split(QByteArrayView text, uid_t caller, const QDateTime& now) {
-    Split parts;
-    for (const HostsText::Section& section : HostsText::blockSections(text, kBegin, kEnd))
-        (HostsText::mayRemove(section, caller, now) ? parts.removable : parts.kept).append(section);
-    return parts;
+// What follows a section's removal: the owner's kernel rules go with it, and
+// the browsers' lists keep only what other sections still block.
+void afterRemoval(QByteArrayView text, const QList<HostsText::Section>& removed) {
+    for (const HostsText::Section& section : removed) {
+        if (section.owner)
+            Layers::endKernel(section.owner->uid);
+    }
+    Layers::syncBrowsers(BlockRules::namesIn(text, remaining(text, removed)));
 }
 
 // The waiter's one job: the section it was started for, and no other (a
@@ -152,12 +164,17 @@ Step removeDueSection(const Waiter::Wait& wait) {
             section.owner->until.toSecsSinceEpoch() == wait.until)
             due.append(section);
     }
-    return due.isEmpty() ? Step::success() : write(HostsText::keptPieces(text, due));
+    if (due.isEmpty())
+        return Step::success();
+    if (Step written = write(HostsText::keptPieces(text, due)); !written)
+        return written;
+    afterRemoval(text, due);
+    return Step::success();
 }
 
 // Never gives up in silence: a block nobody removes would never end.
 int removeSectionWhenDue(const Waiter::Wait& wait) {
-    Waiter::sleepUntil(wait.until);
+    Waiter::sleepUntil(wait.deadline);
     ::openlog("tarnhollow-hosts-helper", LOG_PID, LOG_AUTHPRIV);
     for (unsigned delay = 1;; delay = std::min(delay * 2, 600U)) {
         const Step removed = removeDueSection(wait);
@@ -173,57 +190,135 @@ Outcome unblock(uid_t caller) {
     const Waiter::Lock lock;
     const auto hosts = readHosts();
     if (!hosts)
-        return hosts.error();
+        return Failure(hosts.error());
     const QByteArrayView text = hosts.value().view();
-    const Split parts = split(text, caller, QDateTime::currentDateTimeUtc());
-    if (parts.removable.isEmpty() && !parts.kept.isEmpty())
-        return failure(refusalText(parts.kept.first()));
+    const BlockRules::Split parts =
+        BlockRules::split(text, caller, QDateTime::currentDateTimeUtc());
+    const auto blocking = BlockRules::blockingSection(parts);
+    if (parts.removable.isEmpty() && blocking)
+        return Failure(failure(BlockRules::refusalText(*blocking)));
     if (!parts.removable.isEmpty()) {
         if (Step written = write(HostsText::keptPieces(text, parts.removable)); !written)
-            return written.error();
+            return Failure(written.error());
     }
     Waiter::end(caller);
+    Layers::endKernel(caller);
+    for (const HostsText::Section& section : parts.removable) {
+        if (section.owner && section.owner->uid != caller)
+            Waiter::end(section.owner->uid);
+    }
+    afterRemoval(text, parts.removable);
     for (const HostsText::Section& section : parts.kept) {
-        if (!section.owner)
-            return refusalText(section);
+        if (!section.owner && !section.markerOnly)
+            return BlockRules::refusalText(section);
     }
     return QString();
 }
 
+// An administrator's authenticated run: pkexec lets nobody else run this.
+Outcome removeUnowned() {
+    const Waiter::Lock lock;
+    const auto hosts = readHosts();
+    if (!hosts)
+        return Failure(hosts.error());
+    const QByteArrayView text = hosts.value().view();
+    const QList<HostsText::Section> unowned = BlockRules::unowned(text);
+    if (unowned.isEmpty())
+        return QString();
+    if (Step written = write(HostsText::keptPieces(text, unowned)); !written)
+        return Failure(written.error());
+    return QString();
+}
+
+// Once at boot, after the clock is set: what ended while the machine was off
+// goes, and what still runs gets its waiter back.
+Outcome boot(uid_t caller) {
+    if (caller != 0)
+        return Failure(failure(QStringLiteral("Only the system runs this at boot.")));
+    const Waiter::Lock lock;
+    const auto hosts = readHosts();
+    if (!hosts)
+        return Failure(hosts.error());
+    const QByteArrayView text = hosts.value().view();
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const BlockRules::Split parts = BlockRules::byEnd(text, now);
+    if (!parts.removable.isEmpty()) {
+        if (Step written = write(HostsText::keptPieces(text, parts.removable)); !written)
+            return Failure(written.error());
+    }
+    afterRemoval(text, parts.removable);
+    QStringList notes;
+    for (const HostsText::Section& section : parts.kept) {
+        const Waiter::Wait wait{
+            section.owner->uid, std::time_t(section.owner->until.toSecsSinceEpoch()),
+            Waiter::deadlineAtBoot(Waiter::Millis(section.owner->until.toMSecsSinceEpoch()),
+                                   Waiter::Millis(now.toMSecsSinceEpoch()), Waiter::bootNow())};
+        if (const QString reason = Waiter::replace(wait); !reason.isEmpty())
+            notes.append(reason);
+    }
+    return notes.join(QLatin1Char('\n'));
+}
+
 // Open connections are closed in a child, so the caller hears of the block
 // at once: the hosts file's own addresses for the names first, then what
-// DNS answers within the deadline. Its failures go to the system journal.
-void closeConnectionsLater(Waiter::Lock& lock, DnsLookups& lookups, QByteArrayView hosts,
-                           const QStringList& names, uid_t caller,
-                           DnsLookups::Clock::time_point deadline) {
+// DNS answers within the deadline, which also fill the kernel's set. The
+// browsers' lists are written again once a browser starting at the block
+// has surely read its policies. Its failures go to the system journal.
+void closeConnectionsLater(Waiter::Lock& lock, DnsLookups& lookups,
+                           const std::vector<ConnectionCloser::Address>& local,
+                           const Waiter::Wait& wait, DnsLookups::Clock::time_point deadline) {
     std::fflush(stdout);
     const pid_t child = ::fork();
+    if (child < 0) {
+        ::syslog(LOG_AUTHPRIV | LOG_WARNING,
+                 "No process could be started to close open connections: %s", std::strerror(errno));
+        return;
+    }
     if (child > 0)
         return;
-    if (child == 0) {
-        lock.release();
-        // Our caller reads our output to its end: keep none of its pipes.
-        const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
-        if (null < 0 || ::dup2(null, 0) < 0 || ::dup2(null, 1) < 0 || ::dup2(null, 2) < 0)
-            ::_exit(1);
-    }
-    QString note =
-        ConnectionCloser::closeConnections(ConnectionCloser::addressesIn(hosts, names), caller);
+    lock.release();
+    // Our caller reads our output to its end: keep none of its pipes.
+    const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    if (null < 0 || ::dup2(null, 0) < 0 || ::dup2(null, 1) < 0 || ::dup2(null, 2) < 0)
+        ::_exit(1);
+    const auto started = Waiter::bootNow();
+    QStringList notes;
+    notes << ConnectionCloser::closeConnections(local, wait.owner);
     lookups.run(deadline);
-    if (note.isEmpty())
-        note = ConnectionCloser::closeConnections(lookups.found(), caller);
-    if (!note.isEmpty())
-        ::syslog(LOG_AUTHPRIV | LOG_WARNING, "%s", note.toUtf8().constData());
-    if (child == 0)
-        ::_exit(0);
+    std::vector<ConnectionCloser::Address> all = lookups.found();
+    notes << ConnectionCloser::closeConnections(all, wait.owner);
+    all.insert(all.end(), local.begin(), local.end());
+    notes << Layers::fillKernel(wait.owner, ConnectionCloser::cleaned(std::move(all)),
+                                wait.deadline - Waiter::bootNow());
+    Waiter::sleepUntil(started + kBrowserRewrite);
+    {
+        const Waiter::Lock again;
+        const auto hosts = readHosts();
+        if (hosts) {
+            const QByteArrayView text = hosts.value().view();
+            const auto sections = HostsText::blockSections(text, kBegin, kEnd);
+            const bool stands = std::any_of(sections.begin(), sections.end(), [&](const auto& s) {
+                return s.owner && s.owner->uid == wait.owner &&
+                       s.owner->until.toSecsSinceEpoch() == wait.until;
+            });
+            if (stands)
+                Layers::syncBrowsers(BlockRules::namesIn(text, sections));
+        }
+    }
+    for (const QString& note : std::as_const(notes)) {
+        if (!note.isEmpty())
+            ::syslog(LOG_AUTHPRIV | LOG_WARNING, "%s", note.toUtf8().constData());
+    }
+    ::_exit(0);
 }
 
 Outcome block(uid_t caller) {
     // Read before the lock: a slow writer holds up nobody else.
     const auto request = Request::read(STDIN_FILENO, kRequestDeadline);
     if (!request)
-        return failure(request.error());
+        return Failure(failure(request.error()));
     const QStringList& names = request.value().names;
+    const std::chrono::seconds length = request.value().length;
     // Asked before the block is written: a local resolver that also answers
     // from the hosts file would give the blocked names 127.0.0.1 afterwards.
     QStringList lookupNames;
@@ -236,33 +331,52 @@ Outcome block(uid_t caller) {
     Waiter::Lock lock;
     const auto hosts = readHosts();
     if (!hosts)
-        return hosts.error();
+        return Failure(hosts.error());
     const QByteArrayView text = hosts.value().view();
-    const QDateTime now = QDateTime::currentDateTimeUtc();
     // /etc/hosts is shared by every user: one user's session is not ended by
     // another's start.
-    const Split parts = split(text, caller, now);
-    if (!parts.kept.isEmpty())
-        return failure(refusalText(parts.kept.first()));
+    const BlockRules::Split parts =
+        BlockRules::split(text, caller, QDateTime::currentDateTimeUtc());
+    if (const auto blocking = BlockRules::blockingSection(parts))
+        return Failure(failure(BlockRules::refusalText(*blocking)),
+                       blocking->owner ? 1 : kUnownedStatus);
+    // Read now: a hosts file written in place (a bind mount) changes under
+    // this mapping.
+    const std::vector<ConnectionCloser::Address> local =
+        ConnectionCloser::addressesIn(text, lookupNames);
+    QStringList browserNames = BlockRules::namesIn(text, parts.kept);
+    browserNames.append(names);
 
-    // The end counts from the write, rounded up so that the block never
-    // ends before the session the app counts from its success.
-    const QDateTime until =
-        now.addMSecs(1000 - now.time().msec()).addSecs(request.value().length.count());
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const QDateTime until = BlockRules::endOf(now, length);
     const QStringList section = HostsText::blockSection(
         names, now, caller, until, QString::fromLatin1(kBegin), QString::fromLatin1(kEnd));
     const QByteArray appended = HostsText::appendedBytes(section);
     if (Step written = write(HostsText::keptPieces(text, parts.removable) << appended); !written)
-        return written.error();
-    // The block stands either way; the note explains what did not follow it.
-    QString note;
-    if (const QString reason = Waiter::replace({caller, until.toSecsSinceEpoch()});
-        !reason.isEmpty())
-        note = QStringLiteral("The websites stay blocked after the session's end until "
-                              "Tarnhollow runs again: ") +
-               reason;
-    closeConnectionsLater(lock, lookups, text, lookupNames, caller, lookupDeadline);
-    return note;
+        return Failure(written.error());
+    // The block stands either way; the notes explain what did not follow it.
+    QStringList notes;
+    if (const QString missing = Layers::prepareKernel(caller); !missing.isEmpty())
+        notes << QStringLiteral("notice: ") + missing;
+    for (const QString& notice : Layers::syncBrowsers(browserNames))
+        notes << QStringLiteral("notice: ") + notice;
+
+    Waiter::Wait wait{caller, std::time_t(until.toSecsSinceEpoch()), {}};
+    // Fixed after the write, as late as can be: the app counts from our exit.
+    const auto fix = [&] {
+        wait.deadline =
+            Waiter::deadlineAfterWrite(Waiter::Millis(until.toMSecsSinceEpoch()),
+                                       Waiter::Millis(QDateTime::currentMSecsSinceEpoch()),
+                                       Waiter::bootNow(), length, kExitAllowance);
+    };
+    fix();
+    closeConnectionsLater(lock, lookups, local, wait, lookupDeadline);
+    fix();
+    if (const QString reason = Waiter::replace(wait); !reason.isEmpty())
+        notes.prepend(QStringLiteral("The websites stay blocked after the session's end until "
+                                     "Tarnhollow runs again: ") +
+                      reason);
+    return notes.join(QLatin1Char('\n'));
 }
 
 } // namespace
@@ -271,10 +385,18 @@ int main(int argc, char** argv) {
     if (const std::optional<Waiter::Wait> wait = Waiter::fromArguments(argc, argv))
         return removeSectionWhenDue(*wait);
     const QByteArray action = argc == 2 ? QByteArray(argv[1]) : QByteArray();
-    if (action != "block" && action != "unblock")
-        return finish(failure(QStringLiteral("usage: tarnhollow-hosts-helper block|unblock")));
+    if (action != "block" && action != "unblock" && action != "remove-unowned" && action != "boot")
+        return finish(Failure(failure(
+            QStringLiteral("usage: tarnhollow-hosts-helper block|unblock|remove-unowned|boot"))));
+    ::openlog("tarnhollow-hosts-helper", LOG_PID, LOG_AUTHPRIV);
     if (Step regular = checkRegular(); !regular)
-        return finish(regular.error());
-    const uid_t caller = callerUid();
-    return finish(action == "block" ? block(caller) : unblock(caller));
+        return finish(Failure(regular.error()));
+    const uid_t caller = BlockRules::callerUid(::getuid(), ::getenv("PKEXEC_UID"));
+    if (action == "block")
+        return finish(block(caller));
+    if (action == "unblock")
+        return finish(unblock(caller));
+    if (action == "remove-unowned")
+        return finish(removeUnowned());
+    return finish(boot(caller));
 }

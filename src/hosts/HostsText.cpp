@@ -246,8 +246,11 @@ bool hasBlockSection(QByteArrayView text, QByteArrayView markerStart, QByteArray
 }
 
 bool mayRemove(const Section& section, uint callerUid, const QDateTime& now) {
-    if (callerUid == 0 || section.markerOnly)
+    if (callerUid == 0)
         return true;
+    // A lone marker may be an administrator's own line.
+    if (section.markerOnly)
+        return false;
     return section.owner && (section.owner->uid == callerUid || section.owner->until <= now);
 }
 
@@ -309,8 +312,11 @@ QStringList blockSection(QStringList hostNames, const QDateTime& when, uint owne
             << QStringLiteral("# Added by Tarnhollow on ") + sectionDate(when)
             << ownerLine(ownerUid, until);
     for (const QString& name : std::as_const(hostNames)) {
+        // The trailing-dot form is the same name to DNS, and typed or
+        // linked that way it would otherwise walk past the block.
         for (const QString& blocked : blockedNames(name))
-            section << QStringLiteral("127.0.0.1 ") + blocked;
+            section << QStringLiteral("127.0.0.1 ") + blocked + QLatin1Char(' ') + blocked +
+                           QLatin1Char('.');
     }
     // The final line feed keeps a line appended later off the end marker.
     section << markerEnd << QString();

@@ -65,7 +65,8 @@ QByteArray stripExistingBlockSection(QByteArrayView text, QByteArrayView markerS
 bool hasBlockSection(QByteArrayView text, QByteArrayView markerStart, QByteArrayView markerEnd);
 
 // Who may remove a section: its owner, anyone once it has ended, root
-// always. One without a readable owner line is root's alone.
+// always. One without a readable owner line, and a lone marker, is root's
+// alone.
 bool mayRemove(const Section& section, uint callerUid, const QDateTime& now);
 
 QString ownerLine(uint uid, const QDateTime& until);

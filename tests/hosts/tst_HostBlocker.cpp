@@ -81,7 +81,8 @@ private slots:
         QTest::addColumn<QByteArray>("hosts");
         QTest::addColumn<QStringList>("entries");
         QTest::addColumn<QByteArray>("expected");
-        const QByteArray n = "127.0.0.1 n.test\n127.0.0.1 www.n.test\n# Tarnhollow:END\n";
+        const QByteArray n =
+            "127.0.0.1 n.test n.test.\n127.0.0.1 www.n.test www.n.test.\n# Tarnhollow:END\n";
         QTest::newRow("after localhost")
             << QByteArray("127.0.0.1 localhost\n") << QStringList{"n.test"}
             << "127.0.0.1 localhost\n\n\n" + kHead + n;
@@ -93,13 +94,13 @@ private slots:
             << "\n\n" + kHead + n;
         QTest::newRow("one name for three entries, sorted")
             << QByteArray("a") << QStringList{"N.Test", "b.test", "n.test", "https://n.test/in"}
-            << "a\n\n" + kHead + "127.0.0.1 b.test\n127.0.0.1 www.b.test\n" + n;
+            << "a\n\n" + kHead + "127.0.0.1 b.test b.test.\n127.0.0.1 www.b.test www.b.test.\n" + n;
         QTest::newRow("earlier sections replaced")
             << QByteArray("a\n\n# Tarnhollow:BEGIN\n127.0.0.1 old.test\n# Tarnhollow:END\nb\n"
                           "# Tarnhollow:BEGIN\n127.0.0.1 older.test\n")
             << QStringList{"www.n.test"}
             << "a\nb\n127.0.0.1 older.test\n\n\n" + kHead +
-                   "127.0.0.1 www.n.test\n# Tarnhollow:END\n";
+                   "127.0.0.1 www.n.test www.n.test.\n# Tarnhollow:END\n";
         QTest::newRow("bytes that are not UTF-8 kept")
             << QByteArray("# h\xF4te\n") << QStringList{"n.test"} << "# h\xF4te\n\n\n" + kHead + n;
     }

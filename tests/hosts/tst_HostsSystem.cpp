@@ -9,6 +9,8 @@ namespace {
 
 const QByteArray kHosts = "# tarnhollow test file\n127.0.0.1\tlocalhost\n::1 localhost\n";
 const QString kFailed = "failed: Failed to write /etc/hosts: ";
+const QString kUnowned = "The hosts file holds an old Tarnhollow block that names no owner, so no "
+                         "new block can be written. An administrator can remove it.";
 // Pid 1 of a private namespace, so no waiter outlives it. A waiter holding
 // the helper's pipe would hold up `block` until the section is gone.
 const char kWaiterSteps[] = R"sh(mount -t tmpfs tmpfs /run; mount --bind "$0" /etc/hosts; h=$1
@@ -165,11 +167,32 @@ private slots:
         row("only another's running", l + "\n" + running,
             "out=$(" + user + "); s=$?; echo \"${out%% until*}\"; (exit $s)",
             refused + "\nstatus 1\n0\n", {});
-        row("no owner line: refused", l + unowned, user,
-            "The hosts file holds a Tarnhollow section that names no owner; only an "
-            "administrator can remove it.\nstatus 1\n0\n",
-            {});
+        row("no owner line: refused", l + unowned, user, kUnowned + "\nstatus 1\n0\n", {});
         row("no owner line: root may", l + unowned, "$h unblock", "status 0\n0\n", l);
+        const QString userBlock = "printf '%s\\na.test\\n' $END | PKEXEC_UID=1002 $h block";
+        const QByteArray loneEnd = l + "# Tarnhollow:END\n";
+        row("no owner line stops a block", l + unowned, userBlock, kUnowned + "\nstatus 3\n0\n",
+            {});
+        row("a lone marker is not a user's", loneEnd, user, "status 0\n0\n", {});
+        row("nor does it stop a block", loneEnd, userBlock + "; grep -c Tarnhollow:END /etc/hosts",
+            "2\nstatus 0\n0\n", "*");
+        row("an administrator's run removes what names no owner", loneEnd + i + unowned + running,
+            "PKEXEC_UID=1002 $h remove-unowned", "status 0\n0\n", l + i + "\n" + running);
+        row("the trailing dot is blocked", l, userBlock + "; getent hosts a.test. | cut -d' ' -f1",
+            "127.0.0.1\nstatus 0\n0\n", "*");
+        row("boot: the ended go, the running get a waiter", l + old + i + "\n" + running,
+            "$h boot; pgrep -fc 'waite[r] 1001'", "1\nstatus 0\n0\n", l + i + "\n" + running);
+        row("a folder others can read is made private", l,
+            "mkdir -m 755 /run/tarnhollow; " + userBlock + "; stat -c %a /run/tarnhollow",
+            "700\nstatus 0\n0\n", "*");
+        row("one others can write is refused", l,
+            "mkdir -m 777 /run/tarnhollow; " + userBlock + " | grep -o 'is not a folder.*'",
+            "is not a folder only root can use.\nstatus 0\n0\n", "*");
+        row("an upgraded waiter is ended", l,
+            "mkdir /run/v; cp $h /run/v; printf '%s\\na.test\\n' $END | PKEXEC_UID=1002 "
+            "/run/v/tarnhollow-hosts-helper block; rm -r /run/v; " +
+                user + "; pgrep -fc 'waite[r] 1002'",
+            "0\nstatus 1\n0\n", l);
         row("byte that is not UTF-8", "# caf\xe9\n\n" + section(0, 1800, "a.test"), "$h unblock",
             "status 0\n0\n", "# caf\xe9\n");
         row("a FIFO is refused at once", l,
@@ -187,7 +210,7 @@ private slots:
                 << QByteArray();
         row("request split in time", l,
             "(echo $END; sleep 1; printf 'exam'; sleep 1; echo 'ple.test') | $h block >/dev/null; "
-            "grep -c '^127.0.0.1 example.test$' /etc/hosts",
+            "grep -c '^127.0.0.1 example.test example.test.$' /etc/hosts",
             "1\nstatus 0\n0\n", "*");
         row("request cut short", l, "printf '%s\\na.test' $END | $h block",
             "The request was cut short.\nstatus 1\n0\n", {});

@@ -59,20 +59,24 @@ private slots:
         // The owner line records the end; the empty last line is the final line feed.
         const QString dateLine = "# Added by Tarnhollow on 2026-12-06 01:08:26 +0000\n"
                                  "# Tarnhollow:owner 1000 until 2027-01-01T00:00:00Z";
-        QTest::newRow("one name")
-            << QStringList{"n.test"} << utc
-            << QStringList{"",   kBegin, dateLine, "127.0.0.1 n.test", "127.0.0.1 www.n.test",
-                           kEnd, ""};
+        QTest::newRow("one name") << QStringList{"n.test"} << utc
+                                  << QStringList{"",
+                                                 kBegin,
+                                                 dateLine,
+                                                 "127.0.0.1 n.test n.test.",
+                                                 "127.0.0.1 www.n.test www.n.test.",
+                                                 kEnd,
+                                                 ""};
         QTest::newRow("sorted, unique, www once")
             << QStringList{"www.c.test", "b.test", "a.test", "b.test"} << utc
             << QStringList{"",
                            kBegin,
                            dateLine,
-                           "127.0.0.1 a.test",
-                           "127.0.0.1 www.a.test",
-                           "127.0.0.1 b.test",
-                           "127.0.0.1 www.b.test",
-                           "127.0.0.1 www.c.test",
+                           "127.0.0.1 a.test a.test.",
+                           "127.0.0.1 www.a.test www.a.test.",
+                           "127.0.0.1 b.test b.test.",
+                           "127.0.0.1 www.b.test www.b.test.",
+                           "127.0.0.1 www.c.test www.c.test.",
                            kEnd,
                            ""};
         QTest::newRow("no names") << QStringList{} << utc
