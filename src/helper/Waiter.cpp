@@ -27,6 +27,9 @@ constexpr char kDir[] = "/run/tarnhollow";
 constexpr char kMarker[] = "--end-session-waiter";
 constexpr char kSelf[] = "/proc/self/exe";
 constexpr QByteArrayView kProgram = "tarnhollow-hosts-helper";
+// Where a waiter finds its end of the pipe to the helper that started it.
+constexpr int kStarterFd = 3;
+constexpr Millis kNoticeAllowance(100);
 
 // Root's alone, so no one else can plant a file or hold the lock. A folder
 // left readable by others (an older tool, by hand) is made private; one that
@@ -81,23 +84,18 @@ void kill(pid_t pid, uid_t owner) {
     ::close(pidfd);
 }
 
-Millis wallCeilSecond(Millis wall) {
-    return std::chrono::ceil<std::chrono::seconds>(wall);
-}
-
 } // namespace
 
 std::optional<Wait> fromArguments(int argc, char** argv) {
-    if (argc != 5 || QByteArrayView(argv[1]) != kMarker || ::getuid() != 0 ||
+    if (argc != 6 || QByteArrayView(argv[1]) != kMarker || ::getuid() != 0 ||
         ::getenv("PKEXEC_UID"))
         return std::nullopt;
-    bool ownerOk = false;
-    bool untilOk = false;
-    bool deadlineOk = false;
-    const Wait wait{uid_t(QByteArray(argv[2]).toUInt(&ownerOk)),
-                    std::time_t(QByteArray(argv[3]).toLongLong(&untilOk)),
-                    Millis(QByteArray(argv[4]).toLongLong(&deadlineOk))};
-    return ownerOk && untilOk && deadlineOk ? std::optional(wait) : std::nullopt;
+    bool ok[4] = {};
+    const Wait wait{uid_t(QByteArray(argv[2]).toUInt(&ok[0])),
+                    std::time_t(QByteArray(argv[3]).toLongLong(&ok[1])),
+                    Millis(QByteArray(argv[4]).toLongLong(&ok[2])),
+                    Millis(QByteArray(argv[5]).toLongLong(&ok[3]))};
+    return ok[0] && ok[1] && ok[2] && ok[3] ? std::optional(wait) : std::nullopt;
 }
 
 Millis bootNow() {
@@ -106,14 +104,23 @@ Millis bootNow() {
     return Millis(qint64(now.tv_sec) * 1000 + now.tv_nsec / 1000000);
 }
 
-Millis deadlineAfterWrite(Millis untilWall, Millis nowWall, Millis nowBoot, Millis length,
-                          Millis exitAllowance) {
-    const Millis fireWall = std::max(untilWall, wallCeilSecond(nowWall + exitAllowance) + length);
-    return nowBoot + (fireWall - nowWall);
+Millis deadlineOf(Millis untilWall, Millis nowWall, Millis nowBoot) {
+    return nowBoot + std::max(Millis(0), untilWall - nowWall);
 }
 
-Millis deadlineAtBoot(Millis untilWall, Millis nowWall, Millis nowBoot) {
-    return nowBoot + std::max(Millis(0), untilWall - nowWall);
+Millis removalTime(const Wait& wait, Millis exited) {
+    if (wait.afterExit <= Millis(0))
+        return wait.deadline;
+    // The app hears of our exit a little after it.
+    return std::max(wait.deadline, exited + wait.afterExit + kNoticeAllowance);
+}
+
+void awaitStarterExit() {
+    // Its end of this pipe closes when it exits, its memory already freed.
+    pollfd closed{kStarterFd, POLLIN, 0};
+    while (::poll(&closed, 1, 10000) < 0 && errno == EINTR) {
+    }
+    ::close(kStarterFd);
 }
 
 void sleepUntil(Millis deadline) {
@@ -143,10 +150,19 @@ QString replace(const Wait& wait) {
     QByteArray owner = QByteArray::number(wait.owner);
     QByteArray until = QByteArray::number(qint64(wait.until));
     QByteArray deadline = QByteArray::number(qint64(wait.deadline.count()));
+    QByteArray afterExit = QByteArray::number(qint64(wait.afterExit.count()));
     QByteArray name = kProgram.toByteArray();
     QByteArray marker = kMarker;
-    char* const argv[] = {name.data(),  marker.data(),   owner.data(),
-                          until.data(), deadline.data(), nullptr};
+    char* const argv[] = {name.data(),     marker.data(),    owner.data(), until.data(),
+                          deadline.data(), afterExit.data(), nullptr};
+    // Our end stays with us alone (close-on-exec, and children forked
+    // earlier never had it), so the waiter sees it close when we exit.
+    int starter[2];
+    if (::pipe2(starter, O_CLOEXEC) != 0)
+        return QStringLiteral("No process could be started to wait for the end.");
+    const ScopedFd readEnd(starter[0]);
+    // Kept open until our exit on purpose.
+    (void)starter[1];
     char* const noEnvironment[] = {nullptr};
     // Spawned, not forked: no copy of our memory is made. In a session of
     // its own, and our caller reads our output to its end: it keeps none of
@@ -159,7 +175,8 @@ QString replace(const Wait& wait) {
     for (const int fd : {0, 1, 2})
         posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", O_RDWR, 0);
     posix_spawn_file_actions_addchdir_np(&actions, "/");
-    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+    posix_spawn_file_actions_adddup2(&actions, readEnd.get(), kStarterFd);
+    posix_spawn_file_actions_addclosefrom_np(&actions, kStarterFd + 1);
     pid_t waiter = -1;
     if (::posix_spawn(&waiter, kSelf, &actions, &attributes, argv, noEnvironment) != 0)
         waiter = -1;

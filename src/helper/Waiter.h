@@ -24,8 +24,11 @@ struct Wait {
     uid_t owner = 0;
     // The section this waiter is for, as its owner line gives it.
     std::time_t until = 0;
-    // When to remove it, on CLOCK_BOOTTIME.
+    // When to remove it, on CLOCK_BOOTTIME, at the earliest.
     Millis deadline{0};
+    // Also not before this long after the helper that started the waiter has
+    // exited, which the app's countdown starts after. Zero: no such helper.
+    Millis afterExit{0};
 };
 
 // What this process waits for, when it was started as a waiter.
@@ -34,18 +37,15 @@ std::optional<Wait> fromArguments(int argc, char** argv);
 // CLOCK_BOOTTIME now.
 Millis bootNow();
 
-// The waiter's deadline for a block just written: never before `until`, and
-// never before the app's countdown, which starts only once this helper has
-// exited (`exitAllowance` after now at most), then rounded up to the next
-// whole second of the wall clock.
-Millis deadlineAfterWrite(Millis untilWall, Millis nowWall, Millis nowBoot, Millis length,
-                          Millis exitAllowance);
-
-// The deadline of a section found at boot: its `until`, however long the
-// machine was off.
-Millis deadlineAtBoot(Millis untilWall, Millis nowWall, Millis nowBoot);
+// The deadline of a section's `until` on the boot clock; now when passed.
+Millis deadlineOf(Millis untilWall, Millis nowWall, Millis nowBoot);
+// When a waiter whose starter exited at `exited` removes its section.
+Millis removalTime(const Wait& wait, Millis exited);
 
 void sleepUntil(Millis deadline);
+
+// In a waiter: returns once the helper that started it has exited.
+void awaitStarterExit();
 
 // Ends the owner's waiters, then starts one for `wait`. Returns why that
 // failed, or nothing.

@@ -48,9 +48,6 @@ constexpr QByteArrayView kBegin = HostsText::kMarkerStart;
 constexpr QByteArrayView kEnd = HostsText::kMarkerEnd;
 constexpr std::chrono::seconds kRequestDeadline(10);
 constexpr std::chrono::milliseconds kLookupBudget(1500);
-// From fixing the waiter's deadline to our exit, which the app's countdown
-// starts after: spawning one process and writing a line.
-constexpr Waiter::Millis kExitAllowance(100);
 // Exit status of a block refused because of a section that names no owner.
 constexpr int kUnownedStatus = 3;
 // Late enough that a browser starting at the block has read its policies.
@@ -174,7 +171,9 @@ Step removeDueSection(const Waiter::Wait& wait) {
 
 // Never gives up in silence: a block nobody removes would never end.
 int removeSectionWhenDue(const Waiter::Wait& wait) {
-    Waiter::sleepUntil(wait.deadline);
+    if (wait.afterExit > Waiter::Millis(0))
+        Waiter::awaitStarterExit();
+    Waiter::sleepUntil(Waiter::removalTime(wait, Waiter::bootNow()));
     ::openlog("tarnhollow-hosts-helper", LOG_PID, LOG_AUTHPRIV);
     for (unsigned delay = 1;; delay = std::min(delay * 2, 600U)) {
         const Step removed = removeDueSection(wait);
@@ -250,9 +249,11 @@ Outcome boot(uid_t caller) {
     QStringList notes;
     for (const HostsText::Section& section : parts.kept) {
         const Waiter::Wait wait{
-            section.owner->uid, std::time_t(section.owner->until.toSecsSinceEpoch()),
-            Waiter::deadlineAtBoot(Waiter::Millis(section.owner->until.toMSecsSinceEpoch()),
-                                   Waiter::Millis(now.toMSecsSinceEpoch()), Waiter::bootNow())};
+            section.owner->uid,
+            std::time_t(section.owner->until.toSecsSinceEpoch()),
+            Waiter::deadlineOf(Waiter::Millis(section.owner->until.toMSecsSinceEpoch()),
+                               Waiter::Millis(now.toMSecsSinceEpoch()), Waiter::bootNow()),
+            {}};
         if (const QString reason = Waiter::replace(wait); !reason.isEmpty())
             notes.append(reason);
     }
@@ -361,17 +362,14 @@ Outcome block(uid_t caller) {
     for (const QString& notice : Layers::syncBrowsers(browserNames))
         notes << QStringLiteral("notice: ") + notice;
 
-    Waiter::Wait wait{caller, std::time_t(until.toSecsSinceEpoch()), {}};
-    // Fixed after the write, as late as can be: the app counts from our exit.
-    const auto fix = [&] {
-        wait.deadline =
-            Waiter::deadlineAfterWrite(Waiter::Millis(until.toMSecsSinceEpoch()),
-                                       Waiter::Millis(QDateTime::currentMSecsSinceEpoch()),
-                                       Waiter::bootNow(), length, kExitAllowance);
-    };
-    fix();
+    // The end on the boot clock, and once more counted from our exit, which
+    // the app's countdown starts after: never before either.
+    const Waiter::Wait wait{caller, std::time_t(until.toSecsSinceEpoch()),
+                            Waiter::deadlineOf(Waiter::Millis(until.toMSecsSinceEpoch()),
+                                               Waiter::Millis(QDateTime::currentMSecsSinceEpoch()),
+                                               Waiter::bootNow()),
+                            length};
     closeConnectionsLater(lock, lookups, local, wait, lookupDeadline);
-    fix();
     if (const QString reason = Waiter::replace(wait); !reason.isEmpty())
         notes.prepend(QStringLiteral("The websites stay blocked after the session's end until "
                                      "Tarnhollow runs again: ") +

@@ -42,6 +42,26 @@ QByteArray section(uint uid, qint64 fromNow, const QByteArray& name) {
            "\n# Tarnhollow:END\n";
 }
 
+// The block's end measured against our exit, which the app's countdown
+// starts after, and against its owner line, on the true clock: a step of the
+// wall clock at the write, a reboot, the largest request.
+const char kEndSteps[] = R"sh(mount -t tmpfs tmpfs /run; cp -a /etc "$0/etc"
+mount --bind "$0/etc" /etc; h=$1; up() { awk '{printf "%d", $1 * 1000}' "$@"; }
+{ echo 2; seq -f 'n%06g.test' $2; } >"$0/request"; s() { grep -q Tarnhollow:BEGIN /etc/hosts; }
+(until s; do sleep 0.01; done; while s; do sleep 0.01; done; date +%s%N >"$0/wall"
+    cat /proc/uptime >"$0/gone") & w=$!
+DONT_FAKE_MONOTONIC=1 $3 sh -c "$h block <$0/request >/dev/null; cat /proc/uptime >$0/exit"
+u=$(date -d "$(sed -n 's/^# Tarnhollow:owner 0 until //p' /etc/hosts)" +%s)000; eval "$4"
+wait $w; echo $(($(up "$0/gone") - $(up "$0/exit"))) $(($(cat "$0/wall") / 1000000 - u)))sh";
+
+// Any interleaving of blocks and unblocks leaves at most one waiter.
+const char kPairSteps[] = R"sh(mount -t tmpfs tmpfs /run; mount --bind "$0" /etc/hosts; h=$1
+n() { pgrep -fc 'waite[r] 1002'; }; most=0
+for i in $(seq 200); do
+    printf '60\na.test\n' | PKEXEC_UID=1002 $h block >/dev/null & PKEXEC_UID=1002 $h unblock &
+    [ $((i % 20)) = 0 ] && { wait; c=$(n); [ $c -gt $most ] && most=$c; }
+done; wait; echo $most $(n))sh";
+
 } // namespace
 
 // The real path of a desktop user: user 65534, pkexec, a real polkitd with
@@ -241,6 +261,58 @@ private slots:
         if (after != "*")
             QCOMPARE(readAll(dir.filePath("after")), after.isEmpty() ? hosts : after);
         QCOMPARE(readAll("/etc/hosts"), realBefore);
+    }
+
+    void endOnTime_data() {
+        QTest::addColumn<int>("names");
+        QTest::addColumn<QString>("faked");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<bool>("fromOwnerLine"); // else from our exit
+        QTest::newRow("clock 30 min behind") << 1 << "faketime -f -30m"
+                                             << "" << false;
+        QTest::newRow("clock 30 min ahead") << 1 << "faketime -f +30m"
+                                            << "" << false;
+        QTest::newRow("reboot") << 1 << ""
+                                << "pkill -9 -f waite[r]; umount /run; mount -t tmpfs tmpfs /run; "
+                                   "$h boot"
+                                << true;
+        QTest::newRow("largest request") << 100000 << ""
+                                         << "" << false;
+    }
+    // Never before its end, and within a second of it.
+    void endOnTime() {
+        QFETCH(int, names);
+        QFETCH(QString, faked);
+        QFETCH(QString, after);
+        QFETCH(bool, fromOwnerLine);
+        if (QProcess::execute("unshare", kUnshare + QStringList{"true"}) != 0)
+            SKIP_OR_FAIL("no private mount, pid and network namespaces here");
+        if (!faked.isEmpty() && QStandardPaths::findExecutable("faketime").isEmpty())
+            SKIP_OR_FAIL("faketime is not installed");
+        QTemporaryDir dir;
+        QProcess run;
+        run.start("unshare",
+                  kUnshare + QStringList{"/bin/sh", "-c", kEndSteps, dir.path(), TARNHOLLOW_HELPER,
+                                         QString::number(names), faked, after});
+        QVERIFY(run.waitForFinished(60000));
+        const QList<QByteArray> ms = run.readAllStandardOutput().trimmed().split(' ');
+        QVERIFY2(ms.size() == 2, run.readAllStandardError().constData());
+        const int late = fromOwnerLine ? ms[1].toInt() : ms[0].toInt() - 2000;
+        qInfo("%s: removed %d ms after its end", QTest::currentDataTag(), late);
+        QVERIFY2(late >= 0 && late < 1000, ms.join(' ').constData());
+    }
+
+    void onlyOneWaiter() {
+        if (QProcess::execute("unshare", kUnshare + QStringList{"true"}) != 0)
+            SKIP_OR_FAIL("no private mount, pid and network namespaces here");
+        QTemporaryDir dir;
+        QVERIFY(writeAll(dir.filePath("hosts"), kHosts));
+        QProcess run;
+        run.start("unshare", kUnshare + QStringList{"/bin/sh", "-c", kPairSteps,
+                                                    dir.filePath("hosts"), TARNHOLLOW_HELPER});
+        QVERIFY(run.waitForFinished(120000));
+        const QByteArray counts = run.readAllStandardOutput().trimmed();
+        QVERIFY2(counts == "1 0" || counts == "1 1" || counts == "0 0", counts.constData());
     }
 
     // The app is gone: the root waiter ends the block on time. A newer block
