@@ -57,7 +57,8 @@ void DnsLookups::submit(qsizetype most) {
     hints.ai_family = AF_UNSPEC;
     // Sorting would connect a socket to every address found.
     hints.ai_flags = ARES_AI_NOSORT;
-    const qsizetype last = std::min(m_names.size(), m_next + most);
+    // Counted from what is left: m_next + most would overflow for the default.
+    const qsizetype last = m_next + std::min(most, m_names.size() - m_next);
     while (m_channel && m_inFlight < kMaxInFlight && m_next < last) {
         ++m_inFlight;
         ares_getaddrinfo(m_channel, m_names[m_next++].constData(), nullptr, &hints, answered, this);
