@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <poll.h>
+#include <sys/socket.h>
 
 namespace {
 
@@ -13,6 +14,19 @@ constexpr int kMaxInFlight = 256;
 // Sent before the hosts file is read, so the write is not held up: queries
 // that fail at once (no network) cost tens of microseconds each.
 constexpr int kFirstBatch = 32;
+// Room for the answers to every query in flight. A caching server answers as
+// fast as they go out; the usual 208 KiB held about 200 answers and dropped
+// the rest, to be asked again only after the timeout, or never. An answer
+// costs its whole kernel buffer, up to about 2 KiB.
+constexpr int kReceiveBuffer = kMaxInFlight * 2 * 2048;
+
+int makeRoomForAnswers(ares_socket_t fd, int type, void*) {
+    // Past the system's cap as root, as the helper runs; within it otherwise.
+    if (type == SOCK_DGRAM &&
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &kReceiveBuffer, sizeof kReceiveBuffer) != 0)
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &kReceiveBuffer, sizeof kReceiveBuffer);
+    return 0;
+}
 
 } // namespace
 
@@ -36,6 +50,7 @@ DnsLookups::DnsLookups(const QStringList& hostNames) {
         return;
     }
     m_channel = channel;
+    ares_set_socket_configure_callback(m_channel, makeRoomForAnswers, nullptr);
     submit(kFirstBatch);
 }
 
@@ -57,7 +72,8 @@ void DnsLookups::submit(qsizetype most) {
     hints.ai_family = AF_UNSPEC;
     // Sorting would connect a socket to every address found.
     hints.ai_flags = ARES_AI_NOSORT;
-    const qsizetype last = std::min(m_names.size(), m_next + most);
+    // Counted from what is left: m_next + most would overflow for the default.
+    const qsizetype last = m_next + std::min(most, m_names.size() - m_next);
     while (m_channel && m_inFlight < kMaxInFlight && m_next < last) {
         ++m_inFlight;
         ares_getaddrinfo(m_channel, m_names[m_next++].constData(), nullptr, &hints, answered, this);

@@ -8,6 +8,8 @@
 #include <QTest>
 #include <QUrl>
 
+#include <algorithm>
+
 #include <fcntl.h>
 #include <netdb.h>
 #include <poll.h>
@@ -21,8 +23,8 @@ using namespace std::chrono_literals;
 namespace {
 
 // Inside the new namespaces: the files in %1 replace the system's, so every
-// name the test looks up is answered from them and any other goes to a name
-// server that never answers; v1 moves to the "remote" namespace, open as %2.
+// name the test looks up is answered from them and any other goes to the name
+// server of serveDns(); v1 moves to the "remote" namespace, open as %2.
 const char kSetup[] =
     "cd %1 && printf '192.0.2.10 site.test www.site.test\\n127.0.0.1 loop.test\\n::1 loop6.test\\n"
     "169.254.1.1 link.test\\nfe80::1 link6.test\\n0.0.0.0 zero.test\\n:: zero6.test\\n"
@@ -71,6 +73,41 @@ QByteArray get(int fd) {
     return reply.split('\n').last();
 }
 
+// A name server on 192.0.2.53 in the current network namespace: A queries for
+// N.answered.test get 10.0.N/256.N%256, AAAA ones no address; other names get no
+// answer, as from a server that is down.
+bool serveDns() {
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in at{AF_INET, htons(53), {htonl(0xC0000235)}, {}};
+    const int room = 4 << 20; // for a burst of queries, as a real server has
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &room, sizeof room);
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&at), sizeof at))
+        return false;
+    std::thread([=] {
+        unsigned char m[512 + 16];
+        sockaddr_in from{};
+        for (socklen_t size = sizeof from;
+             ::recvfrom(fd, m, 512, 0, reinterpret_cast<sockaddr*>(&from), &size) > 12;
+             size = sizeof from) {
+            // The question's name as labels, from byte 12; then its type and class.
+            const QByteArray name(reinterpret_cast<char*>(m) + 12);
+            if (!name.endsWith("\010answered\004test"))
+                continue;
+            const int n = name.mid(1, name[0]).toInt(), end = 12 + name.size() + 5;
+            const bool a = m[end - 3] == 1; // type A, else AAAA
+            const unsigned char answer[] = {
+                0xC0, 12, 0, 1, 0, 1, 0, 0, 0, 60, 0, 4, 10, 0, uchar(n >> 8), uchar(n)};
+            m[2] |= 0x80; // a response
+            m[3] = 0x80;  // recursion available, no error
+            std::fill(m + 6, m + 12, 0);
+            m[7] = a; // answers; no other records
+            std::copy(answer, answer + 16, m + end);
+            ::sendto(fd, m, end + (a ? 16 : 0), 0, reinterpret_cast<sockaddr*>(&from), size);
+        }
+    }).detach();
+    return true;
+}
+
 } // namespace
 
 // A real "remote" site in a second network namespace behind a veth pair.
@@ -95,7 +132,10 @@ private slots:
         if (std::system(qPrintable(QString(kSetup).arg(files_.path()).arg(remote))))
             SKIP_OR_FAIL("needs iproute2 with veth");
         QCOMPARE(::setns(remote, CLONE_NEWNET), 0);
-        QCOMPARE(std::system("ip addr add 192.0.2.10/24 dev v1 && ip link set v1 up"), 0);
+        QCOMPARE(std::system("ip addr add 192.0.2.10/24 dev v1 && ip addr add 192.0.2.53/24 dev v1 "
+                             "&& ip link set v1 up"),
+                 0);
+        QVERIFY(serveDns());
         QVERIFY(serve(socketFor(QUrl("tcp://192.0.2.10:80"), 0, true), "remote"));
         // Never accepted from: the kernel holds its connections open.
         QVERIFY(socketFor(QUrl("tcp://192.0.2.10:8080"), 0, true) >= 0);
@@ -160,6 +200,33 @@ private slots:
         if (closed)
             qInfo("the client saw the close %.2f ms after the call", timer.nsecsElapsed() / 1e6);
         ::close(fd);
+    }
+
+    // Names past the first batch and past those in flight at once are asked and answered.
+    void asksEveryName_data() {
+        QTest::addColumn<int>("unanswered"); // listed before the answered ones
+        QTest::addColumn<int>("answered");
+        QTest::newRow("one batch") << 0 << 10;
+        QTest::newRow("across the first batch") << 28 << 10;
+        QTest::newRow("after the first batch") << 70 << 10;
+        QTest::newRow("more than in flight at once") << 0 << 300;
+    }
+
+    void asksEveryName() {
+        QFETCH(int, unanswered);
+        QFETCH(int, answered);
+        QStringList names(unanswered, "unanswered.test");
+        for (int n = 1; n <= answered; ++n)
+            names << QString("%1.answered.test").arg(n);
+        DnsLookups lookups(names);
+        lookups.run(DnsLookups::Clock::now() + 400ms);
+        QCOMPARE(int(lookups.found().size()), answered);
+        for (int n = 1; n <= answered; ++n) {
+            const in_addr_t address = htonl(0x0A000000 | n);
+            QVERIFY2(std::ranges::count(lookups.found(),
+                                        ConnectionCloser::Address::from(AF_INET, &address)),
+                     qPrintable(names[unanswered + n - 1]));
+        }
     }
 
     // The built helper, run as root, against a tab kept open on the site.
