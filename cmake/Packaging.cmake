@@ -84,6 +84,6 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 # Library dependencies come from dpkg-shlibdeps; the platform plugins and the
 # authentication prompt are loaded at run time, so they are named here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, pkexec, polkitd")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, pkexec, polkitd, nftables")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core")
 include(CPack)

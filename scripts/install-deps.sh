@@ -7,8 +7,8 @@ packages=(
     # build
     g++ cmake ninja-build pkgconf librsvg2-bin
     qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev libxcb-res0-dev libc-ares-dev
-    # runtime: authentication prompt, fonts for the window
-    pkexec polkitd fonts-dejavu-core
+    # runtime: authentication prompt, fonts for the window, the firewall layer
+    pkexec polkitd fonts-dejavu-core nftables
     # tests: X server, input events, session bus, namespaces, validators
     xvfb xauth xdotool x11-utils dbus-daemon dbus-bin util-linux faketime libc-bin openbox
     desktop-file-utils appstream dpkg-dev iproute2

@@ -1,0 +1,202 @@
+#include "BrowserPolicy.h"
+#include "base/ScopedFd.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+struct Browser {
+    const char* name;
+    const char* policies; // under the root
+};
+
+constexpr Browser kBrowsers[] = {
+    {"Chromium", "etc/chromium/policies"},
+    {"Google Chrome", "etc/opt/chrome/policies"},
+    {"Brave", "etc/brave/policies"},
+    {"Microsoft Edge", "etc/opt/edge/policies"},
+    {"Chromium", "etc/chromium-browser/policies"},
+};
+constexpr char kFile[] = "tarnhollow.json";
+// Not a .json name, so no browser reads a half-written list.
+constexpr char kTemporary[] = ".tarnhollow.json.new";
+constexpr qint64 kReadLimit = 4 << 20;
+
+constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+
+QString errorText() {
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+// Each step without following a link: one planted anywhere on the way
+// could lead a root write anywhere. -1 when a step is missing or a link.
+int openFolder(int from, const char* path) {
+    int fd = ::fcntl(from, F_DUPFD_CLOEXEC, 0);
+    for (const QByteArray& step : QByteArray(path).split('/')) {
+        if (fd < 0)
+            break;
+        const int next = ::openat(fd, step.constData(), kFolderFlags);
+        ::close(fd);
+        fd = next;
+    }
+    return fd;
+}
+
+// Only root may change what a browser is told to enforce; the helper runs
+// as root, its tests as themselves.
+bool isProtected(int folder) {
+    struct stat info {};
+    return ::fstat(folder, &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() &&
+           (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+// Links are followed: an administrator may link a policy file in, and
+// reading it changes nothing.
+QByteArray readSmallFile(int folder, const char* name) {
+    const ScopedFd fd(::openat(folder, name, O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    struct stat info {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        info.st_size > kReadLimit)
+        return {};
+    QByteArray bytes(info.st_size, Qt::Uninitialized);
+    const ssize_t n = ::read(fd.get(), bytes.data(), size_t(bytes.size()));
+    bytes.truncate(n < 0 ? 0 : n);
+    return bytes;
+}
+
+// Two files setting one policy leave the browser to pick one of them; an
+// administrator's list must never be the one that loses.
+bool holdsOtherList(int managed) {
+    DIR* folder = ::fdopendir(::fcntl(managed, F_DUPFD_CLOEXEC, 0));
+    if (!folder)
+        return false;
+    bool found = false;
+    while (const dirent* entry = ::readdir(folder)) {
+        const QByteArray name(entry->d_name);
+        if (name.endsWith(".json") && name != kFile &&
+            BrowserPolicy::setsBlocklist(readSmallFile(managed, entry->d_name))) {
+            found = true;
+            break;
+        }
+    }
+    ::closedir(folder);
+    return found;
+}
+
+bool writeAll(int fd, const QByteArray& bytes) {
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno != EINTR)
+            return false;
+        done += std::max<ssize_t>(n, 0);
+    }
+    return true;
+}
+
+// A browser reads the old list or the new one, never a mix of the two.
+bool replaceFile(int managed, const QByteArray& bytes) {
+    // A leftover of an interrupted write; the folder is root's alone.
+    ::unlinkat(managed, kTemporary, 0);
+    ScopedFd file(
+        ::openat(managed, kTemporary, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+    const bool written = file.get() >= 0 && writeAll(file.get(), bytes) &&
+                         ::fchmod(file.get(), 0644) == 0 && ::fsync(file.get()) == 0 &&
+                         file.close() && ::renameat(managed, kTemporary, managed, kFile) == 0;
+    if (!written) {
+        const int error = errno;
+        ::unlinkat(managed, kTemporary, 0);
+        errno = error;
+        return false;
+    }
+    ::fsync(managed);
+    return true;
+}
+
+// The browser's managed folder, made when missing and `create`; -1 with
+// errno set when there is none to use.
+int openManaged(int policies, bool create) {
+    int fd = ::openat(policies, "managed", kFolderFlags);
+    if (fd < 0 && errno == ENOENT && create && ::mkdirat(policies, "managed", 0755) == 0) {
+        fd = ::openat(policies, "managed", kFolderFlags);
+        // Browsers run as the user: whatever our umask, they must read it.
+        if (fd >= 0)
+            ::fchmod(fd, 0755);
+    }
+    return fd;
+}
+
+} // namespace
+
+QByteArray BrowserPolicy::document(const QStringList& names) {
+    return QJsonDocument(QJsonObject{{"URLBlocklist", QJsonArray::fromStringList(names)}}).toJson();
+}
+
+bool BrowserPolicy::setsBlocklist(QByteArrayView json) {
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(json.toByteArray(), &error);
+    if (error.error != QJsonParseError::NoError)
+        // Chromium also reads comments and trailing commas, which Qt refuses:
+        // such a file naming the policy may well set it.
+        return json.toByteArray().contains("\"URLBlocklist\"") ||
+               json.toByteArray().contains("\"URLBlacklist\"");
+    const QJsonObject policies = document.object();
+    return policies.contains(QLatin1String("URLBlocklist")) ||
+           policies.contains(QLatin1String("URLBlacklist"));
+}
+
+QStringList BrowserPolicy::sync(const QStringList& names, const QString& root) {
+    QStringList notices;
+    const ScopedFd top(::open(QFile::encodeName(root).constData(), kFolderFlags & ~O_NOFOLLOW));
+    if (top.get() < 0)
+        return notices;
+    const bool blocking = !names.isEmpty();
+    for (const Browser& browser : kBrowsers) {
+        const ScopedFd policies(openFolder(top.get(), browser.policies));
+        if (policies.get() < 0)
+            continue; // not installed
+        const QString name = QString::fromLatin1(browser.name);
+        const ScopedFd managed(openManaged(policies.get(), blocking));
+        if (managed.get() < 0 && errno == ENOENT)
+            continue;
+        if (managed.get() < 0 && errno != ELOOP && errno != ENOTDIR) {
+            if (blocking)
+                notices << QStringLiteral("%1: the website list could not be written: %2.")
+                               .arg(name, errorText());
+            continue;
+        }
+        if (managed.get() < 0 || !isProtected(managed.get())) {
+            if (blocking)
+                notices << QStringLiteral("%1: its policy folder is a link or open to other "
+                                          "users, so Tarnhollow leaves it alone.")
+                               .arg(name);
+            continue;
+        }
+        const bool otherList = holdsOtherList(managed.get());
+        if (otherList && blocking)
+            notices << QStringLiteral("%1: an administrator's website list is in force, so "
+                                      "Tarnhollow leaves it alone.")
+                           .arg(name);
+        if (otherList || !blocking) {
+            if (::unlinkat(managed.get(), kFile, 0) != 0 && errno != ENOENT)
+                notices << QStringLiteral("%1: Tarnhollow's website list could not be removed: "
+                                          "%2.")
+                               .arg(name, errorText());
+            continue;
+        }
+        if (!replaceFile(managed.get(), document(names)))
+            notices << QStringLiteral("%1: the website list could not be written: %2.")
+                           .arg(name, errorText());
+    }
+    return notices;
+}
