@@ -134,11 +134,12 @@ void FocusSessionManager::resumeOrCleanUp() {
 // The record goes only once the block has; a failure is said on the error
 // line with `failurePrefix`, and a removal that works takes that away again.
 void FocusSessionManager::removeBlock(const QString& failurePrefix,
-                                      std::function<void()> beforeReport) {
+                                      std::function<void()> beforeReport,
+                                      std::function<void()> onRemoved) {
     setPendingRun(PendingRun::Removal);
     const QPointer<FocusSessionManager> self(this);
-    m_hostBlocker->clear([self, failurePrefix,
-                          beforeReport = std::move(beforeReport)](HostBlocker::VoidResult removed) {
+    m_hostBlocker->clear([self, failurePrefix, beforeReport = std::move(beforeReport),
+                          onRemoved = std::move(onRemoved)](HostBlocker::VoidResult removed) {
         if (!self)
             return;
         beforeReport();
@@ -153,6 +154,9 @@ void FocusSessionManager::removeBlock(const QString& failurePrefix,
             self->m_removalErrorShown = true;
         }
         self->setPendingRun(PendingRun::None);
+        // Last: whoever hears of it sees the state complete.
+        if (removed && onRemoved)
+            onRemoved();
     });
 }
 
@@ -239,7 +243,7 @@ void FocusSessionManager::stop() {
     stop(true);
 }
 
-void FocusSessionManager::stop(bool cleanUpHost) {
+void FocusSessionManager::stop(bool cleanUpHost, std::function<void()> onRemoved) {
     releaseSessionResources();
     setSessionActive(false);
     if (!cleanUpHost) {
@@ -249,10 +253,13 @@ void FocusSessionManager::stop(bool cleanUpHost) {
     }
     // The session ends all the same; a block left behind is said, and its
     // record stays so that it is removed later.
-    removeBlock(QStringLiteral("Websites are still blocked: "), [this] {
-        setRemainingSeconds(0);
-        setStatusMessage(QStringLiteral("Focus session stopped."));
-    });
+    removeBlock(
+        QStringLiteral("Websites are still blocked: "),
+        [this] {
+            setRemainingSeconds(0);
+            setStatusMessage(QStringLiteral("Focus session stopped."));
+        },
+        std::move(onRemoved));
 }
 
 void FocusSessionManager::releaseSessionResources() {
@@ -273,10 +280,10 @@ void FocusSessionManager::tick() {
         return;
     const qint64 leftMs = (m_sessionEndOnClock - m_sessionClock()).count();
     setRemainingSeconds(std::max<qint64>(0, (leftMs + 500) / 1000));
-    if (m_remainingSeconds == 0) {
-        stop(true);
-        emit sessionCompleted(m_sessionMinutes);
-    }
+    // Told only once the websites are free again: a block that stays is
+    // said on the error line alone.
+    if (m_remainingSeconds == 0)
+        stop(true, [this, minutes = m_sessionMinutes] { emit sessionCompleted(minutes); });
 }
 
 QString FocusSessionManager::formatDuration() const {

@@ -101,16 +101,18 @@ signals:
     void statusMessageChanged();
     void errorMessageChanged();
     void isBusyChanged();
-    // The countdown reached zero; `minutes` is the session's length, 0 for a
-    // session taken up again after a restart.
+    // The countdown reached zero and the block is gone; `minutes` is the
+    // session's length, 0 for a session taken up again after a restart.
     void sessionCompleted(int minutes);
 
 private:
-    void stop(bool cleanUpHost);
+    // `onRemoved` runs once the block is gone, never when it stays.
+    void stop(bool cleanUpHost, std::function<void()> onRemoved = {});
     void resumeOrCleanUp();
     void finishStart(HostBlocker::VoidResult written, bool replacing);
     void beginSession();
-    void removeBlock(const QString& failurePrefix, std::function<void()> beforeReport);
+    void removeBlock(const QString& failurePrefix, std::function<void()> beforeReport,
+                     std::function<void()> onRemoved = {});
     void setPendingRun(PendingRun value);
     // Ends the countdown timer and the application blocker, if any.
     void releaseSessionResources();

@@ -272,6 +272,29 @@ private slots:
         QCOMPARE(completed.first().first().toInt(), 1);
     }
 
+    // The end is told once the websites are free again, never while the
+    // error line says they are still blocked.
+    void completionWaitsForTheRemoval_data() {
+        QTest::addColumn<bool>("removalFails");
+        QTest::newRow("removed") << false;
+        QTest::newRow("removal fails") << true;
+    }
+    void completionWaitsForTheRemoval() {
+        QFETCH(bool, removalFails);
+        Rig rig(configBytes({"a.com"}, {}));
+        QSignalSpy completed(rig.manager.get(), &FocusSessionManager::sessionCompleted);
+        rig.manager->start(1);
+        if (removalFails)
+            rig.runner->failWith(1, "denied");
+        rig.runner->answerAfter(50);
+        rig.clockMs += 59000;
+        rig.fire();
+        QCOMPARE(completed.size(), 0);
+        QTRY_VERIFY(!rig.manager->isBusy());
+        QCOMPARE(completed.size(), removalFails ? 0 : 1);
+        QCOMPARE(rig.manager->hasErrorMessage(), removalFails);
+    }
+
     void tickQueuedBeforeStopDoesNothing() {
         Rig rig(configBytes({"a.com"}, {}));
         rig.manager->start(1);
