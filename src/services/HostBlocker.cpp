@@ -7,7 +7,6 @@
 #include <QStringDecoder>
 
 #include <algorithm>
-#include <unistd.h>
 
 namespace {
 
@@ -23,8 +22,8 @@ std::optional<QString> decodeUtf8(const QByteArray& bytes) {
 
 HostBlocker::HostBlocker(Options options, std::unique_ptr<PrivilegedRunner> runner,
                          std::unique_ptr<DnsCacheFlusher> flusher)
-    : hostsPath(options.hostsPath), m_clock(options.clock), m_runner(std::move(runner)),
-      m_flusher(std::move(flusher)) {
+    : hostsPath(options.hostsPath), m_clock(options.clock), m_userId(options.userId),
+      m_runner(std::move(runner)), m_flusher(std::move(flusher)) {
     Q_ASSERT(m_runner && m_flusher);
     if (!m_clock)
         m_clock = [] { return QDateTime::currentDateTimeUtc(); };
@@ -66,13 +65,14 @@ void HostBlocker::clear(Done done) {
     auto text = readText();
     if (!text)
         return done(text.error());
-    // Another user's running session is not ours to end: without a section
-    // of our own, ended or unowned there is nothing to ask for.
+    // Another user's running session is not ours to end, nor is a section
+    // without owner or a lone marker: only an administrator may remove those.
     QList<HostsText::Section> ours;
     const QDateTime now = m_clock();
     for (const HostsText::Section& section :
          HostsText::blockSections(text.value(), markerStart.toUtf8(), markerEnd.toUtf8())) {
-        if (!section.owner || HostsText::mayRemove(section, ::getuid(), now))
+        if (m_userId == 0 ||
+            (section.owner && !section.markerOnly && HostsText::mayRemove(section, m_userId, now)))
             ours.append(section);
     }
     if (ours.isEmpty())
@@ -89,7 +89,7 @@ std::optional<HostsText::SectionOwner> HostBlocker::ownSection() const {
         return std::nullopt;
     for (const HostsText::Section& section :
          HostsText::blockSections(text.value(), markerStart.toUtf8(), markerEnd.toUtf8())) {
-        if (section.owner && section.owner->uid == ::getuid())
+        if (section.owner && section.owner->uid == m_userId)
             return section.owner;
     }
     return std::nullopt;
@@ -103,7 +103,7 @@ Result<QByteArray, HostBlockerError> HostBlocker::buildAppliedText(const QString
     QByteArray kept = HostsText::stripExistingBlockSection(
         std::move(text.value()), markerStart.toUtf8(), markerEnd.toUtf8());
     const QStringList section =
-        HostsText::blockSection(hostNames, m_clock(), ::getuid(), until, markerStart, markerEnd);
+        HostsText::blockSection(hostNames, m_clock(), m_userId, until, markerStart, markerEnd);
     return HostsText::joined(std::move(kept), section);
 }
 

@@ -14,12 +14,16 @@
 #include <memory>
 #include <optional>
 
+#include <unistd.h>
+
 class DnsCacheFlusher;
 
 // What HostBlocker touches; every field defaults to the real system's value.
 struct HostBlockerOptions {
     QString hostsPath = QStringLiteral("/etc/hosts");
     std::function<QDateTime()> clock = [] { return QDateTime::currentDateTimeUtc(); };
+    // Whose sections are ours; root may remove any.
+    uint userId = ::getuid();
 };
 
 // Blocks websites system-wide through a marked section at the end of the
@@ -71,6 +75,7 @@ private:
     VoidResult toResult(const PrivilegedRunner::Outcome& outcome) const;
 
     Clock m_clock;
+    uint m_userId;
     std::unique_ptr<PrivilegedRunner> m_runner;
     std::unique_ptr<DnsCacheFlusher> m_flusher;
 };

@@ -31,6 +31,7 @@ struct Fixture {
     DirectShellRunner* shell = nullptr;
     NullDnsCacheFlusher* flusher = nullptr;
     std::unique_ptr<HostBlocker> blocker;
+    uint user = ::getuid();
 
     explicit Fixture(const QByteArray& hosts, const QString& stagingName = "staging") {
         writeAll(hostsPath, hosts);
@@ -43,8 +44,13 @@ struct Fixture {
     }
     void use(std::unique_ptr<PrivilegedRunner> runner) {
         blocker = std::make_unique<HostBlocker>(
-            HostBlockerOptions{hostsPath, [] { return kNow; }}, std::move(runner),
+            HostBlockerOptions{hostsPath, [] { return kNow; }, user}, std::move(runner),
             std::unique_ptr<DnsCacheFlusher>(flusher = new NullDnsCacheFlusher));
+    }
+    // The blocker as user `userId`, with a new shell runner.
+    void runAs(uint userId) {
+        user = userId;
+        use(std::unique_ptr<PrivilegedRunner>(shell = new DirectShellRunner(hostsPath, staging)));
     }
     // Waits for the outcome, as the controller's event loop would.
     template <typename Call> HostBlocker::VoidResult await(Call call) {
@@ -136,6 +142,34 @@ private slots:
         QCOMPARE(f.hosts(), hosts);
         QCOMPARE(f.shell->commands().size(), 4);
         QCOMPARE(f.flusher->calls(), 3);
+    }
+
+    // A user's clear takes sections of their own; one without owner and a
+    // lone marker are an administrator's, so nothing is asked for them.
+    void clearLeavesUnownedToRoot_data() {
+        QTest::addColumn<uint>("user");
+        QTest::addColumn<QByteArray>("hosts");
+        QTest::addColumn<QByteArray>("after");
+        const QByteArray unowned = "a\n\n# Tarnhollow:BEGIN\n127.0.0.1 o.test\n# Tarnhollow:END\n";
+        const QByteArray own = "\n# Tarnhollow:BEGIN\n# Tarnhollow:owner 1000 until "
+                               "2026-12-06T01:33:26Z\n127.0.0.1 n.test\n# Tarnhollow:END\n";
+        const QByteArray loneEnd = "a\n# Tarnhollow:END\n";
+        const QByteArray loneBegin = "a\n" + own.first(own.indexOf("127"));
+        QTest::newRow("no owner") << 1000u << unowned << unowned;
+        QTest::newRow("lone end marker") << 1000u << loneEnd << loneEnd;
+        QTest::newRow("lone begin marker, own owner line") << 1000u << loneBegin << loneBegin;
+        QTest::newRow("own beside one without owner") << 1000u << unowned + own << unowned;
+        QTest::newRow("root takes all") << 0u << unowned + own << QByteArray("a\n");
+    }
+    void clearLeavesUnownedToRoot() {
+        QFETCH(uint, user);
+        QFETCH(QByteArray, hosts);
+        QFETCH(QByteArray, after);
+        Fixture f(hosts);
+        f.runAs(user);
+        QVERIFY(f.clear().ok());
+        QCOMPARE(f.hosts(), after);
+        QCOMPARE(f.shell->commands().size(), f.hosts() == hosts ? 0 : 1);
     }
 
     // The staging folder's name needs quoting.
