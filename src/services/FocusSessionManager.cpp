@@ -186,6 +186,9 @@ void FocusSessionManager::start(int minutes) {
         if (!self)
             return;
         if (result) {
+            // A block in place means no old one stands in the way any more.
+            if (!websites.isEmpty())
+                self->setUnownedBlockMessage(QString());
             // The session's time starts when its block is in place: the
             // password prompt takes nothing off it.
             self->m_sessionEnd = self->m_wallClock().addSecs(length.count());
@@ -218,8 +221,12 @@ void FocusSessionManager::finishStart(HostBlocker::VoidResult written, bool repl
         return;
     }
     stop(false);
-    setErrorMessage(
-        written.error().errorDescription().value_or(QStringLiteral("Unable to start focus mode.")));
+    // Not a dead end: the window offers to have it removed.
+    if (written.error().kind() == HostBlockerError::Kind::UnownedSection)
+        setUnownedBlockMessage(describe(written.error()));
+    else
+        setErrorMessage(written.error().errorDescription().value_or(
+            QStringLiteral("Unable to start focus mode.")));
     if (!replacing && !m_records->exists()) {
         setPendingRun(PendingRun::None);
         return;
@@ -260,6 +267,28 @@ void FocusSessionManager::stop(bool cleanUpHost, std::function<void()> onRemoved
             setStatusMessage(QStringLiteral("Focus session stopped."));
         },
         std::move(onRemoved));
+}
+
+void FocusSessionManager::removeUnownedBlock() {
+    if (isBusy())
+        return;
+    setErrorMessage(std::nullopt);
+    setPendingRun(PendingRun::UnownedRemoval);
+    const QPointer<FocusSessionManager> self(this);
+    m_hostBlocker->removeUnowned([self](HostBlocker::VoidResult removed) {
+        if (!self)
+            return;
+        if (removed) {
+            self->setUnownedBlockMessage(QString());
+            self->setStatusMessage(tr("The old website block was removed."));
+            if (!removed.value().isEmpty())
+                self->setErrorMessage(removed.value());
+        } else {
+            self->setErrorMessage(tr("The old website block could not be removed: ") +
+                                  describe(removed.error()));
+        }
+        self->setPendingRun(PendingRun::None);
+    });
 }
 
 void FocusSessionManager::releaseSessionResources() {
@@ -404,6 +433,11 @@ void FocusSessionManager::setPendingRun(PendingRun value) {
         return;
     m_pendingRun = value;
     emit isBusyChanged();
+}
+
+void FocusSessionManager::setUnownedBlockMessage(QString value) {
+    m_unownedBlockMessage = std::move(value);
+    emit unownedBlockChanged();
 }
 
 void FocusSessionManager::setErrorMessage(std::optional<QString> value) {

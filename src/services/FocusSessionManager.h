@@ -47,10 +47,15 @@ class FocusSessionManager : public QObject {
     // the password); start and stop are ignored until it has returned.
     Q_PROPERTY(bool isBusy READ isBusy NOTIFY isBusyChanged)
     Q_PROPERTY(PendingRun pendingRun READ pendingRun NOTIFY isBusyChanged)
+    // A block was refused because an old section without owner is in the
+    // hosts file; removeUnownedBlock() asks an administrator to remove it.
+    Q_PROPERTY(bool hasUnownedBlock READ hasUnownedBlock NOTIFY unownedBlockChanged)
+    // What is in the way, for the user; empty while nothing is.
+    Q_PROPERTY(QString unownedBlockMessage READ unownedBlockMessage NOTIFY unownedBlockChanged)
 
 public:
     // What the privileged run under way is for.
-    enum class PendingRun { None, Block, Removal };
+    enum class PendingRun { None, Block, Removal, UnownedRemoval };
     Q_ENUM(PendingRun)
 
     // Every dependency is required; the app wires the real ones.
@@ -70,6 +75,8 @@ public:
     bool hasErrorMessage() const { return m_errorMessage.has_value(); }
     bool isBusy() const { return m_pendingRun != PendingRun::None; }
     PendingRun pendingRun() const { return m_pendingRun; }
+    bool hasUnownedBlock() const { return !m_unownedBlockMessage.isEmpty(); }
+    const QString& unownedBlockMessage() const { return m_unownedBlockMessage; }
     // When the running session ends (UTC); invalid while none runs.
     QDateTime sessionEnd() const { return m_isSessionActive ? m_sessionEnd : QDateTime(); }
 
@@ -81,6 +88,10 @@ public:
 
     void start(int minutes);
     void stop();
+    // Removes every section without owner, and every lone marker, with an
+    // administrator's permission; says on the status line that it worked, on
+    // the error line why not. Ignored while another run is under way.
+    void removeUnownedBlock();
     QString formatDuration() const;
 
     void addWebsite(const QString& text);
@@ -101,6 +112,7 @@ signals:
     void statusMessageChanged();
     void errorMessageChanged();
     void isBusyChanged();
+    void unownedBlockChanged();
     // The countdown reached zero and the block is gone; `minutes` is the
     // session's length, 0 for a session taken up again after a restart.
     void sessionCompleted(int minutes);
@@ -126,6 +138,7 @@ private:
     void setRemainingSeconds(qint64 value);
     void setStatusMessage(QString value);
     void setErrorMessage(std::optional<QString> value);
+    void setUnownedBlockMessage(QString value);
 
     QStringList m_websites;
     QStringList m_appBundleIds;
@@ -138,6 +151,7 @@ private:
     PendingRun m_pendingRun = PendingRun::None;
     // The error line shows a block that could not be removed.
     bool m_removalErrorShown = false;
+    QString m_unownedBlockMessage;
 
     std::unique_ptr<FocusStore> m_store;
     std::unique_ptr<HostBlocker> m_hostBlocker;

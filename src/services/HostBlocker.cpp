@@ -53,7 +53,7 @@ void HostBlocker::apply(const QStringList& domainList, std::chrono::seconds leng
         request.newText = std::move(text.value());
     }
     m_runner->block(request, [this, done = std::move(done)](PrivilegedRunner::Outcome outcome) {
-        VoidResult result = toResult(outcome);
+        VoidResult result = toResult(outcome, true);
         // Best effort: the hosts file is already written.
         if (result)
             m_flusher->flush();
@@ -81,6 +81,25 @@ void HostBlocker::clear(Done done) {
     m_runner->unblock(cleared, [this, done = std::move(done)](PrivilegedRunner::Outcome outcome) {
         done(toResult(outcome));
     });
+}
+
+void HostBlocker::removeUnowned(Done done) {
+    auto text = readText();
+    if (!text)
+        return done(text.error());
+    QList<HostsText::Section> unowned;
+    for (const HostsText::Section& section :
+         HostsText::blockSections(text.value(), markerStart.toUtf8(), markerEnd.toUtf8())) {
+        if (!section.owner || section.markerOnly)
+            unowned.append(section);
+    }
+    if (unowned.isEmpty())
+        return done(QString());
+    QByteArray cleared = HostsText::withoutSections(text.value(), unowned);
+    m_runner->removeUnowned(cleared,
+                            [this, done = std::move(done)](PrivilegedRunner::Outcome outcome) {
+                                done(toResult(outcome));
+                            });
 }
 
 std::optional<HostsText::SectionOwner> HostBlocker::ownSection() const {
@@ -117,13 +136,16 @@ Result<QByteArray, HostBlockerError> HostBlocker::readText() const {
     return bytes;
 }
 
-HostBlocker::VoidResult HostBlocker::toResult(const PrivilegedRunner::Outcome& outcome) const {
+HostBlocker::VoidResult HostBlocker::toResult(const PrivilegedRunner::Outcome& outcome,
+                                              bool blocking) const {
     if (!outcome)
         return outcome.error();
+    const QString output = decodeUtf8(outcome.value().output).value_or(QString());
     if (outcome.value().exitStatus == 0)
-        return decodeUtf8(outcome.value().output).value_or(QString()).trimmed();
+        return output.trimmed();
     if (outcome.value().authorizationRefused)
         return HostBlockerError::notAuthorized(hostsPath);
-    return HostBlockerError::commandFailed(decodeUtf8(outcome.value().output).value_or(QString()),
-                                           hostsPath);
+    if (blocking && outcome.value().exitStatus == kUnownedSectionStatus)
+        return HostBlockerError::unownedSection(output, hostsPath);
+    return HostBlockerError::commandFailed(output, hostsPath);
 }

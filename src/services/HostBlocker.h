@@ -56,6 +56,9 @@ public:
     // Removes the block section. Without one nothing is written, and so
     // nothing is asked.
     void clear(Done done);
+    // Removes every section that names no owner and every lone marker, which
+    // only an administrator may; without any nothing is asked.
+    void removeUnowned(Done done);
 
     // The UTF-8 text apply() hands to a copying writer, built from the
     // hosts file as it is now. Nothing is written or run.
@@ -72,7 +75,8 @@ public:
 private:
     // The whole hosts file, whatever its encoding.
     Result<QByteArray, HostBlockerError> readText() const;
-    VoidResult toResult(const PrivilegedRunner::Outcome& outcome) const;
+    // `blocking`: the run was a block, for which one more status has a meaning.
+    VoidResult toResult(const PrivilegedRunner::Outcome& outcome, bool blocking = false) const;
 
     Clock m_clock;
     uint m_userId;

@@ -7,6 +7,7 @@
 #include "ui/ApplicationCompleter.h"
 #include "ui/ApplicationIdTexts.h"
 #include "ui/FormCard.h"
+#include "ui/ProminentButton.h"
 #include "ui/SessionCard.h"
 #include "ui/StatusLine.h"
 #include "ui/Theme.h"
@@ -17,6 +18,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -93,6 +95,21 @@ ContentView::ContentView(std::unique_ptr<FocusSessionManager> manager,
     m_sessionCard = new SessionCard(appTexts.tip, this);
     layout->addWidget(m_sessionCard);
 
+    // An old block without owner: what it is, and the way out.
+    m_unownedPanel = new QWidget(this);
+    auto* unowned = new QVBoxLayout(m_unownedPanel);
+    unowned->setContentsMargins(0, 0, 0, 0);
+    unowned->setSpacing(8);
+    m_unownedNote = new StatusLine(m_unownedPanel);
+    m_unownedNote->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_removeOldBlock = new QPushButton(tr("Remove Old Block…"), m_unownedPanel);
+    m_removeOldBlock->setAccessibleName(m_removeOldBlock->text());
+    connect(m_removeOldBlock, &QPushButton::clicked, m_manager,
+            &FocusSessionManager::removeUnownedBlock);
+    unowned->addWidget(m_unownedNote);
+    unowned->addWidget(m_removeOldBlock, 0, Qt::AlignLeft);
+    layout->addWidget(m_unownedPanel);
+
     m_error = new StatusLine(this);
     // Wraps at spaces; a word wider than the window is cut rather than
     // widening it.
@@ -111,6 +128,8 @@ ContentView::ContentView(std::unique_ptr<FocusSessionManager> manager,
             &ContentView::showRemainingTime);
     connect(m_manager, &FocusSessionManager::statusMessageChanged, this, &ContentView::showStatus);
     connect(m_manager, &FocusSessionManager::errorMessageChanged, this, &ContentView::showError);
+    connect(m_manager, &FocusSessionManager::unownedBlockChanged, this,
+            &ContentView::showUnownedBlock);
     connect(m_sessionCard, &SessionCard::startStopClicked, this, &ContentView::toggleSession);
 
     showWebsites();
@@ -119,6 +138,7 @@ ContentView::ContentView(std::unique_ptr<FocusSessionManager> manager,
     showRemainingTime();
     showStatus();
     showError();
+    showUnownedBlock();
     applyColors();
     updateTabOrder();
     updateMinimumSize();
@@ -133,6 +153,10 @@ QLabel* ContentView::statusLine() const {
 
 QLabel* ContentView::errorLine() const {
     return m_error;
+}
+
+QLabel* ContentView::unownedBlockLine() const {
+    return m_unownedNote;
 }
 
 void ContentView::addWebsite() {
@@ -178,6 +202,9 @@ void ContentView::showSessionState() {
     case FocusSessionManager::PendingRun::Removal:
         busy = tr("Removing the block…");
         break;
+    case FocusSessionManager::PendingRun::UnownedRemoval:
+        busy = tr("Removing the old block…");
+        break;
     case FocusSessionManager::PendingRun::None:
         break;
     }
@@ -202,6 +229,16 @@ void ContentView::showError() {
     // Hidden, the line takes no space in the layout.
     m_error->setMessage(m_manager->errorMessageText());
     m_error->setVisible(m_manager->hasErrorMessage());
+}
+
+void ContentView::showUnownedBlock() {
+    const bool shown = m_manager->hasUnownedBlock();
+    // Keyboard focus must not vanish with the button.
+    if (!shown && m_removeOldBlock->hasFocus())
+        m_sessionCard->startStopButton()->setFocus(Qt::OtherFocusReason);
+    m_unownedNote->setMessage(m_manager->unownedBlockMessage());
+    m_removeOldBlock->setAccessibleDescription(m_manager->unownedBlockMessage());
+    m_unownedPanel->setVisible(shown);
 }
 
 void ContentView::loadInstalledApplications() {
@@ -277,8 +314,8 @@ void ContentView::applyColors() {
 }
 
 void ContentView::updateTabOrder() {
-    const QList<QWidget*> order =
-        m_websitesCard->focusOrder() + m_appsCard->focusOrder() + m_sessionCard->focusOrder();
+    const QList<QWidget*> order = m_websitesCard->focusOrder() + m_appsCard->focusOrder() +
+                                  m_sessionCard->focusOrder() + QList<QWidget*>{m_removeOldBlock};
     for (qsizetype i = 1; i < order.size(); ++i) {
         setTabOrder(order[i - 1], order[i]);
     }

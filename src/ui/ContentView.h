@@ -10,12 +10,13 @@
 class ApplicationCompleter;
 class FormCard;
 class QLabel;
+class QPushButton;
 class SessionCard;
 class StatusLine;
 
 // The one view of the window: header with the status line, the two block
-// lists, the session card and the error line. It draws the controller's state
-// and forwards every user action to one controller operation.
+// lists, the session card, an old block in the way, and the error line. It draws the controller's
+// state and forwards every user action to one controller operation.
 class ContentView : public QWidget {
     Q_OBJECT
 public:
@@ -36,6 +37,9 @@ public:
     SessionCard* sessionCard() const { return m_sessionCard; }
     QLabel* statusLine() const;
     QLabel* errorLine() const;
+    // Shown while an old block without owner is in the way.
+    QLabel* unownedBlockLine() const;
+    QPushButton* removeOldBlockButton() const { return m_removeOldBlock; }
     ApplicationCompleter* applicationCompleter() const { return m_completer; }
 
 protected:
@@ -54,6 +58,7 @@ private:
     void showRemainingTime();
     void showStatus();
     void showError();
+    void showUnownedBlock();
 
     void loadInstalledApplications();
 
@@ -79,5 +84,8 @@ private:
     FormCard* m_appsCard = nullptr;
     ApplicationCompleter* m_completer = nullptr;
     SessionCard* m_sessionCard = nullptr;
+    QWidget* m_unownedPanel = nullptr;
+    StatusLine* m_unownedNote = nullptr;
+    QPushButton* m_removeOldBlock = nullptr;
     StatusLine* m_error = nullptr;
 };

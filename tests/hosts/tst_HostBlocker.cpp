@@ -263,6 +263,9 @@ private slots:
         pkexec("crash", "echo a; kill -KILL $$", failed + "a\n");
         pkexec("pkexec dismissed", "echo dismissed; exit 126", kRefused);
         pkexec("127 otherwise", "echo 'not found'; exit 127", failed + "not found\n");
+        pkexec("old block without owner", "echo 'old block'; exit 3",
+               "An old website block with no owner is in /etc/hosts, so Tarnhollow cannot block "
+               "websites; an administrator can remove it.");
         QTest::newRow("helper anybody could replace")
             << "unsafe" << QByteArray("exec \"$@\"") << failed + "The hosts helper ";
 #endif
@@ -303,6 +306,17 @@ private slots:
         if (runner == "osascript")
             QCOMPARE(f.hosts().contains("127.0.0.1 www.a.test"), result.ok());
     }
+
+#ifdef Q_OS_LINUX
+    void removeUnownedRunsItsAction() {
+        Fixture f("a\n# Tarnhollow:END\n");
+        f.use(std::make_unique<LinuxPrivilegedRunner>(
+            "/usr/bin/true", f.fakeTool("printf '%s ' \"$@\"; exit 1"), false));
+        const auto result = f.await([&](auto done) { f.blocker->removeUnowned(done); });
+        QCOMPARE(result.ok() ? QString() : result.error().detail(),
+                 "/usr/bin/true remove-unowned ");
+    }
+#endif
 
     void runnerThatCannotStart() {
         Fixture f("a\n");
