@@ -145,8 +145,8 @@ void FocusSessionManager::removeBlock(const QString& failurePrefix,
         beforeReport();
         if (removed) {
             self->m_records->remove();
-            if (!removed.value().isEmpty())
-                self->setErrorMessage(removed.value());
+            if (!removed.value().notes.isEmpty())
+                self->setErrorMessage(removed.value().notes);
             else if (self->m_removalErrorShown)
                 self->setErrorMessage(std::nullopt);
         } else if (!failurePrefix.isEmpty()) {
@@ -174,6 +174,7 @@ void FocusSessionManager::start(int minutes) {
     releaseSessionResources();
 
     setErrorMessage(std::nullopt);
+    setNotice(QString());
     setSessionActive(true);
     setRemainingSeconds(qint64(minutes) * 60);
 
@@ -200,8 +201,8 @@ void FocusSessionManager::start(int minutes) {
             if (auto saved = self->m_records->save(record); !saved) {
                 const QString warning =
                     QStringLiteral("The session could not be recorded: ") + saved.error().message();
-                result = result.value().isEmpty() ? warning
-                                                  : result.value() + QLatin1Char('\n') + warning;
+                QString& notes = result.value().notes;
+                notes = notes.isEmpty() ? warning : notes + QLatin1Char('\n') + warning;
             }
         }
         self->finishStart(std::move(result), replacing);
@@ -216,8 +217,16 @@ void FocusSessionManager::start(int minutes) {
 void FocusSessionManager::finishStart(HostBlocker::VoidResult written, bool replacing) {
     if (written) {
         beginSession();
-        if (!written.value().isEmpty())
-            setErrorMessage(written.value());
+        if (!written.value().notes.isEmpty())
+            setErrorMessage(written.value().notes);
+        QStringList fresh;
+        for (const QString& notice : written.value().notices) {
+            if (!m_shownNotices.contains(notice)) {
+                m_shownNotices.insert(notice);
+                fresh.append(notice);
+            }
+        }
+        setNotice(fresh.join(QLatin1Char('\n')));
         return;
     }
     stop(false);
@@ -281,8 +290,8 @@ void FocusSessionManager::removeUnownedBlock() {
         if (removed) {
             self->setUnownedBlockMessage(QString());
             self->setStatusMessage(tr("The old website block was removed."));
-            if (!removed.value().isEmpty())
-                self->setErrorMessage(removed.value());
+            if (!removed.value().notes.isEmpty())
+                self->setErrorMessage(removed.value().notes);
         } else {
             self->setErrorMessage(tr("The old website block could not be removed: ") +
                                   describe(removed.error()));
@@ -433,6 +442,11 @@ void FocusSessionManager::setPendingRun(PendingRun value) {
         return;
     m_pendingRun = value;
     emit isBusyChanged();
+}
+
+void FocusSessionManager::setNotice(QString value) {
+    m_notice = std::move(value);
+    emit noticeChanged();
 }
 
 void FocusSessionManager::setUnownedBlockMessage(QString value) {

@@ -6,6 +6,7 @@
 #include "services/SessionRecord.h"
 
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -43,6 +44,9 @@ class FocusSessionManager : public QObject {
     // Empty while absent; see hasErrorMessage.
     Q_PROPERTY(QString errorMessage READ errorMessageText NOTIFY errorMessageChanged)
     Q_PROPERTY(bool hasErrorMessage READ hasErrorMessage NOTIFY errorMessageChanged)
+    // The last start's quiet notices that this run had not shown before, one
+    // a line; empty when none.
+    Q_PROPERTY(QString notice READ notice NOTIFY noticeChanged)
     // A change of the hosts file is under way (the system may be asking for
     // the password); start and stop are ignored until it has returned.
     Q_PROPERTY(bool isBusy READ isBusy NOTIFY isBusyChanged)
@@ -73,6 +77,7 @@ public:
     const std::optional<QString>& errorMessage() const { return m_errorMessage; }
     QString errorMessageText() const { return m_errorMessage.value_or(QString()); }
     bool hasErrorMessage() const { return m_errorMessage.has_value(); }
+    const QString& notice() const { return m_notice; }
     bool isBusy() const { return m_pendingRun != PendingRun::None; }
     PendingRun pendingRun() const { return m_pendingRun; }
     bool hasUnownedBlock() const { return !m_unownedBlockMessage.isEmpty(); }
@@ -111,6 +116,7 @@ signals:
     void remainingSecondsChanged();
     void statusMessageChanged();
     void errorMessageChanged();
+    void noticeChanged();
     void isBusyChanged();
     void unownedBlockChanged();
     // The countdown reached zero and the block is gone; `minutes` is the
@@ -138,6 +144,7 @@ private:
     void setRemainingSeconds(qint64 value);
     void setStatusMessage(QString value);
     void setErrorMessage(std::optional<QString> value);
+    void setNotice(QString value);
     void setUnownedBlockMessage(QString value);
 
     QStringList m_websites;
@@ -146,6 +153,9 @@ private:
     qint64 m_remainingSeconds = 0;
     QString m_statusMessage = QStringLiteral("Ready");
     std::optional<QString> m_errorMessage;
+    QString m_notice;
+    // Every notice shown since launch: each is said once a run.
+    QSet<QString> m_shownNotices;
     // The error line shows a failed save of the lists.
     bool m_saveErrorShown = false;
     PendingRun m_pendingRun = PendingRun::None;

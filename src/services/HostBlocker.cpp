@@ -18,6 +18,21 @@ std::optional<QString> decodeUtf8(const QByteArray& bytes) {
     return decoder.decode(bytes);
 }
 
+// Lines that start with "notice: " are notices, the others notes.
+HostBlockerNotes notesOf(const QString& output) {
+    static const QString kPrefix = QStringLiteral("notice: ");
+    HostBlockerNotes said;
+    QStringList notes;
+    for (const QString& line : output.split(QLatin1Char('\n'))) {
+        if (!line.startsWith(kPrefix))
+            notes.append(line);
+        else if (const QString notice = line.mid(kPrefix.size()).trimmed(); !notice.isEmpty())
+            said.notices.append(notice);
+    }
+    said.notes = notes.join(QLatin1Char('\n')).trimmed();
+    return said;
+}
+
 } // namespace
 
 HostBlocker::HostBlocker(Options options, std::unique_ptr<PrivilegedRunner> runner,
@@ -76,7 +91,7 @@ void HostBlocker::clear(Done done) {
             ours.append(section);
     }
     if (ours.isEmpty())
-        return done(QString());
+        return done(HostBlockerNotes{});
     QByteArray cleared = HostsText::withoutSections(text.value(), ours);
     m_runner->unblock(cleared, [this, done = std::move(done)](PrivilegedRunner::Outcome outcome) {
         done(toResult(outcome));
@@ -94,7 +109,7 @@ void HostBlocker::removeUnowned(Done done) {
             unowned.append(section);
     }
     if (unowned.isEmpty())
-        return done(QString());
+        return done(HostBlockerNotes{});
     QByteArray cleared = HostsText::withoutSections(text.value(), unowned);
     m_runner->removeUnowned(cleared,
                             [this, done = std::move(done)](PrivilegedRunner::Outcome outcome) {
@@ -142,7 +157,7 @@ HostBlocker::VoidResult HostBlocker::toResult(const PrivilegedRunner::Outcome& o
         return outcome.error();
     const QString output = decodeUtf8(outcome.value().output).value_or(QString());
     if (outcome.value().exitStatus == 0)
-        return output.trimmed();
+        return notesOf(output);
     if (outcome.value().authorizationRefused)
         return HostBlockerError::notAuthorized(hostsPath);
     if (blocking && outcome.value().exitStatus == kUnownedSectionStatus)

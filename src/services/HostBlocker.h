@@ -26,15 +26,22 @@ struct HostBlockerOptions {
     uint userId = ::getuid();
 };
 
+// What a run that worked has to tell the user.
+struct HostBlockerNotes {
+    // What the user should still know (the block stands, but will not end by
+    // itself, say); empty when nothing.
+    QString notes;
+    // Quiet notices, without their "notice: " prefix, in the run's order.
+    QStringList notices;
+};
+
 // Blocks websites system-wide through a marked section at the end of the
 // hosts file, written with administrator rights. Both operations return at
 // once and report through `done`, so the window never waits on a prompt.
 class HostBlocker {
 public:
     using Clock = std::function<QDateTime()>;
-    // On success, what the user should still know (the block stands, but
-    // will not end by itself, say); empty when nothing.
-    using VoidResult = Result<QString, HostBlockerError>;
+    using VoidResult = Result<HostBlockerNotes, HostBlockerError>;
     using Done = std::function<void(VoidResult)>;
 
     using Options = HostBlockerOptions;

@@ -53,6 +53,12 @@ ContentView::ContentView(std::unique_ptr<FocusSessionManager> manager,
     header->addWidget(title);
     header->addWidget(m_subtitle);
     header->addWidget(m_status);
+    // Read by a screen reader like the status, but small and grey: nothing
+    // here needs the user to act.
+    m_notice = new StatusLine(this);
+    m_notice->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_notice->setFont(Theme::font(Theme::TextStyle::Footnote, font()));
+    header->addWidget(m_notice);
     layout->addLayout(header);
 
     // Block lists.
@@ -128,6 +134,7 @@ ContentView::ContentView(std::unique_ptr<FocusSessionManager> manager,
             &ContentView::showRemainingTime);
     connect(m_manager, &FocusSessionManager::statusMessageChanged, this, &ContentView::showStatus);
     connect(m_manager, &FocusSessionManager::errorMessageChanged, this, &ContentView::showError);
+    connect(m_manager, &FocusSessionManager::noticeChanged, this, &ContentView::showNotice);
     connect(m_manager, &FocusSessionManager::unownedBlockChanged, this,
             &ContentView::showUnownedBlock);
     connect(m_sessionCard, &SessionCard::startStopClicked, this, &ContentView::toggleSession);
@@ -138,6 +145,7 @@ ContentView::ContentView(std::unique_ptr<FocusSessionManager> manager,
     showRemainingTime();
     showStatus();
     showError();
+    showNotice();
     showUnownedBlock();
     applyColors();
     updateTabOrder();
@@ -153,6 +161,10 @@ QLabel* ContentView::statusLine() const {
 
 QLabel* ContentView::errorLine() const {
     return m_error;
+}
+
+QLabel* ContentView::noticeLine() const {
+    return m_notice;
 }
 
 QLabel* ContentView::unownedBlockLine() const {
@@ -231,12 +243,20 @@ void ContentView::showError() {
     m_error->setVisible(m_manager->hasErrorMessage());
 }
 
+void ContentView::showNotice() {
+    // Announced when it changes, never again for the same text.
+    if (m_notice->text() != m_manager->notice())
+        m_notice->setMessage(m_manager->notice());
+    m_notice->setVisible(!m_manager->notice().isEmpty());
+}
+
 void ContentView::showUnownedBlock() {
     const bool shown = m_manager->hasUnownedBlock();
     // Keyboard focus must not vanish with the button.
     if (!shown && m_removeOldBlock->hasFocus())
         m_sessionCard->startStopButton()->setFocus(Qt::OtherFocusReason);
-    m_unownedNote->setMessage(m_manager->unownedBlockMessage());
+    if (m_unownedNote->text() != m_manager->unownedBlockMessage())
+        m_unownedNote->setMessage(m_manager->unownedBlockMessage());
     m_removeOldBlock->setAccessibleDescription(m_manager->unownedBlockMessage());
     m_unownedPanel->setVisible(shown);
 }
@@ -304,6 +324,7 @@ void ContentView::applyColors() {
     secondary.setColor(QPalette::WindowText, Theme::secondary(palette()));
     m_subtitle->setPalette(secondary);
     m_status->setPalette(secondary);
+    m_notice->setPalette(secondary);
     m_nextSessionNote->setPalette(secondary);
     QPalette red = palette();
     red.setColor(QPalette::WindowText, Theme::red(palette()));

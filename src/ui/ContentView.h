@@ -14,7 +14,7 @@ class QPushButton;
 class SessionCard;
 class StatusLine;
 
-// The one view of the window: header with the status line, the two block
+// The one view of the window: header with the status and notice lines, the two block
 // lists, the session card, an old block in the way, and the error line. It draws the controller's
 // state and forwards every user action to one controller operation.
 class ContentView : public QWidget {
@@ -37,6 +37,8 @@ public:
     SessionCard* sessionCard() const { return m_sessionCard; }
     QLabel* statusLine() const;
     QLabel* errorLine() const;
+    // Quiet notices of the last start, under the status line.
+    QLabel* noticeLine() const;
     // Shown while an old block without owner is in the way.
     QLabel* unownedBlockLine() const;
     QPushButton* removeOldBlockButton() const { return m_removeOldBlock; }
@@ -58,6 +60,7 @@ private:
     void showRemainingTime();
     void showStatus();
     void showError();
+    void showNotice();
     void showUnownedBlock();
 
     void loadInstalledApplications();
@@ -80,6 +83,7 @@ private:
     QLabel* m_subtitle = nullptr;
     QLabel* m_nextSessionNote = nullptr;
     StatusLine* m_status = nullptr;
+    StatusLine* m_notice = nullptr;
     FormCard* m_websitesCard = nullptr;
     FormCard* m_appsCard = nullptr;
     ApplicationCompleter* m_completer = nullptr;

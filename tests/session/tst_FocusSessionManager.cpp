@@ -349,6 +349,29 @@ private slots:
         QCOMPARE(rig.manager->remainingSeconds(), 299);
     }
 
+    // A notice is said once a run and never as an error; other lines are.
+    void notices_data() {
+        QTest::addColumn<QStringList>("outputs"); // a start's each
+        QTest::addColumn<QStringList>("shown");   // the notice and the error after each
+        QTest::newRow("a notice and a note")
+            << QStringList{"notice: nft is missing.\nstill blocked"}
+            << QStringList{"nft is missing.", "still blocked"};
+        QTest::newRow("once a run") << QStringList{"notice: A", "notice: A", "notice: A\nnotice: B"}
+                                    << QStringList{"A", kNone, "", kNone, "B", kNone};
+    }
+    void notices() {
+        QFETCH(QStringList, outputs);
+        QFETCH(QStringList, shown);
+        Rig rig(configBytes({"a.com"}, {}));
+        QStringList seen;
+        for (const QString& output : outputs) {
+            rig.runner->failWith(0, output.toUtf8());
+            rig.manager->start(5);
+            seen << rig.manager->notice() << rig.error();
+        }
+        QCOMPARE(seen, shown);
+    }
+
     // Starting over a running session replaces it; never two countdowns or two
     // application blockers. A failing restart ends it.
     void startWhileActive() {
