@@ -13,6 +13,10 @@ public:
         CommandFailed,
         // The user refused or cancelled the system's password prompt.
         NotAuthorized,
+        // A block was refused because a section that names no owner is in
+        // the hosts file, which only an administrator may remove; carries
+        // the run's output.
+        UnownedSection,
         // A file or process of the platform failed; carries the platform's
         // own text, passed on unchanged, which may be empty.
         Platform,
@@ -21,6 +25,8 @@ public:
     static HostBlockerError commandFailed(QString detail,
                                           QString hostsPath = QStringLiteral("/etc/hosts"));
     static HostBlockerError notAuthorized(QString hostsPath = QStringLiteral("/etc/hosts"));
+    static HostBlockerError unownedSection(QString detail,
+                                           QString hostsPath = QStringLiteral("/etc/hosts"));
     static HostBlockerError platform(QString text);
 
     Kind kind() const { return m_kind; }

@@ -20,6 +20,10 @@ struct RunnerOutcome {
     bool authorizationRefused = false;
 };
 
+// The status of a block refused because a section that names no owner is in
+// the way; nothing is written then.
+inline constexpr int kUnownedSectionStatus = 3;
+
 // What a block puts into the hosts file.
 struct BlockRequest {
     QStringList hostNames; // normalised
@@ -31,8 +35,8 @@ struct BlockRequest {
 };
 
 // Changes the hosts file's block section with administrator rights, after
-// the system's own authentication prompt where one is needed. Both calls
-// return at once; `done` runs exactly once, from the event loop (a runner
+// the system's own authentication prompt where one is needed. Every call
+// returns at once; `done` runs exactly once, from the event loop (a runner
 // that finishes on the spot may call it before returning).
 class PrivilegedRunner {
 public:
@@ -44,6 +48,9 @@ public:
     virtual void block(const BlockRequest& request, Done done) = 0;
     // `newText` is the hosts text without a section, for copying runners.
     virtual void unblock(const QByteArray& newText, Done done) = 0;
+    // Removes every section that names no owner and every lone marker, and
+    // nothing else; `newText` is the hosts text without them.
+    virtual void removeUnowned(const QByteArray& newText, Done done) = 0;
     // False where the privileged side reads and rewrites the file itself.
     virtual bool needsText() const { return true; }
 };

@@ -44,6 +44,10 @@ void StagedCopyRunner::unblock(const QByteArray& newText, Done done) {
     copyIntoPlace(newText, QString(), std::move(done));
 }
 
+void StagedCopyRunner::removeUnowned(const QByteArray& newText, Done done) {
+    copyIntoPlace(newText, QString(), std::move(done));
+}
+
 QString StagedCopyRunner::stagingFilePath() const {
     return m_stagingDirectory.isEmpty() ? QString()
                                         : QDir(m_stagingDirectory).filePath(kStagingFileName);

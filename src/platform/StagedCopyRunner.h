@@ -17,6 +17,7 @@ public:
 
     void block(const BlockRequest& request, Done done) override;
     void unblock(const QByteArray& newText, Done done) override;
+    void removeUnowned(const QByteArray& newText, Done done) override;
 
     QString stagingFilePath() const;
     // The privileged command that puts `stagingPath` in place of the hosts file.

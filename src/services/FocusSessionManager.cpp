@@ -134,18 +134,19 @@ void FocusSessionManager::resumeOrCleanUp() {
 // The record goes only once the block has; a failure is said on the error
 // line with `failurePrefix`, and a removal that works takes that away again.
 void FocusSessionManager::removeBlock(const QString& failurePrefix,
-                                      std::function<void()> beforeReport) {
+                                      std::function<void()> beforeReport,
+                                      std::function<void()> onRemoved) {
     setPendingRun(PendingRun::Removal);
     const QPointer<FocusSessionManager> self(this);
-    m_hostBlocker->clear([self, failurePrefix,
-                          beforeReport = std::move(beforeReport)](HostBlocker::VoidResult removed) {
+    m_hostBlocker->clear([self, failurePrefix, beforeReport = std::move(beforeReport),
+                          onRemoved = std::move(onRemoved)](HostBlocker::VoidResult removed) {
         if (!self)
             return;
         beforeReport();
         if (removed) {
             self->m_records->remove();
-            if (!removed.value().isEmpty())
-                self->setErrorMessage(removed.value());
+            if (!removed.value().notes.isEmpty())
+                self->setErrorMessage(removed.value().notes);
             else if (self->m_removalErrorShown)
                 self->setErrorMessage(std::nullopt);
         } else if (!failurePrefix.isEmpty()) {
@@ -153,6 +154,9 @@ void FocusSessionManager::removeBlock(const QString& failurePrefix,
             self->m_removalErrorShown = true;
         }
         self->setPendingRun(PendingRun::None);
+        // Last: whoever hears of it sees the state complete.
+        if (removed && onRemoved)
+            onRemoved();
     });
 }
 
@@ -170,6 +174,7 @@ void FocusSessionManager::start(int minutes) {
     releaseSessionResources();
 
     setErrorMessage(std::nullopt);
+    setNotice(QString());
     setSessionActive(true);
     setRemainingSeconds(qint64(minutes) * 60);
 
@@ -182,6 +187,9 @@ void FocusSessionManager::start(int minutes) {
         if (!self)
             return;
         if (result) {
+            // A block in place means no old one stands in the way any more.
+            if (!websites.isEmpty())
+                self->setUnownedBlockMessage(QString());
             // The session's time starts when its block is in place: the
             // password prompt takes nothing off it.
             self->m_sessionEnd = self->m_wallClock().addSecs(length.count());
@@ -193,8 +201,8 @@ void FocusSessionManager::start(int minutes) {
             if (auto saved = self->m_records->save(record); !saved) {
                 const QString warning =
                     QStringLiteral("The session could not be recorded: ") + saved.error().message();
-                result = result.value().isEmpty() ? warning
-                                                  : result.value() + QLatin1Char('\n') + warning;
+                QString& notes = result.value().notes;
+                notes = notes.isEmpty() ? warning : notes + QLatin1Char('\n') + warning;
             }
         }
         self->finishStart(std::move(result), replacing);
@@ -209,13 +217,25 @@ void FocusSessionManager::start(int minutes) {
 void FocusSessionManager::finishStart(HostBlocker::VoidResult written, bool replacing) {
     if (written) {
         beginSession();
-        if (!written.value().isEmpty())
-            setErrorMessage(written.value());
+        if (!written.value().notes.isEmpty())
+            setErrorMessage(written.value().notes);
+        QStringList fresh;
+        for (const QString& notice : written.value().notices) {
+            if (!m_shownNotices.contains(notice)) {
+                m_shownNotices.insert(notice);
+                fresh.append(notice);
+            }
+        }
+        setNotice(fresh.join(QLatin1Char('\n')));
         return;
     }
     stop(false);
-    setErrorMessage(
-        written.error().errorDescription().value_or(QStringLiteral("Unable to start focus mode.")));
+    // Not a dead end: the window offers to have it removed.
+    if (written.error().kind() == HostBlockerError::Kind::UnownedSection)
+        setUnownedBlockMessage(describe(written.error()));
+    else
+        setErrorMessage(written.error().errorDescription().value_or(
+            QStringLiteral("Unable to start focus mode.")));
     if (!replacing && !m_records->exists()) {
         setPendingRun(PendingRun::None);
         return;
@@ -239,7 +259,7 @@ void FocusSessionManager::stop() {
     stop(true);
 }
 
-void FocusSessionManager::stop(bool cleanUpHost) {
+void FocusSessionManager::stop(bool cleanUpHost, std::function<void()> onRemoved) {
     releaseSessionResources();
     setSessionActive(false);
     if (!cleanUpHost) {
@@ -249,9 +269,34 @@ void FocusSessionManager::stop(bool cleanUpHost) {
     }
     // The session ends all the same; a block left behind is said, and its
     // record stays so that it is removed later.
-    removeBlock(QStringLiteral("Websites are still blocked: "), [this] {
-        setRemainingSeconds(0);
-        setStatusMessage(QStringLiteral("Focus session stopped."));
+    removeBlock(
+        QStringLiteral("Websites are still blocked: "),
+        [this] {
+            setRemainingSeconds(0);
+            setStatusMessage(QStringLiteral("Focus session stopped."));
+        },
+        std::move(onRemoved));
+}
+
+void FocusSessionManager::removeUnownedBlock() {
+    if (isBusy())
+        return;
+    setErrorMessage(std::nullopt);
+    setPendingRun(PendingRun::UnownedRemoval);
+    const QPointer<FocusSessionManager> self(this);
+    m_hostBlocker->removeUnowned([self](HostBlocker::VoidResult removed) {
+        if (!self)
+            return;
+        if (removed) {
+            self->setUnownedBlockMessage(QString());
+            self->setStatusMessage(tr("The old website block was removed."));
+            if (!removed.value().notes.isEmpty())
+                self->setErrorMessage(removed.value().notes);
+        } else {
+            self->setErrorMessage(tr("The old website block could not be removed: ") +
+                                  describe(removed.error()));
+        }
+        self->setPendingRun(PendingRun::None);
     });
 }
 
@@ -273,10 +318,10 @@ void FocusSessionManager::tick() {
         return;
     const qint64 leftMs = (m_sessionEndOnClock - m_sessionClock()).count();
     setRemainingSeconds(std::max<qint64>(0, (leftMs + 500) / 1000));
-    if (m_remainingSeconds == 0) {
-        stop(true);
-        emit sessionCompleted(m_sessionMinutes);
-    }
+    // Told only once the websites are free again: a block that stays is
+    // said on the error line alone.
+    if (m_remainingSeconds == 0)
+        stop(true, [this, minutes = m_sessionMinutes] { emit sessionCompleted(minutes); });
 }
 
 QString FocusSessionManager::formatDuration() const {
@@ -397,6 +442,16 @@ void FocusSessionManager::setPendingRun(PendingRun value) {
         return;
     m_pendingRun = value;
     emit isBusyChanged();
+}
+
+void FocusSessionManager::setNotice(QString value) {
+    m_notice = std::move(value);
+    emit noticeChanged();
+}
+
+void FocusSessionManager::setUnownedBlockMessage(QString value) {
+    m_unownedBlockMessage = std::move(value);
+    emit unownedBlockChanged();
 }
 
 void FocusSessionManager::setErrorMessage(std::optional<QString> value) {

@@ -6,6 +6,7 @@
 #include "services/SessionRecord.h"
 
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -43,14 +44,22 @@ class FocusSessionManager : public QObject {
     // Empty while absent; see hasErrorMessage.
     Q_PROPERTY(QString errorMessage READ errorMessageText NOTIFY errorMessageChanged)
     Q_PROPERTY(bool hasErrorMessage READ hasErrorMessage NOTIFY errorMessageChanged)
+    // The last start's quiet notices that this run had not shown before, one
+    // a line; empty when none.
+    Q_PROPERTY(QString notice READ notice NOTIFY noticeChanged)
     // A change of the hosts file is under way (the system may be asking for
     // the password); start and stop are ignored until it has returned.
     Q_PROPERTY(bool isBusy READ isBusy NOTIFY isBusyChanged)
     Q_PROPERTY(PendingRun pendingRun READ pendingRun NOTIFY isBusyChanged)
+    // A block was refused because an old section without owner is in the
+    // hosts file; removeUnownedBlock() asks an administrator to remove it.
+    Q_PROPERTY(bool hasUnownedBlock READ hasUnownedBlock NOTIFY unownedBlockChanged)
+    // What is in the way, for the user; empty while nothing is.
+    Q_PROPERTY(QString unownedBlockMessage READ unownedBlockMessage NOTIFY unownedBlockChanged)
 
 public:
     // What the privileged run under way is for.
-    enum class PendingRun { None, Block, Removal };
+    enum class PendingRun { None, Block, Removal, UnownedRemoval };
     Q_ENUM(PendingRun)
 
     // Every dependency is required; the app wires the real ones.
@@ -68,8 +77,11 @@ public:
     const std::optional<QString>& errorMessage() const { return m_errorMessage; }
     QString errorMessageText() const { return m_errorMessage.value_or(QString()); }
     bool hasErrorMessage() const { return m_errorMessage.has_value(); }
+    const QString& notice() const { return m_notice; }
     bool isBusy() const { return m_pendingRun != PendingRun::None; }
     PendingRun pendingRun() const { return m_pendingRun; }
+    bool hasUnownedBlock() const { return !m_unownedBlockMessage.isEmpty(); }
+    const QString& unownedBlockMessage() const { return m_unownedBlockMessage; }
     // When the running session ends (UTC); invalid while none runs.
     QDateTime sessionEnd() const { return m_isSessionActive ? m_sessionEnd : QDateTime(); }
 
@@ -81,6 +93,10 @@ public:
 
     void start(int minutes);
     void stop();
+    // Removes every section without owner, and every lone marker, with an
+    // administrator's permission; says on the status line that it worked, on
+    // the error line why not. Ignored while another run is under way.
+    void removeUnownedBlock();
     QString formatDuration() const;
 
     void addWebsite(const QString& text);
@@ -100,17 +116,21 @@ signals:
     void remainingSecondsChanged();
     void statusMessageChanged();
     void errorMessageChanged();
+    void noticeChanged();
     void isBusyChanged();
-    // The countdown reached zero; `minutes` is the session's length, 0 for a
-    // session taken up again after a restart.
+    void unownedBlockChanged();
+    // The countdown reached zero and the block is gone; `minutes` is the
+    // session's length, 0 for a session taken up again after a restart.
     void sessionCompleted(int minutes);
 
 private:
-    void stop(bool cleanUpHost);
+    // `onRemoved` runs once the block is gone, never when it stays.
+    void stop(bool cleanUpHost, std::function<void()> onRemoved = {});
     void resumeOrCleanUp();
     void finishStart(HostBlocker::VoidResult written, bool replacing);
     void beginSession();
-    void removeBlock(const QString& failurePrefix, std::function<void()> beforeReport);
+    void removeBlock(const QString& failurePrefix, std::function<void()> beforeReport,
+                     std::function<void()> onRemoved = {});
     void setPendingRun(PendingRun value);
     // Ends the countdown timer and the application blocker, if any.
     void releaseSessionResources();
@@ -124,6 +144,8 @@ private:
     void setRemainingSeconds(qint64 value);
     void setStatusMessage(QString value);
     void setErrorMessage(std::optional<QString> value);
+    void setNotice(QString value);
+    void setUnownedBlockMessage(QString value);
 
     QStringList m_websites;
     QStringList m_appBundleIds;
@@ -131,11 +153,15 @@ private:
     qint64 m_remainingSeconds = 0;
     QString m_statusMessage = QStringLiteral("Ready");
     std::optional<QString> m_errorMessage;
+    QString m_notice;
+    // Every notice shown since launch: each is said once a run.
+    QSet<QString> m_shownNotices;
     // The error line shows a failed save of the lists.
     bool m_saveErrorShown = false;
     PendingRun m_pendingRun = PendingRun::None;
     // The error line shows a block that could not be removed.
     bool m_removalErrorShown = false;
+    QString m_unownedBlockMessage;
 
     std::unique_ptr<FocusStore> m_store;
     std::unique_ptr<HostBlocker> m_hostBlocker;

@@ -7,7 +7,6 @@
 #include <QStringDecoder>
 
 #include <algorithm>
-#include <unistd.h>
 
 namespace {
 
@@ -19,12 +18,27 @@ std::optional<QString> decodeUtf8(const QByteArray& bytes) {
     return decoder.decode(bytes);
 }
 
+// Lines that start with "notice: " are notices, the others notes.
+HostBlockerNotes notesOf(const QString& output) {
+    static const QString kPrefix = QStringLiteral("notice: ");
+    HostBlockerNotes said;
+    QStringList notes;
+    for (const QString& line : output.split(QLatin1Char('\n'))) {
+        if (!line.startsWith(kPrefix))
+            notes.append(line);
+        else if (const QString notice = line.mid(kPrefix.size()).trimmed(); !notice.isEmpty())
+            said.notices.append(notice);
+    }
+    said.notes = notes.join(QLatin1Char('\n')).trimmed();
+    return said;
+}
+
 } // namespace
 
 HostBlocker::HostBlocker(Options options, std::unique_ptr<PrivilegedRunner> runner,
                          std::unique_ptr<DnsCacheFlusher> flusher)
-    : hostsPath(options.hostsPath), m_clock(options.clock), m_runner(std::move(runner)),
-      m_flusher(std::move(flusher)) {
+    : hostsPath(options.hostsPath), m_clock(options.clock), m_userId(options.userId),
+      m_runner(std::move(runner)), m_flusher(std::move(flusher)) {
     Q_ASSERT(m_runner && m_flusher);
     if (!m_clock)
         m_clock = [] { return QDateTime::currentDateTimeUtc(); };
@@ -54,7 +68,7 @@ void HostBlocker::apply(const QStringList& domainList, std::chrono::seconds leng
         request.newText = std::move(text.value());
     }
     m_runner->block(request, [this, done = std::move(done)](PrivilegedRunner::Outcome outcome) {
-        VoidResult result = toResult(outcome);
+        VoidResult result = toResult(outcome, true);
         // Best effort: the hosts file is already written.
         if (result)
             m_flusher->flush();
@@ -66,21 +80,41 @@ void HostBlocker::clear(Done done) {
     auto text = readText();
     if (!text)
         return done(text.error());
-    // Another user's running session is not ours to end: without a section
-    // of our own, ended or unowned there is nothing to ask for.
+    // Another user's running session is not ours to end, nor is a section
+    // without owner or a lone marker: only an administrator may remove those.
     QList<HostsText::Section> ours;
     const QDateTime now = m_clock();
     for (const HostsText::Section& section :
          HostsText::blockSections(text.value(), markerStart.toUtf8(), markerEnd.toUtf8())) {
-        if (!section.owner || HostsText::mayRemove(section, ::getuid(), now))
+        if (m_userId == 0 ||
+            (section.owner && !section.markerOnly && HostsText::mayRemove(section, m_userId, now)))
             ours.append(section);
     }
     if (ours.isEmpty())
-        return done(QString());
+        return done(HostBlockerNotes{});
     QByteArray cleared = HostsText::withoutSections(text.value(), ours);
     m_runner->unblock(cleared, [this, done = std::move(done)](PrivilegedRunner::Outcome outcome) {
         done(toResult(outcome));
     });
+}
+
+void HostBlocker::removeUnowned(Done done) {
+    auto text = readText();
+    if (!text)
+        return done(text.error());
+    QList<HostsText::Section> unowned;
+    for (const HostsText::Section& section :
+         HostsText::blockSections(text.value(), markerStart.toUtf8(), markerEnd.toUtf8())) {
+        if (!section.owner || section.markerOnly)
+            unowned.append(section);
+    }
+    if (unowned.isEmpty())
+        return done(HostBlockerNotes{});
+    QByteArray cleared = HostsText::withoutSections(text.value(), unowned);
+    m_runner->removeUnowned(cleared,
+                            [this, done = std::move(done)](PrivilegedRunner::Outcome outcome) {
+                                done(toResult(outcome));
+                            });
 }
 
 std::optional<HostsText::SectionOwner> HostBlocker::ownSection() const {
@@ -89,7 +123,7 @@ std::optional<HostsText::SectionOwner> HostBlocker::ownSection() const {
         return std::nullopt;
     for (const HostsText::Section& section :
          HostsText::blockSections(text.value(), markerStart.toUtf8(), markerEnd.toUtf8())) {
-        if (section.owner && section.owner->uid == ::getuid())
+        if (section.owner && section.owner->uid == m_userId)
             return section.owner;
     }
     return std::nullopt;
@@ -103,7 +137,7 @@ Result<QByteArray, HostBlockerError> HostBlocker::buildAppliedText(const QString
     QByteArray kept = HostsText::stripExistingBlockSection(
         std::move(text.value()), markerStart.toUtf8(), markerEnd.toUtf8());
     const QStringList section =
-        HostsText::blockSection(hostNames, m_clock(), ::getuid(), until, markerStart, markerEnd);
+        HostsText::blockSection(hostNames, m_clock(), m_userId, until, markerStart, markerEnd);
     return HostsText::joined(std::move(kept), section);
 }
 
@@ -117,13 +151,16 @@ Result<QByteArray, HostBlockerError> HostBlocker::readText() const {
     return bytes;
 }
 
-HostBlocker::VoidResult HostBlocker::toResult(const PrivilegedRunner::Outcome& outcome) const {
+HostBlocker::VoidResult HostBlocker::toResult(const PrivilegedRunner::Outcome& outcome,
+                                              bool blocking) const {
     if (!outcome)
         return outcome.error();
+    const QString output = decodeUtf8(outcome.value().output).value_or(QString());
     if (outcome.value().exitStatus == 0)
-        return decodeUtf8(outcome.value().output).value_or(QString()).trimmed();
+        return notesOf(output);
     if (outcome.value().authorizationRefused)
         return HostBlockerError::notAuthorized(hostsPath);
-    return HostBlockerError::commandFailed(decodeUtf8(outcome.value().output).value_or(QString()),
-                                           hostsPath);
+    if (blocking && outcome.value().exitStatus == kUnownedSectionStatus)
+        return HostBlockerError::unownedSection(output, hostsPath);
+    return HostBlockerError::commandFailed(output, hostsPath);
 }

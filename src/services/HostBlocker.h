@@ -14,12 +14,25 @@
 #include <memory>
 #include <optional>
 
+#include <unistd.h>
+
 class DnsCacheFlusher;
 
 // What HostBlocker touches; every field defaults to the real system's value.
 struct HostBlockerOptions {
     QString hostsPath = QStringLiteral("/etc/hosts");
     std::function<QDateTime()> clock = [] { return QDateTime::currentDateTimeUtc(); };
+    // Whose sections are ours; root may remove any.
+    uint userId = ::getuid();
+};
+
+// What a run that worked has to tell the user.
+struct HostBlockerNotes {
+    // What the user should still know (the block stands, but will not end by
+    // itself, say); empty when nothing.
+    QString notes;
+    // Quiet notices, without their "notice: " prefix, in the run's order.
+    QStringList notices;
 };
 
 // Blocks websites system-wide through a marked section at the end of the
@@ -28,9 +41,7 @@ struct HostBlockerOptions {
 class HostBlocker {
 public:
     using Clock = std::function<QDateTime()>;
-    // On success, what the user should still know (the block stands, but
-    // will not end by itself, say); empty when nothing.
-    using VoidResult = Result<QString, HostBlockerError>;
+    using VoidResult = Result<HostBlockerNotes, HostBlockerError>;
     using Done = std::function<void(VoidResult)>;
 
     using Options = HostBlockerOptions;
@@ -52,6 +63,9 @@ public:
     // Removes the block section. Without one nothing is written, and so
     // nothing is asked.
     void clear(Done done);
+    // Removes every section that names no owner and every lone marker, which
+    // only an administrator may; without any nothing is asked.
+    void removeUnowned(Done done);
 
     // The UTF-8 text apply() hands to a copying writer, built from the
     // hosts file as it is now. Nothing is written or run.
@@ -68,9 +82,11 @@ public:
 private:
     // The whole hosts file, whatever its encoding.
     Result<QByteArray, HostBlockerError> readText() const;
-    VoidResult toResult(const PrivilegedRunner::Outcome& outcome) const;
+    // `blocking`: the run was a block, for which one more status has a meaning.
+    VoidResult toResult(const PrivilegedRunner::Outcome& outcome, bool blocking = false) const;
 
     Clock m_clock;
+    uint m_userId;
     std::unique_ptr<PrivilegedRunner> m_runner;
     std::unique_ptr<DnsCacheFlusher> m_flusher;
 };

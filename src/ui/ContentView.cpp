@@ -7,6 +7,7 @@
 #include "ui/ApplicationCompleter.h"
 #include "ui/ApplicationIdTexts.h"
 #include "ui/FormCard.h"
+#include "ui/ProminentButton.h"
 #include "ui/SessionCard.h"
 #include "ui/StatusLine.h"
 #include "ui/Theme.h"
@@ -17,6 +18,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -51,6 +53,12 @@ ContentView::ContentView(std::unique_ptr<FocusSessionManager> manager,
     header->addWidget(title);
     header->addWidget(m_subtitle);
     header->addWidget(m_status);
+    // Read by a screen reader like the status, but small and grey: nothing
+    // here needs the user to act.
+    m_notice = new StatusLine(this);
+    m_notice->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_notice->setFont(Theme::font(Theme::TextStyle::Footnote, font()));
+    header->addWidget(m_notice);
     layout->addLayout(header);
 
     // Block lists.
@@ -93,6 +101,21 @@ ContentView::ContentView(std::unique_ptr<FocusSessionManager> manager,
     m_sessionCard = new SessionCard(appTexts.tip, this);
     layout->addWidget(m_sessionCard);
 
+    // An old block without owner: what it is, and the way out.
+    m_unownedPanel = new QWidget(this);
+    auto* unowned = new QVBoxLayout(m_unownedPanel);
+    unowned->setContentsMargins(0, 0, 0, 0);
+    unowned->setSpacing(8);
+    m_unownedNote = new StatusLine(m_unownedPanel);
+    m_unownedNote->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_removeOldBlock = new QPushButton(tr("Remove Old Block…"), m_unownedPanel);
+    m_removeOldBlock->setAccessibleName(m_removeOldBlock->text());
+    connect(m_removeOldBlock, &QPushButton::clicked, m_manager,
+            &FocusSessionManager::removeUnownedBlock);
+    unowned->addWidget(m_unownedNote);
+    unowned->addWidget(m_removeOldBlock, 0, Qt::AlignLeft);
+    layout->addWidget(m_unownedPanel);
+
     m_error = new StatusLine(this);
     // Wraps at spaces; a word wider than the window is cut rather than
     // widening it.
@@ -111,6 +134,9 @@ ContentView::ContentView(std::unique_ptr<FocusSessionManager> manager,
             &ContentView::showRemainingTime);
     connect(m_manager, &FocusSessionManager::statusMessageChanged, this, &ContentView::showStatus);
     connect(m_manager, &FocusSessionManager::errorMessageChanged, this, &ContentView::showError);
+    connect(m_manager, &FocusSessionManager::noticeChanged, this, &ContentView::showNotice);
+    connect(m_manager, &FocusSessionManager::unownedBlockChanged, this,
+            &ContentView::showUnownedBlock);
     connect(m_sessionCard, &SessionCard::startStopClicked, this, &ContentView::toggleSession);
 
     showWebsites();
@@ -119,6 +145,8 @@ ContentView::ContentView(std::unique_ptr<FocusSessionManager> manager,
     showRemainingTime();
     showStatus();
     showError();
+    showNotice();
+    showUnownedBlock();
     applyColors();
     updateTabOrder();
     updateMinimumSize();
@@ -133,6 +161,14 @@ QLabel* ContentView::statusLine() const {
 
 QLabel* ContentView::errorLine() const {
     return m_error;
+}
+
+QLabel* ContentView::noticeLine() const {
+    return m_notice;
+}
+
+QLabel* ContentView::unownedBlockLine() const {
+    return m_unownedNote;
 }
 
 void ContentView::addWebsite() {
@@ -178,6 +214,9 @@ void ContentView::showSessionState() {
     case FocusSessionManager::PendingRun::Removal:
         busy = tr("Removing the block…");
         break;
+    case FocusSessionManager::PendingRun::UnownedRemoval:
+        busy = tr("Removing the old block…");
+        break;
     case FocusSessionManager::PendingRun::None:
         break;
     }
@@ -202,6 +241,24 @@ void ContentView::showError() {
     // Hidden, the line takes no space in the layout.
     m_error->setMessage(m_manager->errorMessageText());
     m_error->setVisible(m_manager->hasErrorMessage());
+}
+
+void ContentView::showNotice() {
+    // Announced when it changes, never again for the same text.
+    if (m_notice->text() != m_manager->notice())
+        m_notice->setMessage(m_manager->notice());
+    m_notice->setVisible(!m_manager->notice().isEmpty());
+}
+
+void ContentView::showUnownedBlock() {
+    const bool shown = m_manager->hasUnownedBlock();
+    // Keyboard focus must not vanish with the button.
+    if (!shown && m_removeOldBlock->hasFocus())
+        m_sessionCard->startStopButton()->setFocus(Qt::OtherFocusReason);
+    if (m_unownedNote->text() != m_manager->unownedBlockMessage())
+        m_unownedNote->setMessage(m_manager->unownedBlockMessage());
+    m_removeOldBlock->setAccessibleDescription(m_manager->unownedBlockMessage());
+    m_unownedPanel->setVisible(shown);
 }
 
 void ContentView::loadInstalledApplications() {
@@ -267,6 +324,7 @@ void ContentView::applyColors() {
     secondary.setColor(QPalette::WindowText, Theme::secondary(palette()));
     m_subtitle->setPalette(secondary);
     m_status->setPalette(secondary);
+    m_notice->setPalette(secondary);
     m_nextSessionNote->setPalette(secondary);
     QPalette red = palette();
     red.setColor(QPalette::WindowText, Theme::red(palette()));
@@ -277,8 +335,8 @@ void ContentView::applyColors() {
 }
 
 void ContentView::updateTabOrder() {
-    const QList<QWidget*> order =
-        m_websitesCard->focusOrder() + m_appsCard->focusOrder() + m_sessionCard->focusOrder();
+    const QList<QWidget*> order = m_websitesCard->focusOrder() + m_appsCard->focusOrder() +
+                                  m_sessionCard->focusOrder() + QList<QWidget*>{m_removeOldBlock};
     for (qsizetype i = 1; i < order.size(); ++i) {
         setTabOrder(order[i - 1], order[i]);
     }

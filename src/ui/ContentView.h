@@ -10,12 +10,13 @@
 class ApplicationCompleter;
 class FormCard;
 class QLabel;
+class QPushButton;
 class SessionCard;
 class StatusLine;
 
-// The one view of the window: header with the status line, the two block
-// lists, the session card and the error line. It draws the controller's state
-// and forwards every user action to one controller operation.
+// The one view of the window: header with the status and notice lines, the two block
+// lists, the session card, an old block in the way, and the error line. It draws the controller's
+// state and forwards every user action to one controller operation.
 class ContentView : public QWidget {
     Q_OBJECT
 public:
@@ -36,6 +37,11 @@ public:
     SessionCard* sessionCard() const { return m_sessionCard; }
     QLabel* statusLine() const;
     QLabel* errorLine() const;
+    // Quiet notices of the last start, under the status line.
+    QLabel* noticeLine() const;
+    // Shown while an old block without owner is in the way.
+    QLabel* unownedBlockLine() const;
+    QPushButton* removeOldBlockButton() const { return m_removeOldBlock; }
     ApplicationCompleter* applicationCompleter() const { return m_completer; }
 
 protected:
@@ -54,6 +60,8 @@ private:
     void showRemainingTime();
     void showStatus();
     void showError();
+    void showNotice();
+    void showUnownedBlock();
 
     void loadInstalledApplications();
 
@@ -75,9 +83,13 @@ private:
     QLabel* m_subtitle = nullptr;
     QLabel* m_nextSessionNote = nullptr;
     StatusLine* m_status = nullptr;
+    StatusLine* m_notice = nullptr;
     FormCard* m_websitesCard = nullptr;
     FormCard* m_appsCard = nullptr;
     ApplicationCompleter* m_completer = nullptr;
     SessionCard* m_sessionCard = nullptr;
+    QWidget* m_unownedPanel = nullptr;
+    StatusLine* m_unownedNote = nullptr;
+    QPushButton* m_removeOldBlock = nullptr;
     StatusLine* m_error = nullptr;
 };

@@ -31,6 +31,7 @@ struct Fixture {
     DirectShellRunner* shell = nullptr;
     NullDnsCacheFlusher* flusher = nullptr;
     std::unique_ptr<HostBlocker> blocker;
+    uint user = ::getuid();
 
     explicit Fixture(const QByteArray& hosts, const QString& stagingName = "staging") {
         writeAll(hostsPath, hosts);
@@ -43,8 +44,13 @@ struct Fixture {
     }
     void use(std::unique_ptr<PrivilegedRunner> runner) {
         blocker = std::make_unique<HostBlocker>(
-            HostBlockerOptions{hostsPath, [] { return kNow; }}, std::move(runner),
+            HostBlockerOptions{hostsPath, [] { return kNow; }, user}, std::move(runner),
             std::unique_ptr<DnsCacheFlusher>(flusher = new NullDnsCacheFlusher));
+    }
+    // The blocker as user `userId`, with a new shell runner.
+    void runAs(uint userId) {
+        user = userId;
+        use(std::unique_ptr<PrivilegedRunner>(shell = new DirectShellRunner(hostsPath, staging)));
     }
     // Waits for the outcome, as the controller's event loop would.
     template <typename Call> HostBlocker::VoidResult await(Call call) {
@@ -139,6 +145,34 @@ private slots:
         QCOMPARE(f.flusher->calls(), 3);
     }
 
+    // A user's clear takes sections of their own; one without owner and a
+    // lone marker are an administrator's, so nothing is asked for them.
+    void clearLeavesUnownedToRoot_data() {
+        QTest::addColumn<uint>("user");
+        QTest::addColumn<QByteArray>("hosts");
+        QTest::addColumn<QByteArray>("after");
+        const QByteArray unowned = "a\n\n# Tarnhollow:BEGIN\n127.0.0.1 o.test\n# Tarnhollow:END\n";
+        const QByteArray own = "\n# Tarnhollow:BEGIN\n# Tarnhollow:owner 1000 until "
+                               "2026-12-06T01:33:26Z\n127.0.0.1 n.test\n# Tarnhollow:END\n";
+        const QByteArray loneEnd = "a\n# Tarnhollow:END\n";
+        const QByteArray loneBegin = "a\n" + own.first(own.indexOf("127"));
+        QTest::newRow("no owner") << 1000u << unowned << unowned;
+        QTest::newRow("lone end marker") << 1000u << loneEnd << loneEnd;
+        QTest::newRow("lone begin marker, own owner line") << 1000u << loneBegin << loneBegin;
+        QTest::newRow("own beside one without owner") << 1000u << unowned + own << unowned;
+        QTest::newRow("root takes all") << 0u << unowned + own << QByteArray("a\n");
+    }
+    void clearLeavesUnownedToRoot() {
+        QFETCH(uint, user);
+        QFETCH(QByteArray, hosts);
+        QFETCH(QByteArray, after);
+        Fixture f(hosts);
+        f.runAs(user);
+        QVERIFY(f.clear().ok());
+        QCOMPARE(f.hosts(), after);
+        QCOMPARE(f.shell->commands().size(), f.hosts() == hosts ? 0 : 1);
+    }
+
     // The staging folder's name needs quoting.
     void copyCommand() {
         Fixture f("x\n", "it's");
@@ -230,6 +264,9 @@ private slots:
         pkexec("crash", "echo a; kill -KILL $$", failed + "a\n");
         pkexec("pkexec dismissed", "echo dismissed; exit 126", kRefused);
         pkexec("127 otherwise", "echo 'not found'; exit 127", failed + "not found\n");
+        pkexec("old block without owner", "echo 'old block'; exit 3",
+               "An old website block with no owner is in /etc/hosts, so Tarnhollow cannot block "
+               "websites; an administrator can remove it.");
         QTest::newRow("helper anybody could replace")
             << "unsafe" << QByteArray("exec \"$@\"") << failed + "The hosts helper ";
 #endif
@@ -256,7 +293,7 @@ private slots:
         const auto result = f.apply({"a.test"});
         QCOMPARE(result.ok(), description.isEmpty());
         if (result.ok())
-            QCOMPARE(result.value(), "note");
+            QCOMPARE(result.value().notes, "note");
         // Texts name the fixture's hosts file; the table reads as the system's.
         const QString actual =
             result.ok() ? QString()
@@ -270,6 +307,17 @@ private slots:
         if (runner == "osascript")
             QCOMPARE(f.hosts().contains("127.0.0.1 www.a.test"), result.ok());
     }
+
+#ifdef Q_OS_LINUX
+    void removeUnownedRunsItsAction() {
+        Fixture f("a\n# Tarnhollow:END\n");
+        f.use(std::make_unique<LinuxPrivilegedRunner>(
+            "/usr/bin/true", f.fakeTool("printf '%s ' \"$@\"; exit 1"), false));
+        const auto result = f.await([&](auto done) { f.blocker->removeUnowned(done); });
+        QCOMPARE(result.ok() ? QString() : result.error().detail(),
+                 "/usr/bin/true remove-unowned ");
+    }
+#endif
 
     void runnerThatCannotStart() {
         Fixture f("a\n");

@@ -272,6 +272,29 @@ private slots:
         QCOMPARE(completed.first().first().toInt(), 1);
     }
 
+    // The end is told once the websites are free again, never while the
+    // error line says they are still blocked.
+    void completionWaitsForTheRemoval_data() {
+        QTest::addColumn<bool>("removalFails");
+        QTest::newRow("removed") << false;
+        QTest::newRow("removal fails") << true;
+    }
+    void completionWaitsForTheRemoval() {
+        QFETCH(bool, removalFails);
+        Rig rig(configBytes({"a.com"}, {}));
+        QSignalSpy completed(rig.manager.get(), &FocusSessionManager::sessionCompleted);
+        rig.manager->start(1);
+        if (removalFails)
+            rig.runner->failWith(1, "denied");
+        rig.runner->answerAfter(50);
+        rig.clockMs += 59000;
+        rig.fire();
+        QCOMPARE(completed.size(), 0);
+        QTRY_VERIFY(!rig.manager->isBusy());
+        QCOMPARE(completed.size(), removalFails ? 0 : 1);
+        QCOMPARE(rig.manager->hasErrorMessage(), removalFails);
+    }
+
     void tickQueuedBeforeStopDoesNothing() {
         Rig rig(configBytes({"a.com"}, {}));
         rig.manager->start(1);
@@ -324,6 +347,29 @@ private slots:
             kWallStart.addSecs(20 + 300));
         rig.fire();
         QCOMPARE(rig.manager->remainingSeconds(), 299);
+    }
+
+    // A notice is said once a run and never as an error; other lines are.
+    void notices_data() {
+        QTest::addColumn<QStringList>("outputs"); // a start's each
+        QTest::addColumn<QStringList>("shown");   // the notice and the error after each
+        QTest::newRow("a notice and a note")
+            << QStringList{"notice: nft is missing.\nstill blocked"}
+            << QStringList{"nft is missing.", "still blocked"};
+        QTest::newRow("once a run") << QStringList{"notice: A", "notice: A", "notice: A\nnotice: B"}
+                                    << QStringList{"A", kNone, "", kNone, "B", kNone};
+    }
+    void notices() {
+        QFETCH(QStringList, outputs);
+        QFETCH(QStringList, shown);
+        Rig rig(configBytes({"a.com"}, {}));
+        QStringList seen;
+        for (const QString& output : outputs) {
+            rig.runner->failWith(0, output.toUtf8());
+            rig.manager->start(5);
+            seen << rig.manager->notice() << rig.error();
+        }
+        QCOMPARE(seen, shown);
     }
 
     // Starting over a running session replaces it; never two countdowns or two

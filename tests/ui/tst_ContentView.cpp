@@ -1,6 +1,7 @@
 #include "fakes/DirectShellRunner.h"
 #include "fakes/FakeInstalledApplications.h"
 #include "fakes/FakeWorkspace.h"
+#include "fakes/FileBytes.h"
 #include "fakes/NullDnsCacheFlusher.h"
 #include "fakes/SteadyClock.h"
 #include "services/FocusSessionManager.h"
@@ -291,6 +292,43 @@ private slots:
         QCOMPARE(harness.view->sizeHint().height(), heightWithout);
     }
 
+    // An old block without owner is explained, not an error; its button
+    // removes it from the keyboard and says how that went.
+    void oldBlockWithoutOwner_data() {
+        QTest::addColumn<bool>("refused");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("removed") << false << "The old website block was removed.";
+        QTest::newRow("password refused") << true << "Focus session ended.";
+    }
+    void oldBlockWithoutOwner() {
+        QFETCH(bool, refused);
+        QFETCH(QString, status);
+        Harness harness({"mail.test"});
+        const QByteArray hosts = originalHosts + "# Tarnhollow:BEGIN\n# Tarnhollow:END\n";
+        QVERIFY(writeAll(harness.dir.filePath("hosts"), hosts));
+        harness.view->show();
+        QVERIFY(QTest::qWaitForWindowActive(harness.view.get()));
+        harness.runner->failWith(3, "old block", false, 1);
+        QTest::mouseClick(harness.view->sessionCard()->startStopButton(), Qt::LeftButton);
+        QLabel* note = harness.view->unownedBlockLine();
+        QVERIFY(note->isVisibleTo(harness.view.get()) && note->text().contains("no owner"));
+        QVERIFY(!harness.manager().hasErrorMessage());
+        QPushButton* remove = harness.view->removeOldBlockButton();
+        QCOMPARE(remove->accessibleDescription(), note->text());
+        refused ? harness.runner->failWith(1, {}, true) : harness.runner->succeed();
+        harness.runner->answerAfter(10);
+        remove->setFocus();
+        QTest::keyClick(remove, Qt::Key_Return);
+        QCOMPARE(harness.view->sessionCard()->startStopButton()->text(), "Removing the old block…");
+        QTRY_VERIFY(!harness.manager().isBusy());
+        QCOMPARE(note->isVisibleTo(harness.view.get()), refused);
+        QCOMPARE(harness.view->statusLine()->text(), status);
+        QCOMPARE(harness.manager().errorMessageText().startsWith(
+                     "The old website block could not be removed: Website blocking requires"),
+                 refused);
+        QCOMPARE(readAll(harness.dir.filePath("hosts")), refused ? hosts : originalHosts);
+    }
+
     void startStopButtonFollowsTheSession_data() {
         QTest::addColumn<QStringList>("websites");
         QTest::addColumn<int>("clicks");
@@ -453,7 +491,8 @@ private slots:
                 ++named;
             }
         }
-        QCOMPARE(named, 2 * 3 + 1 + 1 + 7 + 1); // the websites card imports too
+        // The websites card imports too; an old block's button waits hidden.
+        QCOMPARE(named, 2 * 3 + 1 + 1 + 7 + 1 + 1);
         const QModelIndex row = harness.view->appsCard()->entries()->index(0);
         QVERIFY(!row.data(Qt::AccessibleDescriptionRole).toString().isEmpty());
 #ifdef Q_OS_LINUX

@@ -58,6 +58,10 @@ void LinuxPrivilegedRunner::unblock(const QByteArray&, Done done) {
     run(QStringLiteral("unblock"), {}, std::move(done));
 }
 
+void LinuxPrivilegedRunner::removeUnowned(const QByteArray&, Done done) {
+    run(QStringLiteral("remove-unowned"), {}, std::move(done));
+}
+
 void LinuxPrivilegedRunner::run(const QString& action, const QByteArray& input, Done done) {
     const bool root = m_asRoot.value_or(geteuid() == 0);
     // A program that cannot be started is named with what to do about it,

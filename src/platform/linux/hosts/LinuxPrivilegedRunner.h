@@ -8,7 +8,7 @@
 #include <optional>
 
 // Runs the hosts helper, the only program Tarnhollow ever runs as root, with
-// one of its two actions: directly when already root, else through pkexec,
+// one of its actions: directly when already root, else through pkexec,
 // which shows the desktop's authentication dialog for our own actions.
 class LinuxPrivilegedRunner : public PrivilegedRunner {
 public:
@@ -19,6 +19,7 @@ public:
 
     void block(const BlockRequest& request, Done done) override;
     void unblock(const QByteArray& newText, Done done) override;
+    void removeUnowned(const QByteArray& newText, Done done) override;
     bool needsText() const override { return false; }
 
     // Where the installed helper lives.
