@@ -1,19 +1,25 @@
 #include "helper/Layers.h"
 
+#include "helper/BrowserPolicy.h"
+#include "helper/NftBlock.h"
+
 namespace Layers {
 
-QString prepareKernel(uid_t) {
-    return QString();
+QString prepareKernel(uid_t owner) {
+    return NftBlock::prepare(owner);
 }
 
-QString fillKernel(uid_t, const std::vector<ConnectionCloser::Address>&, Waiter::Millis) {
-    return QString();
+QString fillKernel(uid_t owner, const std::vector<ConnectionCloser::Address>& addresses,
+                   Waiter::Millis left) {
+    return NftBlock::add(owner, addresses, left);
 }
 
-void endKernel(uid_t) {}
+void endKernel(uid_t owner) {
+    NftBlock::remove(owner);
+}
 
-QStringList syncBrowsers(const QStringList&) {
-    return {};
+QStringList syncBrowsers(const QStringList& names) {
+    return BrowserPolicy::sync(names);
 }
 
 } // namespace Layers

@@ -18,6 +18,7 @@ namespace Layers {
 // Makes ready the owner's rules; why that is not possible here, or nothing.
 QString prepareKernel(uid_t owner);
 // Adds the addresses, each timing out after `left` should nothing remove it.
+// The caller holds the lock, and has seen that the block still stands.
 QString fillKernel(uid_t owner, const std::vector<ConnectionCloser::Address>& addresses,
                    Waiter::Millis left);
 void endKernel(uid_t owner);

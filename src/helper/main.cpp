@@ -37,6 +37,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <syslog.h>
 #include <unistd.h>
@@ -226,6 +227,7 @@ Outcome removeUnowned() {
         return QString();
     if (Step written = write(HostsText::keptPieces(text, unowned)); !written)
         return Failure(written.error());
+    afterRemoval(text, unowned);
     return QString();
 }
 
@@ -260,6 +262,23 @@ Outcome boot(uid_t caller) {
     return notes.join(QLatin1Char('\n'));
 }
 
+// The names every section blocks while the one `wait` is for still stands;
+// nothing once it has gone. The caller holds the lock.
+std::optional<QStringList> sectionStands(const Waiter::Wait& wait) {
+    const auto hosts = readHosts();
+    if (!hosts)
+        return std::nullopt;
+    const QByteArrayView text = hosts.value().view();
+    const auto sections = HostsText::blockSections(text, kBegin, kEnd);
+    const bool stands = std::any_of(sections.begin(), sections.end(), [&](const auto& s) {
+        return s.owner && s.owner->uid == wait.owner &&
+               s.owner->until.toSecsSinceEpoch() == wait.until;
+    });
+    if (!stands)
+        return std::nullopt;
+    return BlockRules::namesIn(text, sections);
+}
+
 // Open connections are closed in a child, so the caller hears of the block
 // at once: the hosts file's own addresses for the names first, then what
 // DNS answers within the deadline, which also fill the kernel's set. The
@@ -289,23 +308,14 @@ void closeConnectionsLater(Waiter::Lock& lock, DnsLookups& lookups,
     std::vector<ConnectionCloser::Address> all = lookups.found();
     notes << ConnectionCloser::closeConnections(all, wait.owner);
     all.insert(all.end(), local.begin(), local.end());
-    notes << Layers::fillKernel(wait.owner, ConnectionCloser::cleaned(std::move(all)),
-                                wait.deadline - Waiter::bootNow());
+    // Under the lock, and only while this block stands: a newer one of the
+    // same owner must not get this one's earlier timeouts.
+    if (const Waiter::Lock again; sectionStands(wait))
+        notes << Layers::fillKernel(wait.owner, ConnectionCloser::cleaned(std::move(all)),
+                                    wait.deadline - Waiter::bootNow());
     Waiter::sleepUntil(started + kBrowserRewrite);
-    {
-        const Waiter::Lock again;
-        const auto hosts = readHosts();
-        if (hosts) {
-            const QByteArrayView text = hosts.value().view();
-            const auto sections = HostsText::blockSections(text, kBegin, kEnd);
-            const bool stands = std::any_of(sections.begin(), sections.end(), [&](const auto& s) {
-                return s.owner && s.owner->uid == wait.owner &&
-                       s.owner->until.toSecsSinceEpoch() == wait.until;
-            });
-            if (stands)
-                Layers::syncBrowsers(BlockRules::namesIn(text, sections));
-        }
-    }
+    if (const Waiter::Lock again; const auto names = sectionStands(wait))
+        Layers::syncBrowsers(*names);
     for (const QString& note : std::as_const(notes)) {
         if (!note.isEmpty())
             ::syslog(LOG_AUTHPRIV | LOG_WARNING, "%s", note.toUtf8().constData());
