@@ -27,6 +27,7 @@ class NoRunner : public PrivilegedRunner {
 public:
     void block(const BlockRequest&, Done) override {}
     void unblock(const QByteArray&, Done) override {}
+    void removeUnowned(const QByteArray&, Done) override {}
 };
 class NoFlusher : public DnsCacheFlusher {
 public:

@@ -14,7 +14,8 @@ private slots:
     void initTestCase() {
         QProcess lab;
         lab.setProcessChannelMode(QProcess::MergedChannels);
-        lab.start("timeout", {"-k", "5", "170", "/bin/sh", TARNHOLLOW_BROWSER_LAB, TARNHOLLOW_HELPER});
+        lab.start("timeout",
+                  {"-k", "5", "170", "/bin/sh", TARNHOLLOW_BROWSER_LAB, TARNHOLLOW_HELPER});
         QVERIFY(lab.waitForFinished(180000));
         const QString output = QString::fromLocal8Bit(lab.readAll());
         if (lab.exitCode() == 77)

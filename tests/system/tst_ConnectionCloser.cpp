@@ -145,8 +145,10 @@ private slots:
 
     // Whatever failed, the waiter the helper left for its block ends here.
     void cleanupTestCase() {
-        if (geteuid() == 0)
-            (void)std::system("'" TARNHOLLOW_HELPER "' unblock >/dev/null 2>&1");
+        if (geteuid() == 0) {
+            [[maybe_unused]] const int ignored =
+                std::system("'" TARNHOLLOW_HELPER "' unblock >/dev/null 2>&1");
+        }
     }
 
     void closes_data() {
