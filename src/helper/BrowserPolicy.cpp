@@ -18,15 +18,16 @@ namespace {
 
 struct Browser {
     const char* name;
-    const char* policies; // under the root
+    // Under the root; present when the browser is installed system-wide.
+    const char* folder;
 };
 
 constexpr Browser kBrowsers[] = {
-    {"Chromium", "etc/chromium/policies"},
-    {"Google Chrome", "etc/opt/chrome/policies"},
-    {"Brave", "etc/brave/policies"},
-    {"Microsoft Edge", "etc/opt/edge/policies"},
-    {"Chromium", "etc/chromium-browser/policies"},
+    {"Chromium", "etc/chromium"},
+    {"Google Chrome", "etc/opt/chrome"},
+    {"Brave", "etc/brave"},
+    {"Microsoft Edge", "etc/opt/edge"},
+    {"Chromium", "etc/chromium-browser"},
 };
 constexpr char kFile[] = "tarnhollow.json";
 // Not a .json name, so no browser reads a half-written list.
@@ -123,17 +124,30 @@ bool replaceFile(int managed, const QByteArray& bytes) {
     return true;
 }
 
-// The browser's managed folder, made when missing and `create`; -1 with
-// errno set when there is none to use.
-int openManaged(int policies, bool create) {
-    int fd = ::openat(policies, "managed", kFolderFlags);
-    if (fd < 0 && errno == ENOENT && create && ::mkdirat(policies, "managed", 0755) == 0) {
-        fd = ::openat(policies, "managed", kFolderFlags);
+// A folder in `parent`, made when missing and `create`; -1 with errno set
+// when there is none to use.
+int openChild(int parent, const char* name, bool create) {
+    int fd = ::openat(parent, name, kFolderFlags);
+    if (fd < 0 && errno == ENOENT && create && ::mkdirat(parent, name, 0755) == 0) {
+        fd = ::openat(parent, name, kFolderFlags);
         // Browsers run as the user: whatever our umask, they must read it.
         if (fd >= 0)
             ::fchmod(fd, 0755);
     }
     return fd;
+}
+
+// The browser's managed policies folder, made when missing and `create`
+// (Debian's Chromium, say, ships without one).
+int openManaged(int browser, bool create) {
+    const ScopedFd policies(openChild(browser, "policies", create));
+    if (policies.get() < 0)
+        return -1;
+    if (!isProtected(policies.get())) {
+        errno = EPERM;
+        return -1;
+    }
+    return openChild(policies.get(), "managed", create);
 }
 
 } // namespace
@@ -162,14 +176,14 @@ QStringList BrowserPolicy::sync(const QStringList& names, const QString& root) {
         return notices;
     const bool blocking = !names.isEmpty();
     for (const Browser& browser : kBrowsers) {
-        const ScopedFd policies(openFolder(top.get(), browser.policies));
-        if (policies.get() < 0)
+        const ScopedFd folder(openFolder(top.get(), browser.folder));
+        if (folder.get() < 0)
             continue; // not installed
         const QString name = QString::fromLatin1(browser.name);
-        const ScopedFd managed(openManaged(policies.get(), blocking));
+        const ScopedFd managed(openManaged(folder.get(), blocking));
         if (managed.get() < 0 && errno == ENOENT)
             continue;
-        if (managed.get() < 0 && errno != ELOOP && errno != ENOTDIR) {
+        if (managed.get() < 0 && errno != ELOOP && errno != ENOTDIR && errno != EPERM) {
             if (blocking)
                 notices << QStringLiteral("%1: the website list could not be written: %2.")
                                .arg(name, errorText());

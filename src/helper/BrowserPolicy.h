@@ -8,11 +8,12 @@
 // The browsers' share of a block: Chromium-family browsers ask DNS over
 // HTTPS on their own and keep a host cache, so they get the list as a
 // managed URL blocklist too. Only `managed/tarnhollow.json` in each
-// installed browser's policies folder is ever written or removed.
+// installed browser's policies folder is ever written or removed; the
+// folders are made when missing.
 class BrowserPolicy {
 public:
     // Non-empty `names`: writes them as the blocklist of every browser whose
-    // policies folder exists. Empty: removes our file from each. Returns
+    // own folder under /etc exists. Empty: removes our file from each. Returns
     // the notices for the user, one for each browser left alone. `root` is
     // for tests; the helper always uses "/".
     static QStringList sync(const QStringList& names, const QString& root = QStringLiteral("/"));

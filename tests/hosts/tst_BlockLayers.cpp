@@ -69,11 +69,11 @@ private slots:
                                "so Tarnhollow leaves it alone.";
         const QStringList names{"a.test", "b.test"};
         QTest::newRow("installed browsers")
-            << "mkdir -p etc/chromium/policies etc/opt/chrome/policies/managed etc/brave" << names
-            << 2
+            << "mkdir -p etc/chromium etc/opt/chrome/policies/managed etc/brave/policies etc/opt/x"
+            << names << 3
             << "cd etc/chromium/policies/managed && test \"$(ls -A)\" = tarnhollow.json && "
-               "stat -c %a . tarnhollow.json | paste -sd' ' | grep -qx '755 644' && "
-               "test -z \"$(ls -A ../../../brave)\""
+               "stat -c %a .. . tarnhollow.json | paste -sd' ' | grep -qx '755 755 644' && "
+               "test -z \"$(ls -A ../../../opt/x)\" && ! test -e ../../../opt/edge"
             << "";
         QTest::newRow("an empty list removes our file alone")
             << in + "mkdir tarnhollow.json.d && touch tarnhollow.json other.json" << QStringList()
