@@ -23,6 +23,7 @@ private slots:
         QVERIFY2(lab.exitStatus() == QProcess::NormalExit && lab.exitCode() == 0,
                  qPrintable(output));
         lines_ = output.split('\n');
+        qInfo().noquote() << output.trimmed();
     }
 
     void measured_data() {
@@ -40,7 +41,8 @@ private slots:
         }
         row("the helper blocks", "helper status", "0");
         row("the site's address is in the owner's nft set", "nft during", "yes");
-        row("pgrep finds the waiter during the session", "helpers during", "1");
+        // The waiter, and the child that writes the browsers' lists again.
+        row("pgrep finds the helper's processes during the session", "helpers during", "> 0");
         row("the nft element is gone 1 s after the end", "nft after", "no");
         row("no helper process is left 1 s after the end", "helpers after", "0");
     }
@@ -51,9 +53,11 @@ private slots:
         const QStringList found = lines_.filter(QRegularExpression("^" + key + " "));
         QCOMPARE(found.size(), 1);
         const QString value = found.first().mid(key.size() + 1).section(' ', 0, 0);
-        if (want.startsWith("< ")) {
+        if (want.startsWith("< ") || want.startsWith("> ")) {
             bool ok = false;
-            QVERIFY2(value.toDouble(&ok) < want.mid(2).toDouble() && ok, qPrintable(found.first()));
+            const double limit = want.mid(2).toDouble();
+            const double got = value.toDouble(&ok);
+            QVERIFY2(ok && (want[0] == '<' ? got < limit : got > limit), qPrintable(found.first()));
         } else {
             QVERIFY2(value == want, qPrintable(found.first()));
         }
