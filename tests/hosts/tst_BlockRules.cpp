@@ -55,6 +55,7 @@ private slots:
         QTest::newRow("an hour") << QByteArray("3600\na.test\n") << 3600;
         QTest::newRow("past an hour") << QByteArray("3601\na.test\n") << 0;
         QTest::newRow("zero") << QByteArray("0\na.test\n") << 0;
+        QTest::newRow("huge") << QByteArray("9999999999\na.test\n") << 0;
         QTest::newRow("leading zero") << QByteArray("060\na.test\n") << 0;
         QTest::newRow("signed") << QByteArray("+60\na.test\n") << 0;
         QTest::newRow("blank around") << QByteArray(" 60\na.test\n") << 0;
