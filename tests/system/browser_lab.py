@@ -15,6 +15,10 @@ after it. It prints one measurement a line, "KEY VALUE":
   nft during, helpers during    2 s after the block's start: is the site's address
                                 in the nft set v4_0, how many helper processes
   nft after, helpers after      the same 1 s after the end
+  policy during, policy after   is Chromium's managed list there then
+  <x> after stop                a second block stopped 2 s in: at once after the
+                                unblock, nft and policy as above, and for
+                                chromium apex whether it loads within 2 s
 """
 import calendar
 import http.server
@@ -169,6 +173,10 @@ def nft_has_site():
     return "yes" if "192.0.2.10" in listed.stdout else "no"
 
 
+def policy_written():
+    return "yes" if os.path.exists("/etc/chromium/policies/managed/tarnhollow.json") else "no"
+
+
 def helpers_alive():
     # By the first argument: the waiter runs as /proc/self/exe, so its name is "exe".
     found = subprocess.run(["pgrep", "-f", "^([^ ]*/)?tarnhollow-hosts-helper( |$)"],
@@ -189,19 +197,26 @@ def watch(browser, start, end, back_limit, lines):
     while time.monotonic() < end:
         for name, url in ADDRESSES.items():
             shown = browser.probe(url)
+            # A load that ends after the end tells nothing of the session.
+            if time.monotonic() >= end:
+                break
             if shown is None:
                 refused.pop(name, None)
             else:
                 refused.setdefault(name, f"{time.monotonic() - start:.2f} {shown}")
         time.sleep(0.1)
+    shown = {}
     while time.monotonic() < end + back_limit and len(back) < len(ADDRESSES):
         for name, url in ADDRESSES.items():
-            if name not in back and browser.probe(url) is None:
+            if name in back:
+                continue
+            shown[name] = browser.probe(url)
+            if shown[name] is None:
                 back[name] = f"{time.monotonic() - end:.2f}"
         time.sleep(0.1)
     for name in ADDRESSES:
         lines.append(f"{browser.name} {name} refused {refused.get(name, 'never')}")
-        lines.append(f"{browser.name} {name} back {back.get(name, 'never')}")
+        lines.append(f"{browser.name} {name} back {back.get(name, f'never {shown.get(name)}')}")
 
 
 def run(helper, measure, length):
@@ -226,11 +241,23 @@ def run(helper, measure, length):
     for watcher in watchers:
         watcher.start()
     time.sleep(max(0.0, start + 2 - time.monotonic()))
-    lines += [f"nft during {nft_has_site()}", f"helpers during {helpers_alive()}"]
+    lines += [f"nft during {nft_has_site()}", f"helpers during {helpers_alive()}",
+              f"policy during {policy_written()}"]
     time.sleep(max(0.0, end + 1 - time.monotonic()))
-    lines += [f"nft after {nft_has_site()}", f"helpers after {helpers_alive()}"]
+    lines += [f"nft after {nft_has_site()}", f"helpers after {helpers_alive()}",
+              f"policy after {policy_written()}"]
     for watcher in watchers:
         watcher.join()
+    # Stop before the end: every layer goes with the section, at once.
+    subprocess.run([helper, "block"], input="60\nexample.test\n", capture_output=True, text=True)
+    time.sleep(2)
+    subprocess.run([helper, "unblock"], capture_output=True)
+    lines += [f"nft after stop {nft_has_site()}", f"policy after stop {policy_written()}"]
+    stopped = time.monotonic()
+    while browsers[0].probe(ADDRESSES["apex"]) and time.monotonic() < stopped + 2:
+        time.sleep(0.1)
+    loads = browsers[0].probe(ADDRESSES["apex"]) is None
+    lines.append(f"chromium apex after stop {'ok' if loads else 'refused'}")
     print("\n".join(sorted(lines)))
     for browser in browsers:
         browser.process.terminate()
