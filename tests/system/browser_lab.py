@@ -16,7 +16,7 @@ after it. It prints one measurement a line, "KEY VALUE":
                                 in the nft set v4_0, how many helper processes
   nft after, helpers after      the same 1 s after the end
   policy during, policy after   is Chromium's managed list there then
-  <x> after stop                a second block stopped 2 s in: at once after the
+  stopped <x>                   a second block stopped 2 s in: at once after the
                                 unblock, nft and policy as above, and for
                                 chromium apex whether it loads within 2 s
 """
@@ -252,12 +252,12 @@ def run(helper, measure, length):
     subprocess.run([helper, "block"], input="60\nexample.test\n", capture_output=True, text=True)
     time.sleep(2)
     subprocess.run([helper, "unblock"], capture_output=True)
-    lines += [f"nft after stop {nft_has_site()}", f"policy after stop {policy_written()}"]
+    lines += [f"stopped nft {nft_has_site()}", f"stopped policy {policy_written()}"]
     stopped = time.monotonic()
     while browsers[0].probe(ADDRESSES["apex"]) and time.monotonic() < stopped + 2:
         time.sleep(0.1)
     loads = browsers[0].probe(ADDRESSES["apex"]) is None
-    lines.append(f"chromium apex after stop {'ok' if loads else 'refused'}")
+    lines.append(f"stopped chromium apex {'ok' if loads else 'refused'}")
     print("\n".join(sorted(lines)))
     for browser in browsers:
         browser.process.terminate()

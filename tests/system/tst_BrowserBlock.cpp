@@ -47,9 +47,9 @@ private slots:
         row("no helper process is left 1 s after the end", "helpers after", "0");
         row("Chromium's list is there during the session", "policy during", "yes");
         row("Chromium's list is gone 1 s after the end", "policy after", "no");
-        row("a stop removes the nft element at once", "nft after stop", "no");
-        row("a stop removes Chromium's list at once", "policy after stop", "no");
-        row("the apex loads within 2 s of a stop", "chromium apex after stop", "ok");
+        row("a stop removes the nft element at once", "stopped nft", "no");
+        row("a stop removes Chromium's list at once", "stopped policy", "no");
+        row("the apex loads within 2 s of a stop", "stopped chromium apex", "ok");
     }
 
     void measured() {
