@@ -54,15 +54,17 @@ install(FILES ${TARNHOLLOW_GENERATED_DIR}/copyright ${TARNHOLLOW_GENERATED_DIR}/
 
 if(TARNHOLLOW_PLATFORM STREQUAL "linux")
     # Removing the package during a session removes the block with it.
-    # The package enables the boot unit; removing it stops and disables it.
-    foreach(script IN ITEMS prerm postinst)
+    # The package enables the boot unit; removing it stops and disables it,
+    # purging forgets it.
+    foreach(script IN ITEMS prerm postinst postrm)
         configure_file(${TARNHOLLOW_PACKAGING_DIR}/${script}.in
             ${PROJECT_BINARY_DIR}/packaging/${script} @ONLY
             FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
             WORLD_READ WORLD_EXECUTE)
     endforeach()
     set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
-        ${PROJECT_BINARY_DIR}/packaging/prerm ${PROJECT_BINARY_DIR}/packaging/postinst)
+        ${PROJECT_BINARY_DIR}/packaging/prerm ${PROJECT_BINARY_DIR}/packaging/postinst
+        ${PROJECT_BINARY_DIR}/packaging/postrm)
 endif()
 
 set(CPACK_PACKAGE_NAME tarnhollow)
