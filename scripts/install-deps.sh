@@ -14,6 +14,8 @@ packages=(
     desktop-file-utils appstream dpkg-dev iproute2
     # tests: what a screen reader receives, through the accessibility bus
     at-spi2-core python3-pyatspi gir1.2-atspi-2.0
+    # tests: a running browser against a block, with a local resolver (no service)
+    chromium dnsmasq-base python3-websocket
 )
 
 missing=()
