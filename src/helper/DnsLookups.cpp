@@ -74,7 +74,8 @@ void DnsLookups::submit(qsizetype most) {
     hints.ai_flags = ARES_AI_NOSORT;
     // Counted from what is left: m_next + most would overflow for the default.
     const qsizetype last = m_next + std::min(most, m_names.size() - m_next);
-    while (m_channel && m_inFlight < kMaxInFlight && m_next < last) {
+    while (m_channel && m_inFlight < kMaxInFlight && m_next < last &&
+           ((m_next & 63) != 0 || Clock::now() < m_deadline)) {
         ++m_inFlight;
         ares_getaddrinfo(m_channel, m_names[m_next++].constData(), nullptr, &hints, answered, this);
     }
@@ -102,6 +103,7 @@ void DnsLookups::answered(void* self, int status, int, ares_addrinfo* result) {
 }
 
 void DnsLookups::run(Clock::time_point deadline) {
+    m_deadline = deadline;
     submit();
     while (m_channel && !finished()) {
         const auto now = Clock::now();

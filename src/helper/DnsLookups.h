@@ -45,5 +45,8 @@ private:
     qsizetype m_next = 0;
     int m_inFlight = 0;
     bool m_submitting = false;
+    // No name is asked after it: queries that fail at once (no network)
+    // would otherwise go through every name, however many.
+    Clock::time_point m_deadline = Clock::time_point::max();
     std::vector<ConnectionCloser::Address> m_found;
 };
