@@ -132,11 +132,13 @@ class Firefox:
              "about:blank"], stdout=subprocess.DEVNULL, stderr=open("firefox.log", "w"))
         self.socket = wait_until("Marionette", lambda: socket.create_connection(("127.0.0.1", 2828)),
                                  limit=60.0)
-        self.socket.settimeout(PAGE_LOAD + 5)
+        # A first session takes long on a busy machine.
+        self.socket.settimeout(60)
         self.ids = 0
         self.receive()  # the greeting
         self.call("WebDriver:NewSession",
                   capabilities={"alwaysMatch": {"timeouts": {"pageLoad": int(PAGE_LOAD * 1000)}}})
+        self.socket.settimeout(PAGE_LOAD + 5)
 
     def receive(self):
         length = b""
