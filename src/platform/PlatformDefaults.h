@@ -22,8 +22,6 @@ std::function<std::unique_ptr<Workspace>()> prepareDefaultWorkspace();
 std::unique_ptr<InstalledApplications> makeDefaultInstalledApplications();
 std::unique_ptr<SessionNotifier> makeDefaultSessionNotifier();
 std::unique_ptr<SessionActivity> makeDefaultSessionActivity();
-// The per-user private directory that holds the hosts file's staging copy.
-QString defaultHostsStagingDirectory();
 // Where an entry that starts the app at login goes; empty where the
 // platform has no such folder.
 QString defaultAutostartEntryPath();

@@ -1,14 +1,15 @@
 #include "services/AppBlocker.h"
 #include "base/ApplicationId.h"
+#include "base/ListEntry.h"
 
 #include <QCoreApplication>
 
 namespace {
 
-QSet<QString> normalised(const QStringList& bundleIds) {
+QSet<QString> keysOf(const QStringList& bundleIds) {
     QSet<QString> set;
     for (const QString& id : bundleIds)
-        set.insert(id.trimmed().toLower());
+        set.insert(listEntryKey(id.trimmed()));
     return set;
 }
 
@@ -17,7 +18,7 @@ QSet<QString> normalised(const QStringList& bundleIds) {
 AppBlocker::AppBlocker(const QStringList& bundleIds, Workspace& workspace,
                        std::chrono::milliseconds sweepInterval, QObject* parent)
     : QObject(parent), m_workspace(workspace), m_sweepInterval(sweepInterval),
-      m_blockedBundleIds(normalised(bundleIds)) {
+      m_blockedBundleIds(keysOf(bundleIds)) {
     m_sweepTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_sweepTimer, &QTimer::timeout, this, &AppBlocker::applyBlockToRunningApps);
 }
@@ -50,9 +51,10 @@ void AppBlocker::stop() {
 bool AppBlocker::isBlocked(const RunningApplication& application) const {
     if (application.pid == QCoreApplication::applicationPid())
         return false;
-    return application.identifier && !application.identifier->isEmpty() &&
-           application.identifier->compare(tarnhollowApplicationId(), Qt::CaseInsensitive) != 0 &&
-           m_blockedBundleIds.contains(application.identifier->toLower());
+    if (!application.identifier || application.identifier->isEmpty())
+        return false;
+    const QString key = listEntryKey(*application.identifier);
+    return key != listEntryKey(tarnhollowApplicationId()) && m_blockedBundleIds.contains(key);
 }
 
 void AppBlocker::applyBlockToRunningApps() {

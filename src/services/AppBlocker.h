@@ -27,7 +27,6 @@ public:
     // Harmless when not started.
     void stop();
 
-    const QSet<QString>& blockedBundleIds() const { return m_blockedBundleIds; }
     bool isBlocking() const { return m_sweepTimer.isActive(); }
 
 private:
@@ -39,5 +38,6 @@ private:
     std::chrono::milliseconds m_sweepInterval;
     std::optional<Workspace::ObserverToken> m_launchObserver;
     QTimer m_sweepTimer;
+    // The listed IDs as list-entry keys.
     const QSet<QString> m_blockedBundleIds;
 };

@@ -1,5 +1,6 @@
 #include "services/FocusSessionManager.h"
 
+#include "base/ListEntry.h"
 #include "platform/Workspace.h"
 #include "services/AppBlocker.h"
 #include "services/FocusStore.h"
@@ -20,27 +21,17 @@ namespace {
 // The longest session, and the little a slow password prompt may add.
 constexpr qint64 kLatestSectionEndSecs = 65 * 60;
 
-// Equality of list entries as the user sees them: canonically equivalent
-// strings are the same entry.
-QString canonical(const QString& text) {
-    return text.normalized(QString::NormalizationForm_C);
+bool listsEntry(const QStringList& list, const QString& entry) {
+    const QString key = listEntryKey(entry);
+    return std::any_of(list.cbegin(), list.cend(),
+                       [&key](const QString& existing) { return listEntryKey(existing) == key; });
 }
 
-bool containsCanonically(const QStringList& list, const QString& entry) {
-    const QString wanted = canonical(entry);
-    for (const QString& existing : list)
-        if (canonical(existing) == wanted)
-            return true;
-    return false;
-}
-
-QStringList withoutIgnoringCase(const QStringList& list, const QString& entry) {
-    const QString unwanted = canonical(entry);
-    QStringList kept;
-    for (const QString& existing : list)
-        if (canonical(existing).compare(unwanted, Qt::CaseInsensitive) != 0)
-            kept.append(existing);
-    return kept;
+// Every copy of the entry goes, as each is the same entry.
+QStringList without(QStringList list, const QString& entry) {
+    const QString key = listEntryKey(entry);
+    list.removeIf([&key](const QString& existing) { return listEntryKey(existing) == key; });
+    return list;
 }
 
 QString describe(const HostBlockerError& error) {
@@ -331,7 +322,7 @@ QString FocusSessionManager::formatDuration() const {
 
 void FocusSessionManager::addWebsite(const QString& text) {
     const QString entry = text.trimmed().toLower();
-    if (entry.isEmpty() || containsCanonically(m_websites, entry))
+    if (entry.isEmpty() || listsEntry(m_websites, entry))
         return;
     setWebsites(m_websites + QStringList{entry});
     persist();
@@ -358,16 +349,16 @@ void FocusSessionManager::importWebsites(const QString& path) {
     QSet<QString> listed;
     listed.reserve(m_websites.size() + imported.entries.size());
     for (const QString& existing : m_websites)
-        listed.insert(canonical(existing));
+        listed.insert(listEntryKey(existing));
     QStringList websites = m_websites;
     int skipped = imported.skipped;
     for (const QString& text : imported.entries) {
         const QString entry = text.trimmed().toLower();
-        if (entry.isEmpty() || listed.contains(canonical(entry))) {
+        if (entry.isEmpty() || listed.contains(listEntryKey(entry))) {
             ++skipped;
             continue;
         }
-        listed.insert(canonical(entry));
+        listed.insert(listEntryKey(entry));
         websites.append(entry);
     }
     const qsizetype added = websites.size() - m_websites.size();
@@ -381,19 +372,19 @@ void FocusSessionManager::importWebsites(const QString& path) {
 
 void FocusSessionManager::addAppBundleId(const QString& text) {
     const QString entry = text.trimmed();
-    if (entry.isEmpty() || containsCanonically(m_appBundleIds, entry))
+    if (entry.isEmpty() || listsEntry(m_appBundleIds, entry))
         return;
     setAppBundleIds(m_appBundleIds + QStringList{entry});
     persist();
 }
 
 void FocusSessionManager::removeWebsite(const QString& entry) {
-    setWebsites(withoutIgnoringCase(m_websites, entry));
+    setWebsites(without(m_websites, entry));
     persist();
 }
 
 void FocusSessionManager::removeAppBundleId(const QString& entry) {
-    setAppBundleIds(withoutIgnoringCase(m_appBundleIds, entry));
+    setAppBundleIds(without(m_appBundleIds, entry));
     persist();
 }
 

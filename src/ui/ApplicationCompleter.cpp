@@ -1,5 +1,6 @@
 #include "ui/ApplicationCompleter.h"
 
+#include "base/ListEntry.h"
 #include "ui/ApplicationListModel.h"
 
 #include <QAbstractItemView>
@@ -24,9 +25,13 @@ ApplicationCompleter::ApplicationCompleter(QLineEdit* field)
 void ApplicationCompleter::setApplications(const QList<InstalledApplication>& applications) {
     m_ids.clear();
     for (const InstalledApplication& application : applications)
-        m_ids.insert(application.id);
+        m_ids.insert(listEntryKey(application.id));
     m_applications->setApplications(applications);
     m_loaded = true;
+}
+
+bool ApplicationCompleter::isInstalled(const QString& id) const {
+    return m_ids.contains(listEntryKey(id));
 }
 
 void ApplicationCompleter::offer(const QString& text) {

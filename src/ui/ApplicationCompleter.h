@@ -19,7 +19,7 @@ public:
 
     void setApplications(const QList<InstalledApplication>& applications);
     bool isLoaded() const { return m_loaded; }
-    bool isInstalled(const QString& id) const { return m_ids.contains(id); }
+    bool isInstalled(const QString& id) const;
 
 private:
     void offer(const QString& text);
@@ -27,6 +27,7 @@ private:
     QLineEdit* m_field;
     ApplicationListModel* m_applications;
     QSortFilterProxyModel* m_matches;
+    // Keys of the installed IDs, compared as list entries are.
     QSet<QString> m_ids;
     bool m_loaded = false;
 };

@@ -1,7 +1,6 @@
 #include "fakes/DirectShellRunner.h"
 #include "fakes/FileBytes.h"
 #include "fakes/NullDnsCacheFlusher.h"
-#include "platform/PlatformDefaults.h"
 #include "platform/macos/OsascriptRunner.h"
 #include "services/HostBlocker.h"
 
@@ -11,7 +10,6 @@
 #include "platform/linux/hosts/LinuxPrivilegedRunner.h"
 #endif
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -328,21 +326,6 @@ private slots:
         QCOMPARE(f.flusher->calls(), 0);
         // No copy of the hosts file is left behind after a failure either.
         QVERIFY(!QFileInfo::exists(f.stagingFile()));
-    }
-
-    // The full hosts text is staged where no other user can read or swap it.
-    void defaultStagingIsPrivate() {
-        QTemporaryDir runtime;
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.filePath("run")));
-        const QString staging = defaultHostsStagingDirectory();
-        struct stat info {};
-        QCOMPARE(::stat(QFile::encodeName(staging).constData(), &info), 0);
-        QCOMPARE(info.st_uid, ::geteuid());
-        QCOMPARE(info.st_mode & 07777, mode_t(0700));
-        Fixture f("a\n", staging);
-        QVERIFY(f.apply({"a.test"}).ok());
-        QVERIFY(
-            f.shell->commands().value(0).startsWith("/bin/cp '" + staging + "/tarnhollow-hosts'"));
     }
 };
 

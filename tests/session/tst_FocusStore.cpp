@@ -52,9 +52,9 @@ void TestFocusStore::savesExactBytes_data() {
     QTest::newRow("solidus escaped")
         << Record{{"https://x.com/path"}, {}}
         << QByteArray(R"({"websites":["https:\/\/x.com\/path"],"appBundleIds":[]})");
-    QTest::newRow("control characters")
-        << Record{{QString::fromUtf8("a\nb\tc\rd\be\ff") + QChar(0x01) + QChar(0x1f)}, {}}
-        << QByteArray(R"({"websites":["a\nb\tc\rd\be\ff\u0001\u001f"],"appBundleIds":[]})");
+    QTest::newRow("quote, backslash, control characters")
+        << Record{{QString::fromUtf8("\"a\\\nb\tc\rd\be\ff") + QChar(0x01) + QChar(0x1f)}, {}}
+        << QByteArray(R"({"websites":["\"a\\\nb\tc\rd\be\ff\u0001\u001f"],"appBundleIds":[]})");
     QTest::newRow("non-ASCII as UTF-8")
         << Record{{QString::fromUtf8("bücher.de"), QString::fromUtf8("例え.jp")},
                   {QString::fromUtf8("com.😀")}}

@@ -1,4 +1,5 @@
 #include "platform/linux/workspace/DesktopEntryIndex.h"
+#include "platform/linux/workspace/ProcessIdentity.h"
 
 #include <QtTest>
 
@@ -146,6 +147,37 @@ private slots:
         QVERIFY(index.refreshIfChanged());
         QVERIFY(!index.isBackgroundOnly("sub-org.x.New"));
         QVERIFY(!index.refreshIfChanged());
+    }
+
+    // Of the rules that name a process the strongest wins: its unit, its
+    // launch, its windows, its program.
+    void identityPrecedence_data() {
+        QTest::addColumn<QStringList>("evidence");
+        const QStringList all{"Unit", "Launch", "Window", "Program"};
+        for (qsizetype first = 0; first < all.size(); ++first)
+            QTest::newRow(qPrintable(all[first])) << all.mid(first);
+    }
+    void identityPrecedence() {
+        QFETCH(QStringList, evidence);
+        QTemporaryDir dir;
+        const QString apps = dir.filePath("apps/org.a.");
+        for (const QString& id : {"Unit", "Launch", "Window"})
+            writeFile(apps + id + ".desktop", entry("Exec=x\nStartupWMClass=" + id.toUtf8()));
+        writeFile(apps + "Program.desktop", entry("Exec=/bin/true"));
+        const DesktopEntryIndex index({dir.filePath("apps")}, {}, {});
+        const auto has = [&evidence](const char* rule) { return evidence.contains(rule); };
+        const QByteArray cgroup = has("Unit") ? "0::/app-gnome-org.a.Unit-1.scope\n" : "";
+        const QByteArray exe =
+            has("Program") ? QFileInfo("/bin/true").canonicalFilePath().toUtf8() : "";
+        const QStringList windows{"Window"};
+        const auto launch = [&](QByteArray& environ) {
+            environ = "GIO_LAUNCHED_DESKTOP_FILE=" + QFile::encodeName(apps) + "Launch.desktop" +
+                      QByteArray(1, '\0') + "GIO_LAUNCHED_DESKTOP_FILE_PID=42";
+            return has("Launch");
+        };
+        const ProcessIdentity::Name name = ProcessIdentity(index).identify(
+            {42, cgroup, exe, launch, has("Window") ? &windows : nullptr});
+        QCOMPARE(name.id.value_or(""), "org.a." + evidence.first());
     }
 };
 

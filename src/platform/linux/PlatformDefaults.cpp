@@ -55,10 +55,6 @@ std::unique_ptr<InstalledApplications> makeDefaultInstalledApplications() {
     return std::make_unique<LinuxInstalledApplications>();
 }
 
-QString defaultHostsStagingDirectory() {
-    return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-}
-
 QString defaultAutostartEntryPath() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
            QStringLiteral("/autostart/org.tarnhollow.Tarnhollow-session.desktop");

@@ -12,8 +12,8 @@
 #include <ctime>
 
 std::unique_ptr<PrivilegedRunner> makeDefaultPrivilegedRunner() {
-    return std::make_unique<OsascriptRunner>(QStringLiteral("/etc/hosts"),
-                                             defaultHostsStagingDirectory());
+    // The hosts text is staged in the per-user $TMPDIR, private to the user.
+    return std::make_unique<OsascriptRunner>(QStringLiteral("/etc/hosts"), QDir::tempPath());
 }
 
 std::unique_ptr<DnsCacheFlusher> makeDefaultDnsCacheFlusher() {
@@ -40,11 +40,6 @@ std::unique_ptr<InstalledApplications> makeDefaultInstalledApplications() {
                     system, system + QStringLiteral("/Utilities"),
                     QDir::homePath() + QStringLiteral("/Applications")},
         readMacBundleInfo);
-}
-
-QString defaultHostsStagingDirectory() {
-    // The per-user $TMPDIR, private to the user on macOS.
-    return QDir::tempPath();
 }
 
 QString defaultAutostartEntryPath() {
