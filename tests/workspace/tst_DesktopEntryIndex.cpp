@@ -161,7 +161,7 @@ private slots:
         QFETCH(QStringList, evidence);
         QTemporaryDir dir;
         const QString apps = dir.filePath("apps/org.a.");
-        for (const QString& id : {"Unit", "Launch", "Window"})
+        for (const QString id : {"Unit", "Launch", "Window"})
             writeFile(apps + id + ".desktop", entry("Exec=x\nStartupWMClass=" + id.toUtf8()));
         writeFile(apps + "Program.desktop", entry("Exec=/bin/true"));
         const DesktopEntryIndex index({dir.filePath("apps")}, {}, {});
