@@ -5,6 +5,10 @@
 
 namespace Layers {
 
+QString kernelMissing() {
+    return NftBlock::missing();
+}
+
 QString prepareKernel(uid_t owner) {
     return NftBlock::prepare(owner);
 }

@@ -15,6 +15,8 @@
 // hosts file's sections and ends with them.
 namespace Layers {
 
+// Why the kernel's layer is missing here, at a glance; or nothing.
+QString kernelMissing();
 // Makes ready the owner's rules; why that is not possible here, or nothing.
 QString prepareKernel(uid_t owner);
 // Adds the addresses, each timing out after `left` should nothing remove it.

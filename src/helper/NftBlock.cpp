@@ -291,11 +291,23 @@ std::vector<uid_t> NftBlock::ownersIn(QByteArrayView listing) {
     return owners;
 }
 
+namespace {
+QString aloneLead() {
+    return QStringLiteral("Websites are blocked through the hosts file alone: ");
+}
+} // namespace
+
+QString NftBlock::missing() {
+    if (::access(kNft, X_OK) != 0)
+        return aloneLead() + QStringLiteral("nft is not installed.");
+    return {};
+}
+
 QString NftBlock::prepare(uid_t owner) {
     const NftRun run = runNft(prepareScript(owner), false, 3s);
     if (run.spawnError == 0 && run.exited)
         return {};
-    const QString lead = QStringLiteral("Websites are blocked through the hosts file alone: ");
+    const QString lead = aloneLead();
     if (run.spawnError == ENOENT)
         return lead + QStringLiteral("nft is not installed.");
     const QString error = firstError(run);

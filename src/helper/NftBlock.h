@@ -23,6 +23,9 @@ public:
     // Creates the owner's table, sets and chain, or leaves them as they are.
     // Returns an empty text, or a short reason the layer is missing.
     static QString prepare(uid_t owner);
+    // Without running anything: a short reason the layer is missing (nft is
+    // not installed), or nothing.
+    static QString missing();
 
     // Adds the blockable ones of `addresses`, each expiring after `left`.
     // Refreshes the expiry of those already there. Fails when the owner's

@@ -310,9 +310,13 @@ void closeConnectionsLater(Waiter::Lock& lock, DnsLookups& lookups,
     all.insert(all.end(), local.begin(), local.end());
     // Under the lock, and only while this block stands: a newer one of the
     // same owner must not get this one's earlier timeouts.
-    if (const Waiter::Lock again; sectionStands(wait))
-        notes << Layers::fillKernel(wait.owner, ConnectionCloser::cleaned(std::move(all)),
-                                    wait.deadline - Waiter::bootNow());
+    if (const Waiter::Lock again; sectionStands(wait)) {
+        if (const QString missing = Layers::prepareKernel(wait.owner); !missing.isEmpty())
+            notes << missing;
+        else
+            notes << Layers::fillKernel(wait.owner, ConnectionCloser::cleaned(std::move(all)),
+                                        wait.deadline - Waiter::bootNow());
+    }
     Waiter::sleepUntil(started + kBrowserRewrite);
     if (const Waiter::Lock again; const auto names = sectionStands(wait))
         Layers::syncBrowsers(*names);
@@ -367,7 +371,9 @@ Outcome block(uid_t caller) {
         return Failure(written.error());
     // The block stands either way; the notes explain what did not follow it.
     QStringList notes;
-    if (const QString missing = Layers::prepareKernel(caller); !missing.isEmpty())
+    // The rules themselves are made in the closing child: nft takes longer
+    // to start than the rest of the block.
+    if (const QString missing = Layers::kernelMissing(); !missing.isEmpty())
         notes << QStringLiteral("notice: ") + missing;
     for (const QString& notice : Layers::syncBrowsers(browserNames))
         notes << QStringLiteral("notice: ") + notice;

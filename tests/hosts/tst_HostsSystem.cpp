@@ -196,6 +196,11 @@ private slots:
             "2\nstatus 0\n0\n", "*");
         row("an administrator's run removes what names no owner", loneEnd + i + unowned + running,
             "PKEXEC_UID=1002 $h remove-unowned", "status 0\n0\n", l + i + "\n" + running);
+        row("without nft the hosts file blocks, and says so", l,
+            "touch /run/nonft; mount --bind /run/nonft /usr/sbin/nft; " + userBlock,
+            "notice: Websites are blocked through the hosts file alone: nft is not installed.\n"
+            "status 0\n0\n",
+            "*");
         row("the trailing dot is blocked", l, userBlock + "; getent hosts a.test. | cut -d' ' -f1",
             "127.0.0.1\nstatus 0\n0\n", "*");
         row("boot: the ended go, the running get a waiter", l + old + i + "\n" + running,
