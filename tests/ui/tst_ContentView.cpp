@@ -19,6 +19,7 @@
 #include "ui/SessionCard.h"
 
 #include <QAbstractItemView>
+#include <QAccessible>
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
@@ -38,7 +39,7 @@ const QByteArray originalHosts = "127.0.0.1 localhost\n::1 localhost\n";
 // A view on a controller that touches only a temporary directory, with
 // `websites` added through the controller.
 struct Harness {
-    explicit Harness(const QStringList& websites = {}) {
+    explicit Harness(const QStringList& websites = {}, std::chrono::milliseconds countdown = 1h) {
         QFile hosts(dir.filePath("hosts"));
         QVERIFY(hosts.open(QIODevice::WriteOnly) && hosts.write(originalHosts) > 0);
         const HostBlockerOptions options{hosts.fileName(), {}};
@@ -48,11 +49,11 @@ struct Harness {
             std::make_unique<FocusStore>(configPath()),
             std::make_unique<HostBlocker>(options, std::move(shell),
                                           std::make_unique<NullDnsCacheFlusher>()),
-            std::make_unique<FakeWorkspace>(), 1h,
+            std::make_unique<FakeWorkspace>(), countdown,
             SessionOptions{std::make_unique<SessionRecordStore>(dir.filePath("session.json"),
                                                                 dir.filePath("autostart.desktop"),
                                                                 "/bin/true"),
-                           steadyClock()});
+                           [this, clock = steadyClock()] { return clock() + skipped; }});
         auto installed = std::make_unique<FakeInstalledApplications>(
             QList<InstalledApplication>{{"org.mozilla.firefox", "Firefox", "firefox"},
                                         {"org.mozilla.Thunderbird", "Thunderbird", ""},
@@ -67,6 +68,8 @@ struct Harness {
     FocusSessionManager& manager() const { return view->manager(); }
 
     QTemporaryDir dir;
+    // Added to the session clock, as if that much more time had passed.
+    std::chrono::milliseconds skipped{0};
     DirectShellRunner* runner = nullptr;
     FakeInstalledApplications* applications = nullptr;
     std::unique_ptr<ContentView> view;
@@ -398,6 +401,22 @@ private slots:
         QTest::mouseClick(card->startStopButton(), Qt::LeftButton);
         QCOMPARE(card->remainingLabel()->text(), "remaining: 60:00");
         QCOMPARE(harness.manager().remainingSeconds(), qint64(60 * 60));
+    }
+
+    // Read as shown whenever asked, though announced at most once a minute.
+    void timeLeftReadWhenAsked() {
+        Harness harness({}, 10ms);
+        harness.manager().addAppBundleId("org.example.Chat");
+        harness.manager().start(30);
+        QAccessibleInterface* time =
+            QAccessible::queryAccessibleInterface(harness.view->sessionCard()->remainingLabel());
+        harness.skipped = 1s;
+        QTRY_COMPARE(time->text(QAccessible::Value), "remaining: 29:59");
+        const QString name = time->text(QAccessible::Name);
+        harness.skipped = 3s;
+        QVERIFY(time->textInterface());
+        QTRY_COMPARE(time->textInterface()->text(0, 16), "remaining: 29:57");
+        QCOMPARE(time->text(QAccessible::Name), name);
     }
 
     // A taller window gives the lists more rows; the minimum stays, and the
