@@ -18,7 +18,7 @@ std::unique_ptr<QWidget> TarnhollowApp::makeWindow() const {
     auto window =
         std::make_unique<ContentView>(m_wiring.controller(), m_wiring.installedApplications());
     window->resize(window->minimumSize());
-    auto* guard = new CloseGuard(window.get(), window->manager());
+    new CloseGuard(window.get(), window->manager());
     new SessionTrayIcon(window->manager(), window.get());
     // The desktop hears of an on-time end; the connection owns the notifier.
     const std::shared_ptr<SessionNotifier> notifier = m_wiring.notifier();
@@ -37,8 +37,6 @@ std::unique_ptr<QWidget> TarnhollowApp::makeWindow() const {
     QObject::connect(&window->manager(), &FocusSessionManager::isSessionActiveChanged, window.get(),
                      holdWhileActive);
     holdWhileActive();
-    QObject::connect(guard, &CloseGuard::readyToQuit, qApp, &QCoreApplication::quit,
-                     Qt::QueuedConnection);
     return window;
 }
 

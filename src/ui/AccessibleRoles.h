@@ -6,6 +6,11 @@
 // Installed once, before the first window is shown.
 namespace AccessibleRoles {
 
+// The object name of the label that shows the time left: its value and text
+// are read from it when asked, while its name changes only when that is
+// worth announcing.
+inline constexpr char remainingTimeName[] = "remainingTime";
+
 void install();
 
 } // namespace AccessibleRoles

@@ -11,6 +11,16 @@
 CloseGuard::CloseGuard(QWidget* window, FocusSessionManager& manager, Ask ask)
     : QObject(window), m_window(window), m_manager(&manager), m_ask(std::move(ask)) {
     window->installEventFilter(this);
+    // Queued, so that the whole answer is in before the close is decided.
+    connect(
+        m_manager, &FocusSessionManager::isBusyChanged, this,
+        [this] {
+            if (m_closeWhenDone && m_manager && !m_manager->isBusy() && m_window->isVisible()) {
+                m_closeWhenDone = false;
+                m_window->close();
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 bool CloseGuard::askWithMessageBox(QWidget* window, const QString& question) {
@@ -28,15 +38,11 @@ bool CloseGuard::eventFilter(QObject* watched, QEvent* event) {
     if (watched != m_window || event->type() != QEvent::Close || !m_manager)
         return false;
     if (m_manager->isBusy()) {
+        m_closeWhenDone = true;
         event->ignore();
-        QGuiApplication::setQuitOnLastWindowClosed(false);
-        m_window->hide();
-        connect(m_manager, &FocusSessionManager::isBusyChanged, this, [this] {
-            if (m_manager && !m_manager->isBusy())
-                emit readyToQuit();
-        });
         return true;
     }
+    m_closeWhenDone = false;
     if (!m_manager->isSessionActive())
         return false;
     const QString question =

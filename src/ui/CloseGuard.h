@@ -8,9 +8,10 @@
 class FocusSessionManager;
 class QWidget;
 
-// What closing the window means. While the system asks for the password the
-// window only hides, and the app quits once the answer is handled, so no
-// block is left that nobody knows about. During a session it asks first.
+// What closing the window means. During a session it asks first. While a
+// privileged run is pending the window stays, and the close is taken up once
+// the run has answered, so no block is left that nobody knows about and no
+// session is dropped unasked.
 class CloseGuard : public QObject {
     Q_OBJECT
 
@@ -23,11 +24,6 @@ public:
 
     static bool askWithMessageBox(QWidget* window, const QString& question);
 
-signals:
-    // The window was closed while a change was under way, and it has now
-    // been handled: the app may quit.
-    void readyToQuit();
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -35,4 +31,5 @@ private:
     QWidget* m_window;
     QPointer<FocusSessionManager> m_manager;
     Ask m_ask;
+    bool m_closeWhenDone = false;
 };

@@ -14,6 +14,7 @@
 
 #include <QAbstractButton>
 #include <QFutureWatcher>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
@@ -227,10 +228,13 @@ void ContentView::showSessionState() {
 
 void ContentView::showRemainingTime() {
     m_sessionCard->setRemainingTime(m_manager->formatDuration());
-    // The time left can be read from the panel's window list too.
+    // The time left can be read from the panel's window list too. Most
+    // platforms add the application's name to a title that does not end
+    // with it, so it comes last.
+    const QString name = QGuiApplication::applicationDisplayName();
     setWindowTitle(m_manager->isSessionActive()
-                       ? tr("Tarnhollow — %1 left").arg(m_manager->formatDuration())
-                       : tr("Tarnhollow"));
+                       ? tr("%1 left — %2").arg(m_manager->formatDuration(), name)
+                       : name);
 }
 
 void ContentView::showStatus() {

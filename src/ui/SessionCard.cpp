@@ -1,5 +1,6 @@
 #include "ui/SessionCard.h"
 
+#include "ui/AccessibleRoles.h"
 #include "ui/ProminentButton.h"
 #include "ui/SegmentButton.h"
 #include "ui/SegmentedControl.h"
@@ -32,6 +33,7 @@ SessionCard::SessionCard(const QString& tip, QWidget* parent)
     m_duration->setValue(initialMinutes);
     m_duration->setAccessibleName(tr("Duration"));
     m_durationLabel->setBuddy(m_duration);
+    m_remaining->setObjectName(AccessibleRoles::remainingTimeName);
     m_remaining->setFont(
         Theme::withMonospacedDigits(Theme::font(Theme::TextStyle::Headline, font())));
     m_remaining->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -75,8 +77,8 @@ void SessionCard::setSessionActive(bool active, const QString& busyText) {
 
 void SessionCard::setRemainingTime(const QString& formatted) {
     m_remaining->setText(tr("remaining: %1").arg(formatted));
-    // The name carries the value. It changes (and so is announced) when the
-    // minute does, at one minute left and at the end, not every second.
+    // The name changes (and so is announced) when the minute does, at one
+    // minute left and at the end, not every second; the value is always now.
     const QString minute = formatted.section(QLatin1Char(':'), 0, 0);
     if (minute != m_announcedMinute || formatted == QLatin1String("01:00") ||
         formatted == QLatin1String("00:00")) {

@@ -72,6 +72,7 @@ private slots:
         qputenv("HOME", m_data.path().toLocal8Bit());
         qputenv("XDG_RUNTIME_DIR", m_data.path().toLocal8Bit());
         QStandardPaths::setTestModeEnabled(true);
+        QGuiApplication::setApplicationDisplayName("Tarnhollow"); // as run() does
         QVERIFY(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
                     .startsWith(m_data.path()));
     }
@@ -117,8 +118,8 @@ private slots:
     }
 
     // From a session taken up as the window opens to its end, and for one
-    // started by hand until it is stopped.
-    void activityHeldWhileSessionActive() {
+    // started by hand until it is stopped. The title names the app once.
+    void activityAndTitleFollowTheSession() {
         QVERIFY(SessionRecordStore(m_data.filePath("session.json"),
                                    m_data.filePath("autostart.desktop"), "/bin/true")
                     .save({QDateTime::currentDateTimeUtc().addSecs(1), {}, {"com.x"}}));
@@ -129,8 +130,10 @@ private slots:
         manager.addAppBundleId("com.x");
         manager.start(5);
         QVERIFY(m_activityHeld);
+        QCOMPARE(window->windowTitle(), "05:00 left — Tarnhollow");
         manager.stop();
         QVERIFY(!m_activityHeld);
+        QCOMPARE(window->windowTitle(), "Tarnhollow");
     }
 
 private:
