@@ -29,8 +29,8 @@ QStringList stringList(const QJsonValue& value, bool* ok) {
 
 SessionRecordStore::SessionRecordStore(QString path, QString autostartEntryPath,
                                        QString launchCommand)
-    : m_path(std::move(path)), m_autostartPath(std::move(autostartEntryPath)),
-      m_launchCommand(std::move(launchCommand)) {}
+    : m_path(std::move(path)),
+      m_loginEntry(std::move(autostartEntryPath), std::move(launchCommand)) {}
 
 // Qt has no state location of its own; resolved as the XDG rules say, and
 // kept apart like Qt's own locations in test mode.
@@ -72,22 +72,10 @@ Result<void, FileError> SessionRecordStore::save(const SessionRecord& record) co
     const AtomicFileWriter writer;
     if (auto written = writer.write(m_path, QJsonDocument(object).toJson()); !written)
         return written;
-    if (m_autostartPath.isEmpty() || m_launchCommand.isEmpty())
-        return Result<void, FileError>::success();
-    QDir().mkpath(QFileInfo(m_autostartPath).path());
-    QString command = m_launchCommand;
-    command.replace(QLatin1Char('"'), QLatin1String("\\\""));
-    const QString entry =
-        QStringLiteral("[Desktop Entry]\nType=Application\nName=Tarnhollow\n"
-                       "Comment=Ends the website block of an unfinished focus session on time\n"
-                       "Exec=\"%1\" --resume-session\nNoDisplay=true\n"
-                       "X-GNOME-Autostart-enabled=true\n")
-            .arg(command);
-    return writer.write(m_autostartPath, entry.toUtf8());
+    return m_loginEntry.write();
 }
 
 void SessionRecordStore::remove() const {
     QFile::remove(m_path);
-    if (!m_autostartPath.isEmpty())
-        QFile::remove(m_autostartPath);
+    m_loginEntry.remove();
 }
