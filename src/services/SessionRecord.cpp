@@ -1,5 +1,6 @@
 #include "services/SessionRecord.h"
 #include "hosts/AtomicFileWriter.h"
+#include "hosts/HostsText.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,8 +11,6 @@
 #include <QStandardPaths>
 
 namespace {
-
-constexpr qint64 kLongestSessionSecs = 60 * 60;
 
 QStringList stringList(const QJsonValue& value, bool* ok) {
     QStringList list;
@@ -53,7 +52,7 @@ std::optional<SessionRecord> SessionRecordStore::load(const QDateTime& now) cons
         QDateTime::fromString(object.value(QStringLiteral("end")).toString(), Qt::ISODate),
         stringList(object.value(QStringLiteral("websites")), &ok),
         stringList(object.value(QStringLiteral("appBundleIds")), &ok)};
-    if (!ok || !record.end.isValid() || now.secsTo(record.end) > kLongestSessionSecs)
+    if (!ok || !record.end.isValid() || now.secsTo(record.end) > HostsText::kLongestSessionSecs)
         return std::nullopt;
     record.end = record.end.toUTC();
     return record;
