@@ -61,10 +61,10 @@ Request::Parsed Request::parse(const QByteArray& input) {
     lines.removeLast();
     Request request;
     const qint64 length = parseLength(lines.value(0));
-    if (length < 1 || length > kLongestSecs)
+    if (length < 1 || length > HostsText::kLongestSessionSecs)
         return QStringLiteral("The session's length must be a whole number of seconds from 1 "
                               "to %1.")
-            .arg(kLongestSecs);
+            .arg(HostsText::kLongestSessionSecs);
     request.length = std::chrono::seconds(length);
     if (lines.size() - 1 > kMaxNames)
         return QStringLiteral("At most %1 websites can be blocked at once.").arg(kMaxNames);

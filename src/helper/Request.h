@@ -16,10 +16,9 @@ struct Request {
     QStringList names;
 
     static constexpr int kMaxNames = 100000;
-    static constexpr qint64 kLongestSecs = 60 * 60;
 
     // Reads `fd` to its end within `deadline`. The first line is the length
-    // in whole seconds, 1 to kLongestSecs.
+    // in whole seconds, 1 to HostsText::kLongestSessionSecs.
     // A refusal carries its reason, in the user's words.
     using Parsed = Result<Request, QString>;
     static Parsed read(int fd, std::chrono::milliseconds deadline);

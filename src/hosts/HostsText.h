@@ -15,6 +15,10 @@
 // two conversions.
 namespace HostsText {
 
+// The longest session, and so the furthest ahead a block section ends: the
+// helper refuses longer and the window offers no more.
+inline constexpr qint64 kLongestSessionSecs = 60 * 60;
+
 // The lines that open and close a block section of ours.
 inline constexpr QByteArrayView kMarkerStart = "# Tarnhollow:BEGIN";
 inline constexpr QByteArrayView kMarkerEnd = "# Tarnhollow:END";

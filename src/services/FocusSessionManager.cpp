@@ -1,6 +1,7 @@
 #include "services/FocusSessionManager.h"
 
 #include "base/ListEntry.h"
+#include "hosts/HostsText.h"
 #include "platform/Workspace.h"
 #include "services/AppBlocker.h"
 #include "services/FocusStore.h"
@@ -18,8 +19,10 @@
 
 namespace {
 
-// The longest session, and the little a slow password prompt may add.
-constexpr qint64 kLatestSectionEndSecs = 65 * 60;
+// How far ahead a block may end and still be taken up as a session's. The
+// helper ends it at most the longest session after its write; the margin
+// keeps it ours when the wall clock has since been set back a little.
+constexpr qint64 kLatestSectionEndSecs = HostsText::kLongestSessionSecs + 5 * 60;
 
 bool listsEntry(const QStringList& list, const QString& entry) {
     const QString key = listEntryKey(entry);

@@ -1,5 +1,6 @@
 #include "services/SessionRecord.h"
 #include "hosts/AtomicFileWriter.h"
+#include "hosts/HostsText.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,8 +11,6 @@
 #include <QStandardPaths>
 
 namespace {
-
-constexpr qint64 kLongestSessionSecs = 60 * 60;
 
 QStringList stringList(const QJsonValue& value, bool* ok) {
     QStringList list;
@@ -29,8 +28,8 @@ QStringList stringList(const QJsonValue& value, bool* ok) {
 
 SessionRecordStore::SessionRecordStore(QString path, QString autostartEntryPath,
                                        QString launchCommand)
-    : m_path(std::move(path)), m_autostartPath(std::move(autostartEntryPath)),
-      m_launchCommand(std::move(launchCommand)) {}
+    : m_path(std::move(path)),
+      m_loginEntry(std::move(autostartEntryPath), std::move(launchCommand)) {}
 
 // Qt has no state location of its own; resolved as the XDG rules say, and
 // kept apart like Qt's own locations in test mode.
@@ -53,7 +52,7 @@ std::optional<SessionRecord> SessionRecordStore::load(const QDateTime& now) cons
         QDateTime::fromString(object.value(QStringLiteral("end")).toString(), Qt::ISODate),
         stringList(object.value(QStringLiteral("websites")), &ok),
         stringList(object.value(QStringLiteral("appBundleIds")), &ok)};
-    if (!ok || !record.end.isValid() || now.secsTo(record.end) > kLongestSessionSecs)
+    if (!ok || !record.end.isValid() || now.secsTo(record.end) > HostsText::kLongestSessionSecs)
         return std::nullopt;
     record.end = record.end.toUTC();
     return record;
@@ -72,22 +71,10 @@ Result<void, FileError> SessionRecordStore::save(const SessionRecord& record) co
     const AtomicFileWriter writer;
     if (auto written = writer.write(m_path, QJsonDocument(object).toJson()); !written)
         return written;
-    if (m_autostartPath.isEmpty() || m_launchCommand.isEmpty())
-        return Result<void, FileError>::success();
-    QDir().mkpath(QFileInfo(m_autostartPath).path());
-    QString command = m_launchCommand;
-    command.replace(QLatin1Char('"'), QLatin1String("\\\""));
-    const QString entry =
-        QStringLiteral("[Desktop Entry]\nType=Application\nName=Tarnhollow\n"
-                       "Comment=Ends the website block of an unfinished focus session on time\n"
-                       "Exec=\"%1\" --resume-session\nNoDisplay=true\n"
-                       "X-GNOME-Autostart-enabled=true\n")
-            .arg(command);
-    return writer.write(m_autostartPath, entry.toUtf8());
+    return m_loginEntry.write();
 }
 
 void SessionRecordStore::remove() const {
     QFile::remove(m_path);
-    if (!m_autostartPath.isEmpty())
-        QFile::remove(m_autostartPath);
+    m_loginEntry.remove();
 }

@@ -2,6 +2,7 @@
 
 #include "base/FileError.h"
 #include "base/Result.h"
+#include "platform/LoginEntry.h"
 
 #include <QDateTime>
 #include <QString>
@@ -26,7 +27,7 @@ public:
     SessionRecordStore(QString path, QString autostartEntryPath, QString launchCommand);
 
     const QString& path() const { return m_path; }
-    const QString& autostartEntryPath() const { return m_autostartPath; }
+    const QString& autostartEntryPath() const { return m_loginEntry.path(); }
 
     // Nothing when there is no record, it cannot be read, or it ends more
     // than an hour after `now`: no session lasts that long.
@@ -40,6 +41,5 @@ public:
 
 private:
     QString m_path;
-    QString m_autostartPath;
-    QString m_launchCommand;
+    LoginEntry m_loginEntry;
 };

@@ -1,5 +1,6 @@
 #include "ui/SessionCard.h"
 
+#include "hosts/HostsText.h"
 #include "ui/AccessibleRoles.h"
 #include "ui/ProminentButton.h"
 #include "ui/SegmentButton.h"
@@ -10,7 +11,8 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-const QList<int> SessionCard::minuteOptions{5, 10, 15, 25, 30, 45, 60};
+const QList<int> SessionCard::minuteOptions{
+    5, 10, 15, 25, 30, 45, int(HostsText::kLongestSessionSecs / 60)};
 
 SessionCard::SessionCard(const QString& tip, QWidget* parent)
     : QWidget(parent), m_title(new QLabel(tr("Focus Session"), this)),

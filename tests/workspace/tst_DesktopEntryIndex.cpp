@@ -1,3 +1,5 @@
+#include "fakes/SkipOrFail.h"
+#include "platform/LoginEntry.h"
 #include "platform/linux/workspace/DesktopEntryIndex.h"
 #include "platform/linux/workspace/ProcessIdentity.h"
 
@@ -178,6 +180,39 @@ private slots:
         const ProcessIdentity::Name name = ProcessIdentity(index).identify(
             {42, cgroup, exe, launch, has("Window") ? &windows : nullptr});
         QCOMPARE(name.id.value_or(""), "org.a." + evidence.first());
+    }
+
+    // The login entry passes the desktop's validator and, read back, starts
+    // the very program whatever its path holds; a line feed is refused.
+    void loginEntry_data() {
+        QTest::addColumn<QString>("program");
+        QTest::newRow("space, not ASCII") << "/opt/zoë's apps/tarnhollow";
+        QTest::newRow("shell") << "/tmp/$HOME/`id`/a;&|<>~*?#()/tarnhollow";
+        QTest::newRow("backslashes, quotes") << "/tmp/a\\b\\\"c\\\\\"/tarnhollow";
+        QTest::newRow("percent, tab, return") << "/tmp/100%/%f/a\tb\rc/tarnhollow";
+        QTest::newRow("line feed") << "/tmp/a\nb/tarnhollow";
+    }
+    void loginEntry() {
+        QFETCH(QString, program);
+        const QString validator = QStandardPaths::findExecutable("desktop-file-validate");
+        if (validator.isEmpty())
+            SKIP_OR_FAIL("desktop-file-validate is not installed");
+        QTemporaryDir dir;
+        const LoginEntry login(dir.filePath("session.desktop"), program);
+        QFile file(login.path());
+        QCOMPARE(login.write().ok() && file.open(QIODevice::ReadOnly), !program.contains('\n'));
+        if (file.isOpen()) {
+            QCOMPARE(QProcess::execute(validator, {login.path()}), 0);
+            const QString contents = QString::fromUtf8(file.readAll());
+            // Only escapes a key file knows: GLib drops a value with any other.
+            QVERIFY(
+                QRegularExpression(R"(\nExec=([^\\\n]|\\[sntr\\])*\n)").match(contents).hasMatch());
+            // %% is left to the launcher, which undoes it after the quoting.
+            QCOMPARE(DesktopEntryIndex::parse(contents.toUtf8())
+                         .value_or(DesktopEntryIndex::Entry())
+                         .execPath,
+                     program.replace('%', "%%").toUtf8());
+        }
     }
 };
 
