@@ -13,9 +13,10 @@ const QString kUnowned = "The hosts file holds an old Tarnhollow block that name
                          "new block can be written. An administrator can remove it.";
 // Pid 1 of a private namespace, so no waiter outlives it. A waiter holding
 // the helper's pipe would hold up `block` until the section is gone.
+// grep -s: a process may end between the glob and its read.
 const char kWaiterSteps[] = R"sh(mount -t tmpfs tmpfs /run; mount --bind "$0" /etc/hosts; h=$1
 block() { printf %s "$(printf '%s\na.test\n' $1 | "$h" block 2>&1)"; }
-state() { echo $(grep -c a.test /etc/hosts) $(grep -lzx -e '--end-session-waite[r]' \
+state() { echo $(grep -c a.test /etc/hosts) $(grep -slzx -e '--end-session-waite[r]' \
     /proc/[0-9]*/cmdline | wc -l); }
 block 2; state; block 3; state; sleep 5; state
 block 2; s=$(sed 's/until .*/until 2099-01-01T00:00:00Z/' /etc/hosts); echo "$s" >/etc/hosts
