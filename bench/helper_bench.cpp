@@ -1,9 +1,11 @@
 // The root helper on large inputs, as the app runs it: `block` and
 // `unblock` of the built helper against a private copy of /etc on tmpfs, in
-// private mount and network namespaces (DNS fails at once there), beside
+// private mount, network and pid namespaces (DNS fails at once there), beside
 // awk and cat on the same files. Needs root. Prints medians and ratios. Each
 // run starts once the previous block's background connection closing is done.
 //   helper_bench [runs=7]
+#include "BenchNamespace.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -125,33 +127,15 @@ const char kAwk[] = "FILENAME == ARGV[1] { t = $0; gsub(/^[ \\t\\r]+|[ \\t\\r]+$
 } // namespace
 
 int main(int argc, char** argv) {
-    if (::geteuid() != 0) {
-        std::fputs("helper_bench: needs root\n", stderr);
+    if (!BenchNamespace::enter(argc, argv, "helper_bench"))
         return 1;
-    }
-    if (!::getenv("TARNHOLLOW_BENCH_INSIDE")) {
-        ::setenv("TARNHOLLOW_BENCH_INSIDE", "1", 1);
-        std::vector<char*> args{const_cast<char*>("unshare"), const_cast<char*>("--mount"),
-                                const_cast<char*>("--net"), const_cast<char*>("--propagation"),
-                                const_cast<char*>("private")};
-        for (int i = 0; i < argc; ++i)
-            args.push_back(argv[i]);
-        args.push_back(nullptr);
-        ::execvp("unshare", args.data());
-        std::perror("unshare");
-        return 1;
-    }
     QCoreApplication app(argc, argv);
     if (argc > 1)
         runs = std::max(1, QByteArray(argv[1]).toInt());
     QTextStream out(stdout);
     QTemporaryDir dir;
     const QString root = dir.path();
-    const QString setup =
-        QStringLiteral("mount -t tmpfs tmpfs /run && mount -t tmpfs tmpfs '%1' && cp -a /etc "
-                       "'%1/etc' && mount --bind '%1/etc' /etc")
-            .arg(root);
-    if (std::system(setup.toLocal8Bit().constData()) != 0)
+    if (!BenchNamespace::privateSystem(root))
         return 1;
 
     const QString section = root + "/section";

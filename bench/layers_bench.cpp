@@ -5,6 +5,8 @@
 // /etc, as helper_bench does, and a PID namespace too: the helper ends every
 // waiter of owner 0 it sees, and must not see another's. Needs root.
 //   layers_bench [runs=3]
+#include "BenchNamespace.h"
+
 #include "helper/NftBlock.h"
 
 #include <QCoreApplication>
@@ -148,34 +150,15 @@ QString ms(double value) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (::geteuid() != 0) {
-        std::fputs("layers_bench: needs root\n", stderr);
+    if (!BenchNamespace::enter(argc, argv, "layers_bench"))
         return 1;
-    }
-    if (!::getenv("TARNHOLLOW_BENCH_INSIDE")) {
-        ::setenv("TARNHOLLOW_BENCH_INSIDE", "1", 1);
-        std::vector<char*> args;
-        for (const char* arg : {"unshare", "--mount", "--net", "--pid", "--fork", "--kill-child",
-                                "--mount-proc", "--propagation", "private"})
-            args.push_back(const_cast<char*>(arg));
-        for (int i = 0; i < argc; ++i)
-            args.push_back(argv[i]);
-        args.push_back(nullptr);
-        ::execvp("unshare", args.data());
-        std::perror("unshare");
-        return 1;
-    }
     QCoreApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(1, QByteArray(argv[1]).toInt()) : 3;
     QTextStream out(stdout);
     QTemporaryDir dir;
     const QString root = dir.path();
-    const QString setup =
-        QStringLiteral("ip link set lo up && mount -t tmpfs tmpfs /run && mount -t tmpfs tmpfs "
-                       "'%1' && cp -a /etc '%1/etc' && mount --bind '%1/etc' /etc && : > "
-                       "'%1/no-nft' && chmod 644 '%1/no-nft'")
-            .arg(root);
-    if (std::system(setup.toLocal8Bit().constData()) != 0)
+    const QString noNft = QStringLiteral(": > '%1/no-nft' && chmod 644 '%1/no-nft'").arg(root);
+    if (!BenchNamespace::privateSystem(root) || std::system(noNft.toLocal8Bit().constData()) != 0)
         return 1;
 
     out << "runs: " << runs << " (100,000 names: 1), medians in ms; private namespaces\n"

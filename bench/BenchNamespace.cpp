@@ -1,0 +1,38 @@
+#include "BenchNamespace.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+#include <vector>
+
+namespace BenchNamespace {
+
+bool enter(int argc, char** argv, const char* name) {
+    if (::geteuid() != 0) {
+        std::fprintf(stderr, "%s: needs root\n", name);
+        return false;
+    }
+    if (::getenv("TARNHOLLOW_BENCH_INSIDE"))
+        return true;
+    ::setenv("TARNHOLLOW_BENCH_INSIDE", "1", 1);
+    std::vector<char*> args;
+    for (const char* arg : {"unshare", "--mount", "--net", "--pid", "--fork", "--kill-child",
+                            "--mount-proc", "--propagation", "private"})
+        args.push_back(const_cast<char*>(arg));
+    for (int i = 0; i < argc; ++i)
+        args.push_back(argv[i]);
+    args.push_back(nullptr);
+    ::execvp("unshare", args.data());
+    std::perror("unshare");
+    return false;
+}
+
+bool privateSystem(const QString& root) {
+    const QString setup =
+        QStringLiteral("ip link set lo up && mount -t tmpfs tmpfs /run && mount -t tmpfs tmpfs "
+                       "'%1' && cp -a /etc '%1/etc' && mount --bind '%1/etc' /etc")
+            .arg(root);
+    return std::system(setup.toLocal8Bit().constData()) == 0;
+}
+
+} // namespace BenchNamespace

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+// The root helper's benches run in private mount, network and pid
+// namespaces with a private /run and a copy of /etc mounted over it, so the
+// machine's own hosts file, firewall and waiters are never touched.
+namespace BenchNamespace {
+
+// Outside: re-runs this program inside the namespaces and returns only when
+// that failed. Inside: returns at once. Either way, true means go on.
+bool enter(int argc, char** argv, const char* name);
+
+// Mounts the private /run and /etc (a copy under `root`); loopback is up.
+bool privateSystem(const QString& root);
+
+} // namespace BenchNamespace
