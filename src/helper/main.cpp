@@ -146,6 +146,12 @@ void afterRemoval(QByteArrayView text, const QList<HostsText::Section>& removed)
     Layers::syncBrowsers(BlockRules::namesIn(text, remaining(text, removed)));
 }
 
+// The section a waiter, or a block's closing child, was started for.
+bool isFor(const HostsText::Section& section, const Waiter::Wait& wait) {
+    return section.owner && section.owner->uid == wait.owner &&
+           section.owner->until.toSecsSinceEpoch() == wait.until;
+}
+
 // The waiter's one job: the section it was started for, and no other (a
 // newer block may have missed it).
 Step removeDueSection(const Waiter::Wait& wait) {
@@ -158,8 +164,7 @@ Step removeDueSection(const Waiter::Wait& wait) {
     const QByteArrayView text = hosts.value().view();
     QList<HostsText::Section> due;
     for (const HostsText::Section& section : HostsText::blockSections(text, kBegin, kEnd)) {
-        if (section.owner && section.owner->uid == wait.owner &&
-            section.owner->until.toSecsSinceEpoch() == wait.until)
+        if (isFor(section, wait))
             due.append(section);
     }
     if (due.isEmpty())
@@ -270,10 +275,8 @@ std::optional<QStringList> sectionStands(const Waiter::Wait& wait) {
         return std::nullopt;
     const QByteArrayView text = hosts.value().view();
     const auto sections = HostsText::blockSections(text, kBegin, kEnd);
-    const bool stands = std::any_of(sections.begin(), sections.end(), [&](const auto& s) {
-        return s.owner && s.owner->uid == wait.owner &&
-               s.owner->until.toSecsSinceEpoch() == wait.until;
-    });
+    const bool stands = std::any_of(sections.begin(), sections.end(),
+                                    [&](const auto& s) { return isFor(s, wait); });
     if (!stands)
         return std::nullopt;
     return BlockRules::namesIn(text, sections);
