@@ -50,6 +50,8 @@ int TarnhollowApp::run(int& argc, char** argv) const {
     const std::unique_ptr<QWidget> window = makeWindow();
     QObject::connect(&instance, &SingleInstance::activationRequested, window.get(),
                      [target = window.get()] {
+                         if (auto* guard = target->findChild<CloseGuard*>())
+                             guard->cancelPendingClose();
                          target->setWindowState(target->windowState() & ~Qt::WindowMinimized);
                          target->show();
                          target->raise();

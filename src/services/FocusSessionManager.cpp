@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -43,6 +44,25 @@ QString describe(const HostBlockerError& error) {
 
 } // namespace
 
+class FocusSessionManager::Change {
+public:
+    explicit Change(FocusSessionManager& manager) : m_manager(manager) {
+        if (m_manager.m_changeDepth++ == 0) {
+            m_manager.m_before = m_manager.published();
+            m_manager.m_statusSaid = false;
+        }
+    }
+    ~Change() {
+        if (--m_manager.m_changeDepth == 0)
+            m_manager.announce();
+    }
+    Change(const Change&) = delete;
+    Change& operator=(const Change&) = delete;
+
+private:
+    FocusSessionManager& m_manager;
+};
+
 FocusSessionManager::FocusSessionManager(std::unique_ptr<FocusStore> store,
                                          std::unique_ptr<HostBlocker> hostBlocker,
                                          std::unique_ptr<Workspace> workspace,
@@ -53,6 +73,7 @@ FocusSessionManager::FocusSessionManager(std::unique_ptr<FocusStore> store,
       m_sessionClock(std::move(options.sessionClock)), m_wallClock(std::move(options.wallClock)),
       m_countdownInterval(countdownInterval), m_sweepInterval(options.sweepInterval) {
     Q_ASSERT(m_store && m_hostBlocker && m_workspace && m_records && m_sessionClock && m_wallClock);
+    const Change change(*this);
     m_countdown.setTimerType(Qt::PreciseTimer);
     m_countdown.setInterval(m_countdownInterval);
     // Each firing queues one tick; one queued by a countdown that has since
@@ -99,21 +120,24 @@ void FocusSessionManager::resumeOrCleanUp() {
         m_sessionEndOnClock = m_sessionClock() + std::chrono::milliseconds(left);
         m_sessionApps = record->appBundleIds;
         m_sessionMinutes = 0;
-        setSessionActive(true);
         // At least a second, so that the next tick still ends it.
         setRemainingSeconds(std::max<qint64>(1, (left + 500) / 1000));
         if (ownSection || record->websites.isEmpty()) {
+            setState(SessionState::Starting);
             beginSession();
             return;
         }
         // The block went missing: written again the way a start writes it,
         // for what is left of the session.
+        setState(SessionState::Starting);
         setPendingRun(PendingRun::Block);
         const QPointer<FocusSessionManager> self(this);
         const std::chrono::seconds length((left + 999) / 1000);
         m_hostBlocker->apply(record->websites, length, [self](HostBlocker::VoidResult r) {
-            if (self)
-                self->finishStart(std::move(r), false);
+            if (!self)
+                return;
+            const Change change(*self);
+            self->finishStart(std::move(r), false);
         });
         return;
     }
@@ -136,6 +160,7 @@ void FocusSessionManager::removeBlock(const QString& failurePrefix,
                           onRemoved = std::move(onRemoved)](HostBlocker::VoidResult removed) {
         if (!self)
             return;
+        std::optional<Change> change(std::in_place, *self);
         beforeReport();
         if (removed) {
             self->m_records->remove();
@@ -148,6 +173,7 @@ void FocusSessionManager::removeBlock(const QString& failurePrefix,
             self->m_removalErrorShown = true;
         }
         self->setPendingRun(PendingRun::None);
+        change.reset();
         // Last: whoever hears of it sees the state complete.
         if (removed && onRemoved)
             onRemoved();
@@ -158,18 +184,19 @@ void FocusSessionManager::start(int minutes) {
     // A click while the system asks for the password starts nothing.
     if (isBusy() || minutes < 1)
         return;
+    const Change change(*this);
     if (m_websites.isEmpty() && m_appBundleIds.isEmpty()) {
         setStatusMessage(QStringLiteral("Add at least one website or app to block first."));
         return;
     }
     // Starting over a running session replaces it: never two countdowns or
     // two application blockers.
-    const bool replacing = m_isSessionActive;
+    const bool replacing = isSessionActive();
     releaseSessionResources();
 
     setErrorMessage(std::nullopt);
     setNotice(QString());
-    setSessionActive(true);
+    setState(SessionState::Starting);
     setRemainingSeconds(qint64(minutes) * 60);
 
     const std::chrono::seconds length = std::chrono::minutes(minutes);
@@ -180,6 +207,7 @@ void FocusSessionManager::start(int minutes) {
                     replacing](HostBlocker::VoidResult result) {
         if (!self)
             return;
+        const Change change(*self);
         if (result) {
             // A block in place means no old one stands in the way any more.
             if (!websites.isEmpty())
@@ -242,6 +270,7 @@ void FocusSessionManager::finishStart(HostBlocker::VoidResult written, bool repl
 void FocusSessionManager::beginSession() {
     m_appBlocker = std::make_unique<AppBlocker>(m_sessionApps, *m_workspace, m_sweepInterval);
     m_appBlocker->start();
+    setState(SessionState::Active);
     setStatusMessage(QStringLiteral("Focus session active."));
     startCountdown();
     setPendingRun(PendingRun::None);
@@ -250,22 +279,25 @@ void FocusSessionManager::beginSession() {
 void FocusSessionManager::stop() {
     if (isBusy())
         return;
+    const Change change(*this);
     stop(true);
 }
 
 void FocusSessionManager::stop(bool cleanUpHost, std::function<void()> onRemoved) {
     releaseSessionResources();
-    setSessionActive(false);
     if (!cleanUpHost) {
+        setState(SessionState::Idle);
         setRemainingSeconds(0);
         setStatusMessage(QStringLiteral("Focus session ended."));
         return;
     }
     // The session ends all the same; a block left behind is said, and its
     // record stays so that it is removed later.
+    setState(SessionState::Stopping);
     removeBlock(
         QStringLiteral("Websites are still blocked: "),
         [this] {
+            setState(SessionState::Idle);
             setRemainingSeconds(0);
             setStatusMessage(QStringLiteral("Focus session stopped."));
         },
@@ -275,12 +307,14 @@ void FocusSessionManager::stop(bool cleanUpHost, std::function<void()> onRemoved
 void FocusSessionManager::removeUnownedBlock() {
     if (isBusy())
         return;
+    const Change change(*this);
     setErrorMessage(std::nullopt);
     setPendingRun(PendingRun::UnownedRemoval);
     const QPointer<FocusSessionManager> self(this);
     m_hostBlocker->removeUnowned([self](HostBlocker::VoidResult removed) {
         if (!self)
             return;
+        const Change change(*self);
         if (removed) {
             self->setUnownedBlockMessage(QString());
             self->setStatusMessage(tr("The old website block was removed."));
@@ -310,6 +344,7 @@ void FocusSessionManager::startCountdown() {
 void FocusSessionManager::tick() {
     if (m_remainingSeconds < 1)
         return;
+    const Change change(*this);
     const qint64 leftMs = (m_sessionEndOnClock - m_sessionClock()).count();
     setRemainingSeconds(std::max<qint64>(0, (leftMs + 500) / 1000));
     // Told only once the websites are free again: a block that stays is
@@ -324,6 +359,7 @@ QString FocusSessionManager::formatDuration() const {
 }
 
 void FocusSessionManager::addWebsite(const QString& text) {
+    const Change change(*this);
     const QString entry = text.trimmed().toLower();
     if (entry.isEmpty() || listsEntry(m_websites, entry))
         return;
@@ -374,6 +410,7 @@ void FocusSessionManager::importWebsites(const QString& path) {
 }
 
 void FocusSessionManager::addAppBundleId(const QString& text) {
+    const Change change(*this);
     const QString entry = text.trimmed();
     if (entry.isEmpty() || listsEntry(m_appBundleIds, entry))
         return;
@@ -382,11 +419,13 @@ void FocusSessionManager::addAppBundleId(const QString& text) {
 }
 
 void FocusSessionManager::removeWebsite(const QString& entry) {
+    const Change change(*this);
     setWebsites(without(m_websites, entry));
     persist();
 }
 
 void FocusSessionManager::removeAppBundleId(const QString& entry) {
+    const Change change(*this);
     setAppBundleIds(without(m_appBundleIds, entry));
     persist();
 }
@@ -404,53 +443,84 @@ void FocusSessionManager::persist() {
     }
 }
 
-// Every assignment notifies, also of an equal value: the window redraws from
-// what it reads after each signal.
+FocusSessionManager::Published FocusSessionManager::published() const {
+    return {m_state,        m_websites, m_appBundleIds, m_remainingSeconds,
+            m_errorMessage, m_notice,   m_pendingRun,   m_unownedBlockMessage};
+}
+
+// Views read the whole state after any signal, so each sees it complete.
+void FocusSessionManager::announce() {
+    const Published before = std::exchange(m_before, Published{});
+    const bool said = std::exchange(m_statusSaid, false);
+    const bool wasActive =
+        before.state == SessionState::Starting || before.state == SessionState::Active;
+    if (before.state != m_state)
+        emit stateChanged();
+    if (before.websites != m_websites)
+        emit websitesChanged();
+    if (before.appBundleIds != m_appBundleIds)
+        emit appBundleIdsChanged();
+    if (wasActive != isSessionActive())
+        emit isSessionActiveChanged();
+    if (before.remainingSeconds != m_remainingSeconds)
+        emit remainingSecondsChanged();
+    if (said)
+        emit statusMessageChanged();
+    if (before.errorMessage != m_errorMessage)
+        emit errorMessageChanged();
+    if (before.notice != m_notice)
+        emit noticeChanged();
+    if (before.pendingRun != m_pendingRun)
+        emit isBusyChanged();
+    if (before.unownedBlockMessage != m_unownedBlockMessage)
+        emit unownedBlockChanged();
+}
+
 void FocusSessionManager::setWebsites(QStringList value) {
+    const Change change(*this);
     m_websites = std::move(value);
-    emit websitesChanged();
 }
 
 void FocusSessionManager::setAppBundleIds(QStringList value) {
+    const Change change(*this);
     m_appBundleIds = std::move(value);
-    emit appBundleIdsChanged();
 }
 
-void FocusSessionManager::setSessionActive(bool value) {
-    m_isSessionActive = value;
-    emit isSessionActiveChanged();
+void FocusSessionManager::setState(SessionState value) {
+    const Change change(*this);
+    m_state = value;
 }
 
 void FocusSessionManager::setRemainingSeconds(qint64 value) {
+    const Change change(*this);
     m_remainingSeconds = value;
-    emit remainingSecondsChanged();
 }
 
+// Said again, the same message is an answer to a new act of the user's.
 void FocusSessionManager::setStatusMessage(QString value) {
+    const Change change(*this);
     m_statusMessage = std::move(value);
-    emit statusMessageChanged();
+    m_statusSaid = true;
 }
 
 void FocusSessionManager::setPendingRun(PendingRun value) {
-    if (m_pendingRun == value)
-        return;
+    const Change change(*this);
     m_pendingRun = value;
-    emit isBusyChanged();
 }
 
 void FocusSessionManager::setNotice(QString value) {
+    const Change change(*this);
     m_notice = std::move(value);
-    emit noticeChanged();
 }
 
 void FocusSessionManager::setUnownedBlockMessage(QString value) {
+    const Change change(*this);
     m_unownedBlockMessage = std::move(value);
-    emit unownedBlockChanged();
 }
 
 void FocusSessionManager::setErrorMessage(std::optional<QString> value) {
+    const Change change(*this);
     m_saveErrorShown = false;
     m_removalErrorShown = false;
     m_errorMessage = std::move(value);
-    emit errorMessageChanged();
 }

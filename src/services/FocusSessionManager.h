@@ -38,6 +38,9 @@ class FocusSessionManager : public QObject {
     Q_OBJECT
     Q_PROPERTY(QStringList websites READ websites NOTIFY websitesChanged)
     Q_PROPERTY(QStringList appBundleIds READ appBundleIds NOTIFY appBundleIdsChanged)
+    // The one session state every view derives from.
+    Q_PROPERTY(SessionState state READ state NOTIFY stateChanged)
+    // True while starting and while active.
     Q_PROPERTY(bool isSessionActive READ isSessionActive NOTIFY isSessionActiveChanged)
     Q_PROPERTY(qint64 remainingSeconds READ remainingSeconds NOTIFY remainingSecondsChanged)
     Q_PROPERTY(QString statusMessage READ statusMessage NOTIFY statusMessageChanged)
@@ -58,6 +61,10 @@ class FocusSessionManager : public QObject {
     Q_PROPERTY(QString unownedBlockMessage READ unownedBlockMessage NOTIFY unownedBlockChanged)
 
 public:
+    // Starting and Stopping last while a privileged run is pending; a start
+    // that needs none goes straight from Idle to Active.
+    enum class SessionState { Idle, Starting, Active, Stopping };
+    Q_ENUM(SessionState)
     // What the privileged run under way is for.
     enum class PendingRun { None, Block, Removal, UnownedRemoval };
     Q_ENUM(PendingRun)
@@ -71,7 +78,10 @@ public:
 
     const QStringList& websites() const { return m_websites; }
     const QStringList& appBundleIds() const { return m_appBundleIds; }
-    bool isSessionActive() const { return m_isSessionActive; }
+    SessionState state() const { return m_state; }
+    bool isSessionActive() const {
+        return m_state == SessionState::Starting || m_state == SessionState::Active;
+    }
     qint64 remainingSeconds() const { return m_remainingSeconds; }
     const QString& statusMessage() const { return m_statusMessage; }
     const std::optional<QString>& errorMessage() const { return m_errorMessage; }
@@ -83,7 +93,7 @@ public:
     bool hasUnownedBlock() const { return !m_unownedBlockMessage.isEmpty(); }
     const QString& unownedBlockMessage() const { return m_unownedBlockMessage; }
     // When the running session ends (UTC); invalid while none runs.
-    QDateTime sessionEnd() const { return m_isSessionActive ? m_sessionEnd : QDateTime(); }
+    QDateTime sessionEnd() const { return isSessionActive() ? m_sessionEnd : QDateTime(); }
 
     // Whether the countdown and the application blocker run; for tests, the
     // countdown's timer itself.
@@ -110,6 +120,9 @@ public:
     void removeAppBundleId(const QString& entry);
 
 signals:
+    // Each goes out once a change is complete, and only when its value
+    // changed; the status line also when the same message is said again.
+    void stateChanged();
     void websitesChanged();
     void appBundleIdsChanged();
     void isSessionActiveChanged();
@@ -124,6 +137,22 @@ signals:
     void sessionCompleted(int minutes);
 
 private:
+    // Everything a view can read; compared before and after a change.
+    struct Published {
+        SessionState state;
+        QStringList websites;
+        QStringList appBundleIds;
+        qint64 remainingSeconds;
+        std::optional<QString> errorMessage;
+        QString notice;
+        PendingRun pendingRun;
+        QString unownedBlockMessage;
+    };
+    // Held while a change is made; the outermost one announces it.
+    class Change;
+    Published published() const;
+    void announce();
+
     // `onRemoved` runs once the block is gone, never when it stays.
     void stop(bool cleanUpHost, std::function<void()> onRemoved = {});
     void resumeOrCleanUp();
@@ -140,7 +169,7 @@ private:
 
     void setWebsites(QStringList value);
     void setAppBundleIds(QStringList value);
-    void setSessionActive(bool value);
+    void setState(SessionState value);
     void setRemainingSeconds(qint64 value);
     void setStatusMessage(QString value);
     void setErrorMessage(std::optional<QString> value);
@@ -149,7 +178,7 @@ private:
 
     QStringList m_websites;
     QStringList m_appBundleIds;
-    bool m_isSessionActive = false;
+    SessionState m_state = SessionState::Idle;
     qint64 m_remainingSeconds = 0;
     QString m_statusMessage = QStringLiteral("Ready");
     std::optional<QString> m_errorMessage;
@@ -180,4 +209,7 @@ private:
     QTimer m_countdown;
     // Counts countdowns, so a tick queued by an ended one is dropped.
     quint64 m_countdownNumber = 0;
+    int m_changeDepth = 0;
+    Published m_before;
+    bool m_statusSaid = false;
 };

@@ -24,6 +24,10 @@ public:
 
     static bool askWithMessageBox(QWidget* window, const QString& question);
 
+    // The user came back to the window (a second launch): a close asked for
+    // while a run was pending is dropped.
+    void cancelPendingClose() { m_closeWhenDone = false; }
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

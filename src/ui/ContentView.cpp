@@ -128,8 +128,7 @@ ContentView::ContentView(std::unique_ptr<FocusSessionManager> manager,
     connect(m_manager, &FocusSessionManager::websitesChanged, this, &ContentView::showWebsites);
     connect(m_manager, &FocusSessionManager::appBundleIdsChanged, this,
             &ContentView::showAppBundleIds);
-    connect(m_manager, &FocusSessionManager::isSessionActiveChanged, this,
-            &ContentView::showSessionState);
+    connect(m_manager, &FocusSessionManager::stateChanged, this, &ContentView::showSessionState);
     connect(m_manager, &FocusSessionManager::isBusyChanged, this, &ContentView::showSessionState);
     connect(m_manager, &FocusSessionManager::remainingSecondsChanged, this,
             &ContentView::showRemainingTime);
@@ -191,7 +190,7 @@ void ContentView::addApp() {
 }
 
 void ContentView::toggleSession() {
-    if (m_manager->isSessionActive()) {
+    if (m_manager->state() == FocusSessionManager::SessionState::Active) {
         m_manager->stop();
     } else {
         m_manager->start(m_sessionCard->focusMinutes());
@@ -207,32 +206,28 @@ void ContentView::showAppBundleIds() {
 }
 
 void ContentView::showSessionState() {
+    using State = FocusSessionManager::SessionState;
+    const State state = m_manager->state();
     QString busy;
-    switch (m_manager->pendingRun()) {
-    case FocusSessionManager::PendingRun::Block:
+    if (state == State::Starting)
         busy = tr("Waiting for the administrator password…");
-        break;
-    case FocusSessionManager::PendingRun::Removal:
+    else if (state == State::Stopping ||
+             m_manager->pendingRun() == FocusSessionManager::PendingRun::Removal)
         busy = tr("Removing the block…");
-        break;
-    case FocusSessionManager::PendingRun::UnownedRemoval:
+    else if (m_manager->pendingRun() == FocusSessionManager::PendingRun::UnownedRemoval)
         busy = tr("Removing the old block…");
-        break;
-    case FocusSessionManager::PendingRun::None:
-        break;
-    }
-    m_sessionCard->setSessionActive(m_manager->isSessionActive(), busy);
-    m_nextSessionNote->setVisible(m_manager->isSessionActive());
+    m_sessionCard->setSessionActive(state == State::Active, busy);
+    m_nextSessionNote->setVisible(state == State::Active);
     showRemainingTime();
 }
 
 void ContentView::showRemainingTime() {
     m_sessionCard->setRemainingTime(m_manager->formatDuration());
-    // The time left can be read from the panel's window list too. Most
-    // platforms add the application's name to a title that does not end
-    // with it, so it comes last.
+    // The time left can be read from the panel's window list too. Qt adds
+    // the application's name to a title that does not end with it, so it
+    // comes last and is shown once.
     const QString name = QGuiApplication::applicationDisplayName();
-    setWindowTitle(m_manager->isSessionActive()
+    setWindowTitle(m_manager->state() == FocusSessionManager::SessionState::Active
                        ? tr("%1 left — %2").arg(m_manager->formatDuration(), name)
                        : name);
 }

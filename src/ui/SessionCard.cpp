@@ -7,6 +7,7 @@
 #include "ui/SegmentedControl.h"
 #include "ui/Theme.h"
 
+#include <QAccessible>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
@@ -36,6 +37,7 @@ SessionCard::SessionCard(const QString& tip, QWidget* parent)
     m_duration->setAccessibleName(tr("Duration"));
     m_durationLabel->setBuddy(m_duration);
     m_remaining->setObjectName(AccessibleRoles::remainingTimeName);
+    m_remaining->setAccessibleName(tr("Remaining time"));
     m_remaining->setFont(
         Theme::withMonospacedDigits(Theme::font(Theme::TextStyle::Headline, font())));
     m_remaining->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -64,28 +66,34 @@ int SessionCard::focusMinutes() const {
 
 void SessionCard::setSessionActive(bool active, const QString& busyText) {
     // The button stays enabled so that keyboard focus stays on it; the
-    // controller ignores clicks until the run has returned.
+    // controller ignores clicks until the run has returned. Only what
+    // changed is told, so a screen reader hears each look once.
     m_startStop->setBusy(!busyText.isEmpty());
-    m_startStop->setAccessibleDescription(busyText);
-    if (!busyText.isEmpty()) {
-        m_startStop->setText(busyText);
-        m_startStop->setAccessibleName(busyText);
-        return;
-    }
-    m_startStop->setText(active ? tr("Stop Session") : tr("Start Focus Session"));
-    m_startStop->setAccessibleName(m_startStop->text());
-    m_startStop->setTint(active ? ProminentButton::Tint::Red : ProminentButton::Tint::Blue);
+    const QString caption = !busyText.isEmpty() ? busyText
+                            : active            ? tr("Stop Session")
+                                                : tr("Start Focus Session");
+    // Its name is its caption: a name of its own would be told a second time.
+    m_startStop->setText(caption);
+    if (m_startStop->accessibleDescription() != busyText)
+        m_startStop->setAccessibleDescription(busyText);
+    if (busyText.isEmpty())
+        m_startStop->setTint(active ? ProminentButton::Tint::Red : ProminentButton::Tint::Blue);
 }
 
 void SessionCard::setRemainingTime(const QString& formatted) {
     m_remaining->setText(tr("remaining: %1").arg(formatted));
-    // The name changes (and so is announced) when the minute does, at one
-    // minute left and at the end, not every second; the value is always now.
+    // The name stays and the text is read as it is now; a screen reader is
+    // told when the minute changes, at one minute left and at the end, not
+    // every second.
     const QString minute = formatted.section(QLatin1Char(':'), 0, 0);
     if (minute != m_announcedMinute || formatted == QLatin1String("01:00") ||
         formatted == QLatin1String("00:00")) {
+        const bool first = m_announcedMinute.isNull();
         m_announcedMinute = minute;
-        m_remaining->setAccessibleName(tr("Remaining time %1").arg(formatted));
+        if (!first) {
+            QAccessibleValueChangeEvent event(m_remaining, m_remaining->text());
+            QAccessible::updateAccessibility(&event);
+        }
     }
 }
 

@@ -43,7 +43,7 @@ SessionTrayIcon::SessionTrayIcon(FocusSessionManager& manager, QWidget* window)
         m_window->activateWindow();
     });
     m_menu->addAction(tr("Stop Session"), this, [this] {
-        if (m_manager && m_manager->isSessionActive())
+        if (m_manager && m_manager->state() == FocusSessionManager::SessionState::Active)
             m_manager->stop();
     });
     m_icon = new QSystemTrayIcon(trayIcon(window), this);
@@ -53,7 +53,7 @@ SessionTrayIcon::SessionTrayIcon(FocusSessionManager& manager, QWidget* window)
                 if (why == QSystemTrayIcon::Trigger)
                     m_menu->actions().first()->trigger();
             });
-    connect(&manager, &FocusSessionManager::isSessionActiveChanged, this, &SessionTrayIcon::update);
+    connect(&manager, &FocusSessionManager::stateChanged, this, &SessionTrayIcon::update);
     connect(&manager, &FocusSessionManager::remainingSecondsChanged, this,
             &SessionTrayIcon::update);
     update();
@@ -62,7 +62,8 @@ SessionTrayIcon::SessionTrayIcon(FocusSessionManager& manager, QWidget* window)
 void SessionTrayIcon::update() {
     if (!m_icon || !m_manager)
         return;
-    const bool active = m_manager->isSessionActive();
+    // Shown only while the session runs: never a Stop that cannot stop.
+    const bool active = m_manager->state() == FocusSessionManager::SessionState::Active;
     if (active)
         m_icon->setToolTip(tr("Tarnhollow — %1 left").arg(m_manager->formatDuration()));
     m_icon->setVisible(active);

@@ -9,6 +9,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QMetaEnum>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -30,6 +31,10 @@ const QString kStopped = "Focus session stopped.";
 const QString kEnded = "Focus session ended.";
 const QString kAddFirst = "Add at least one website or app to block first.";
 const QDateTime kWallStart(QDate(2026, 1, 2), QTime(3, 4), Qt::UTC);
+
+QString stateName(FocusSessionManager::SessionState state) {
+    return QMetaEnum::fromType<FocusSessionManager::SessionState>().valueToKey(int(state));
+}
 
 // A controller on temporary files with an unprivileged shell runner, a fake
 // workspace and a log of every change with the value read when announced.
@@ -60,6 +65,8 @@ struct Rig {
         const auto note = [this, m](auto signal, auto text) {
             QObject::connect(m, signal, m, [this, text] { log << text(); });
         };
+        note(&FocusSessionManager::stateChanged,
+             [m] { return QString("state=%1").arg(stateName(m->state())); });
         note(&FocusSessionManager::websitesChanged,
              [m] { return "websites=" + m->websites().join(','); });
         note(&FocusSessionManager::appBundleIdsChanged,
@@ -124,11 +131,11 @@ private slots:
         QTest::addColumn<QString>("hostsAfter"); // unchanged, blocks, cleared
         QTest::addColumn<int>("asked");          // quit requests to the running com.x
 
-        const QStringList startOk{"error=" + kNone, "active=1", "remaining=1500",
+        // Only what changed is announced, once the change is complete.
+        const QStringList startOk{"state=Active", "active=1", "remaining=1500",
                                   "status=" + kActive};
         auto failed = [](const QString& error) {
-            return QStringList{"error=" + kNone, "active=1",         "remaining=1500", "active=0",
-                               "remaining=0",    "status=" + kEnded, "error=" + error};
+            return QStringList{"status=" + kEnded, "error=" + error};
         };
         const QStringList web{"a.com"}, apps{"com.x"}, none;
 
@@ -213,7 +220,9 @@ private slots:
         const QString error =
             sectionRemoved ? kNone
                            : "Websites are still blocked: Failed to write /etc/hosts: denied";
-        QStringList expected{"active=0", "remaining=0", "status=" + kStopped};
+        QStringList expected{"status=" + kStopped};
+        if (startFirst)
+            expected = QStringList{"state=Idle", "active=0", "remaining=0"} + expected;
         if (!sectionRemoved)
             expected << "error=" + error;
         QCOMPARE(rig.log, expected);
@@ -235,10 +244,10 @@ private slots:
         QVERIFY(rig.hosts().contains("127.0.0.1 a.com"));
         QTRY_VERIFY_WITH_TIMEOUT(!rig.manager->isSessionActive(), 10000);
 
-        QStringList expected{"error=" + kNone, "active=1", "remaining=60", "status=" + kActive};
+        QStringList expected{"state=Active", "active=1", "remaining=60", "status=" + kActive};
         for (int s = 59; s >= 1; --s)
             expected << QString("remaining=%1").arg(s);
-        expected << "remaining=0"
+        expected << "state=Idle"
                  << "active=0"
                  << "remaining=0"
                  << "status=" + kStopped;
@@ -302,7 +311,7 @@ private slots:
         QTRY_VERIFY(!rig.manager->isBusy());
         QCOMPARE(rig.runner->commands().size(), stopping ? 2 : 1);
         if (stopping) {
-            QCOMPARE(rig.log, (QStringList{"remaining=0", "status=" + kStopped}));
+            QCOMPARE(rig.log, (QStringList{"state=Idle", "remaining=0", "status=" + kStopped}));
             return;
         }
         QCOMPARE(rig.manager->remainingSeconds(), 300);
@@ -314,6 +323,60 @@ private slots:
             kWallStart.addSecs(20 + 300));
         rig.fire();
         QCOMPARE(rig.manager->remainingSeconds(), 299);
+    }
+
+    // Each change of the one session state, with what the views read then:
+    // "state isSessionActive isBusy". Steps: c leaves no section to remove,
+    // l answers late, f fails the next runs, s starts, S stops, z runs the
+    // countdown to zero.
+    void transitions_data() {
+        QTest::addColumn<QStringList>("websites");
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QStringList>("states");
+        const QStringList web{"a.com"}, none;
+        QTest::newRow("apps only, nothing to remove") << none << "cls" << QStringList{"Active 1 0"};
+        QTest::newRow("websites, late answer")
+            << web << "ls" << QStringList{"Starting 1 1", "Active 1 0"};
+        QTest::newRow("failed start") << web << "lfs" << QStringList{"Starting 1 1", "Idle 0 0"};
+        QTest::newRow("stop, late removal")
+            << web << "slS" << QStringList{"Active 1 0", "Stopping 0 1", "Idle 0 0"};
+        QTest::newRow("end at zero, removal fails")
+            << web << "slfz" << QStringList{"Active 1 0", "Stopping 0 1", "Idle 0 0"};
+    }
+    void transitions() {
+        QFETCH(QStringList, websites);
+        QFETCH(QString, steps);
+        QFETCH(QStringList, states);
+        Rig rig(configBytes(websites, {"com.x"}));
+        QSignalSpy completed(rig.manager.get(), &FocusSessionManager::sessionCompleted);
+        QStringList seen;
+        FocusSessionManager* m = rig.manager.get();
+        QObject::connect(m, &FocusSessionManager::stateChanged, m, [&seen, m] {
+            seen << QString("%1 %2 %3")
+                        .arg(stateName(m->state()))
+                        .arg(m->isSessionActive())
+                        .arg(m->isBusy());
+        });
+        for (const QChar step : steps) {
+            if (step == 'c')
+                QVERIFY(writeAll(rig.hostsPath(), "127.0.0.1 localhost\n"));
+            else if (step == 'l')
+                rig.runner->answerAfter(30);
+            else if (step == 'f')
+                rig.runner->failWith(1, "denied");
+            else if (step == 's')
+                rig.manager->start(1);
+            else if (step == 'S')
+                rig.manager->stop();
+            else if (step == 'z')
+                for (int s = 0; s < 60; ++s)
+                    rig.fire();
+            QTRY_VERIFY(!rig.manager->isBusy());
+        }
+        QCOMPARE(seen, states);
+        // The end is told only when the websites are free again.
+        QCOMPARE(completed.size(), 0);
+        QCOMPARE(rig.manager->hasErrorMessage(), steps.contains('f'));
     }
 
     // A notice is said once a run and never as an error; other lines are.
@@ -391,10 +454,10 @@ private slots:
             << QStringList{"a.com", "B.com", "c.com", "b.COM"} << QStringList{}
             << QStringList{"-wb.com"} << QStringList{"a.com", "c.com"} << QStringList{} << true
             << 1;
-        QTest::newRow("removing what is not there still saves")
+        QTest::newRow("removing what is not there still saves, unannounced")
             << QStringList{"a.com"} << QStringList{"com.x"}
             << QStringList{"-wnothing.com", "-anothing"} << QStringList{"a.com"}
-            << QStringList{"com.x"} << true << 2;
+            << QStringList{"com.x"} << true << 0;
         QTest::newRow("loaded upper-case entries: lower form refused, removed by it")
             << QStringList{"News.COM", "b.com"} << QStringList{"Org.X"}
             << QStringList{"+wnews.com", "+aorg.x", "-wnews.com", "-aORG.x"} << QStringList{"b.com"}
