@@ -63,15 +63,17 @@ int TarnhollowApp::run(int& argc, char** argv) const {
     // Started at login only to end an earlier session on time: a session
     // still running shows the window; anything else is cleaned up quietly.
     const auto& manager = static_cast<ContentView*>(window.get())->manager();
+    // A block that could not be removed is said in the window, never dropped
+    // with a silent quit.
     if (QCoreApplication::arguments().contains(QStringLiteral("--resume-session")) &&
-        !manager.isSessionActive()) {
+        !manager.isSessionActive() && !manager.hasErrorMessage()) {
         if (!manager.isBusy())
             return 0;
         QObject::connect(&manager, &FocusSessionManager::isBusyChanged, window.get(),
                          [&manager, target = window.get()] {
                              if (manager.isBusy())
                                  return;
-                             if (manager.isSessionActive())
+                             if (manager.isSessionActive() || manager.hasErrorMessage())
                                  target->show();
                              else
                                  QCoreApplication::quit();

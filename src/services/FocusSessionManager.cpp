@@ -74,6 +74,7 @@ FocusSessionManager::FocusSessionManager(std::unique_ptr<FocusStore> store,
       m_countdownInterval(countdownInterval), m_sweepInterval(options.sweepInterval) {
     Q_ASSERT(m_store && m_hostBlocker && m_workspace && m_records && m_sessionClock && m_wallClock);
     const Change change(*this);
+    m_countdown.setObjectName(QStringLiteral("countdown"));
     m_countdown.setTimerType(Qt::PreciseTimer);
     m_countdown.setInterval(m_countdownInterval);
     // Each firing queues one tick; one queued by a countdown that has since
@@ -96,14 +97,14 @@ FocusSessionManager::FocusSessionManager(std::unique_ptr<FocusStore> store,
         setAppBundleIds({});
     }
     setStatusMessage(QStringLiteral("Ready"));
-    resumeOrCleanUp();
 }
 
 FocusSessionManager::~FocusSessionManager() = default;
 
 // A session outlives the window that started it: one still running is taken
 // up again, one that has ended (or left only its block behind) is removed.
-void FocusSessionManager::resumeOrCleanUp() {
+void FocusSessionManager::resume() {
+    const Change change(*this);
     const QDateTime now = m_wallClock();
     std::optional<SessionRecord> record = m_records->load(now);
     const auto own = m_hostBlocker->ownSection();

@@ -95,11 +95,10 @@ public:
     // When the running session ends (UTC); invalid while none runs.
     QDateTime sessionEnd() const { return isSessionActive() ? m_sessionEnd : QDateTime(); }
 
-    // Whether the countdown and the application blocker run; for tests, the
-    // countdown's timer itself.
-    bool isCountingDown() const { return m_countdown.isActive(); }
-    bool isBlockingApplications() const { return m_appBlocker != nullptr; }
-    QTimer& countdownTimer() { return m_countdown; }
+    // Takes up the session an earlier run left, or removes the block it left
+    // behind. Called once, when the window listens: it may ask for the
+    // administrator's password.
+    void resume();
 
     void start(int minutes);
     void stop();
@@ -155,7 +154,6 @@ private:
 
     // `onRemoved` runs once the block is gone, never when it stays.
     void stop(bool cleanUpHost, std::function<void()> onRemoved = {});
-    void resumeOrCleanUp();
     void finishStart(HostBlocker::VoidResult written, bool replacing);
     void beginSession();
     void removeBlock(const QString& failurePrefix, std::function<void()> beforeReport,
@@ -206,7 +204,8 @@ private:
     int m_sessionMinutes = 0;
     // After the workspace it uses, so it is destroyed first.
     std::unique_ptr<AppBlocker> m_appBlocker;
-    QTimer m_countdown;
+    // A child named "countdown".
+    QTimer m_countdown{this};
     // Counts countdowns, so a tick queued by an ended one is dropped.
     quint64 m_countdownNumber = 0;
     int m_changeDepth = 0;

@@ -138,6 +138,8 @@ ContentView::ContentView(std::unique_ptr<FocusSessionManager> manager,
     connect(m_manager, &FocusSessionManager::unownedBlockChanged, this,
             &ContentView::showUnownedBlock);
     connect(m_sessionCard, &SessionCard::startStopClicked, this, &ContentView::toggleSession);
+    // Only now that every change is heard: it may ask for the password.
+    m_manager->resume();
 
     showWebsites();
     showAppBundleIds();

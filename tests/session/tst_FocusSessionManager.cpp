@@ -61,6 +61,7 @@ struct Rig {
         manager = std::make_unique<FocusSessionManager>(std::make_unique<FocusStore>(configPath()),
                                                         std::move(hostBlocker), std::move(fake),
                                                         interval, std::move(options));
+        manager->resume();
         auto* m = manager.get();
         const auto note = [this, m](auto signal, auto text) {
             QObject::connect(m, signal, m, [this, text] { log << text(); });
@@ -90,15 +91,17 @@ struct Rig {
     }
     // Countdowns, application blockers and launch observers that exist.
     QList<int> running() const {
-        return {int(manager->isCountingDown()), int(manager->isBlockingApplications()),
+        return {int(countdown()->isActive()), int(workspace->observerCount() > 0),
                 workspace->observerCount()};
     }
+
+    QTimer* countdown() const { return manager->findChild<QTimer*>("countdown"); }
 
     // One second later, a firing of the countdown timer, then its queued tick.
     void fire() {
         clockMs += 1000;
-        QVERIFY(manager->isCountingDown());
-        QVERIFY(QMetaObject::invokeMethod(&manager->countdownTimer(), "timeout"));
+        QVERIFY(countdown()->isActive());
+        QVERIFY(QMetaObject::invokeMethod(countdown(), "timeout"));
         QCoreApplication::sendPostedEvents();
     }
 
@@ -298,7 +301,7 @@ private slots:
             rig.manager->start(5);
         rig.runner->answerAfter(100);
         if (stopping) {
-            QVERIFY(QMetaObject::invokeMethod(&rig.manager->countdownTimer(), "timeout"));
+            QVERIFY(QMetaObject::invokeMethod(rig.countdown(), "timeout"));
             rig.manager->stop();
         } else {
             rig.manager->start(5);

@@ -483,29 +483,39 @@ private slots:
         // The window stays, and the close is taken up once the run answers.
         QTest::newRow("password asked: then keep open") << "busy" << false << false;
         QTest::newRow("password asked: then quit") << "busy" << true << true;
+        // A second launch brought the window back: the close is dropped.
+        QTest::newRow("password asked, launched again") << "relaunch" << true << false;
     }
     void closing() {
         QFETCH(QString, state);
         QFETCH(bool, quit);
         QFETCH(bool, closes);
         Harness harness({"a.test"});
+        const bool relaunch = state == "relaunch";
+        if (relaunch)
+            state = "busy";
         if (state == "busy")
             harness.runner->answerAfter(200);
         if (state != "idle")
             harness.manager().start(5);
         QString asked;
-        new CloseGuard(harness.view.get(), harness.manager(),
-                       [&](QWidget*, const QString& question) {
-                           asked = question;
-                           return quit;
-                       });
+        auto* guard = new CloseGuard(harness.view.get(), harness.manager(),
+                                     [&](QWidget*, const QString& question) {
+                                         asked = question;
+                                         return quit;
+                                     });
         harness.view->show();
         const bool busy = state == "busy";
         QCOMPARE(harness.view->close(), closes && !busy);
         QCOMPARE(harness.view->isVisible(), !closes || busy);
         QCOMPARE(asked.startsWith("A focus session is running until "), state == "session");
         QVERIFY(QGuiApplication::quitOnLastWindowClosed());
-        if (busy) {
+        if (relaunch) {
+            guard->cancelPendingClose();
+            QTRY_VERIFY(!harness.manager().isBusy());
+            QTest::qWait(20);
+            QVERIFY(asked.isEmpty() && harness.view->isVisible());
+        } else if (busy) {
             QTRY_VERIFY(!asked.isEmpty());
             QVERIFY(harness.manager().isSessionActive());
             QCOMPARE(harness.view->isVisible(), !closes);
