@@ -385,6 +385,8 @@ private slots:
         QCOMPARE(button->text(), caption);
         QCOMPARE(button->accessibleDescription(), clicks < 0 ? caption : QString());
         QCOMPARE(int(button->tint()), tint);
+        // The title tells the time left only while the session runs.
+        QCOMPARE(harness.view->windowTitle().contains(" left"), caption == "Stop Session");
         QCOMPARE(harness.view->statusLine()->text(), status);
         QVERIFY(button->isEnabled());
     }
