@@ -13,6 +13,7 @@
 #include "ui/ProminentButton.h"
 #include "ui/SessionCard.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
@@ -200,6 +201,20 @@ private slots:
         QVERIFY(view->scrollArea()->viewport()->rect().contains(
             apps->mapTo(view->scrollArea()->viewport(), QPoint(0, apps->height() - 1))));
         QVERIFY(view->websitesCard()->entryList()->verticalScrollBar()->maximum() > 0);
+    }
+
+    // Alt+A and Alt+W reach the fields; Ctrl+W closes the window.
+    void keysReachTheFieldsAndClose() {
+        const std::unique_ptr<QWidget> window = app().makeWindow();
+        auto* view = qobject_cast<ContentView*>(window.get());
+        window->show();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QTest::keyClick(window.get(), Qt::Key_A, Qt::AltModifier);
+        QCOMPARE(QApplication::focusWidget(), view->appsCard()->inputField());
+        QTest::keyClick(window.get(), Qt::Key_W, Qt::AltModifier);
+        QCOMPARE(QApplication::focusWidget(), view->websitesCard()->inputField());
+        QTest::keyClick(window.get(), Qt::Key_W, Qt::ControlModifier);
+        QVERIFY(!window->isVisible());
     }
 
     // Help and the version need no display.
