@@ -71,7 +71,7 @@ int main(int argc, char* argv[]) {
         controller.addWebsite(QString::fromLatin1(site));
     }
     controller.addAppBundleId(QStringLiteral("org.mozilla.firefox"));
-    view.resize(view.minimumSize());
+    view.resize(view.sizeHint());
     view.show();
 
     // The window, with its open popup drawn where it shows on screen.

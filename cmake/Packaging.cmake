@@ -11,9 +11,11 @@ install(FILES ${TARNHOLLOW_PACKAGING_DIR}/${TARNHOLLOW_APP_ID}.svg
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
 # The project's identity, shared by the package, its copyright file and the
-# changelog.
-set(TARNHOLLOW_MAINTAINER "Seed 1c16939c maintainers <maintainers@users.noreply.c-seed-1c16939c.example>")
-set(TARNHOLLOW_HOMEPAGE "https://tarnhollow.org")
+# changelog. The project has no public address yet: Debian's tools require a
+# mail address in the Maintainer field, and a name under the reserved
+# .invalid domain is one that says so; no homepage is named.
+set(TARNHOLLOW_MAINTAINER_NAME "Tarnhollow developers")
+set(TARNHOLLOW_MAINTAINER "${TARNHOLLOW_MAINTAINER_NAME} <developers@tarnhollow.invalid>")
 set(TARNHOLLOW_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/tarnhollow)
 set(TARNHOLLOW_GENERATED_DIR ${PROJECT_BINARY_DIR}/packaging)
 
@@ -70,7 +72,6 @@ endif()
 set(CPACK_PACKAGE_NAME tarnhollow)
 set(CPACK_PACKAGE_VENDOR "Tarnhollow")
 set(CPACK_PACKAGE_CONTACT "${TARNHOLLOW_MAINTAINER}")
-set(CPACK_PACKAGE_HOMEPAGE_URL "${TARNHOLLOW_HOMEPAGE}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Block distracting websites and apps for a timed focus session")
 # Debian shows the extended description as is: lines of at most 80 columns.
 set(CPACK_PACKAGE_DESCRIPTION [=[

@@ -1,5 +1,6 @@
 #include "app/TarnhollowApp.h"
 
+#include "app/CommandLine.h"
 #include "app/SingleInstance.h"
 #ifdef Q_OS_LINUX
 #include "app/X11Activation.h"
@@ -8,17 +9,24 @@
 #include "services/FocusSessionManager.h"
 #include "ui/CloseGuard.h"
 #include "ui/ContentView.h"
+#include "ui/FieldStyle.h"
 #include "ui/SessionTrayIcon.h"
+#include "ui/Theme.h"
 
 #include <QApplication>
+#include <QShortcut>
 
 TarnhollowApp::TarnhollowApp(AppWiring wiring) : m_wiring(std::move(wiring)) {}
 
 std::unique_ptr<QWidget> TarnhollowApp::makeWindow() const {
     auto window =
         std::make_unique<ContentView>(m_wiring.controller(), m_wiring.installedApplications());
-    window->resize(window->minimumSize());
     new CloseGuard(window.get(), window->manager());
+    // Both go through the close question of a running session.
+    QObject::connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), window.get()),
+                     &QShortcut::activated, &QApplication::closeAllWindows);
+    QObject::connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_W), window.get()),
+                     &QShortcut::activated, window.get(), &QWidget::close);
     new SessionTrayIcon(window->manager(), window.get());
     // The desktop hears of an on-time end; the connection owns the notifier.
     const std::shared_ptr<SessionNotifier> notifier = m_wiring.notifier();
@@ -41,9 +49,16 @@ std::unique_ptr<QWidget> TarnhollowApp::makeWindow() const {
 }
 
 int TarnhollowApp::run(int& argc, char** argv) const {
+    QCoreApplication::setApplicationName(QStringLiteral("tarnhollow"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TARNHOLLOW_VERSION));
+    if (const std::optional<int> answered = CommandLine::answerWithoutWindow(argc, argv))
+        return *answered;
     QApplication application(argc, argv);
+    QApplication::setStyle(new FieldStyle);
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Tarnhollow"));
     QGuiApplication::setDesktopFileName(tarnhollowApplicationId());
+    QGuiApplication::setWindowIcon(
+        Theme::applicationIcon(tarnhollowApplicationId(), QGuiApplication::palette()));
     SingleInstance instance;
     if (instance.claim() == SingleInstance::Claim::AnotherCopyRuns)
         return 0;

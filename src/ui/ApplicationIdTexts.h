@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // What the window calls an application's ID and shows as its example:
 // desktop-entry IDs on Linux, bundle IDs on macOS. One implementation file
@@ -11,4 +12,6 @@ struct ApplicationIdTexts {
     QString tip;
 };
 
-ApplicationIdTexts applicationIdTexts();
+// `installedIds` are the installed applications' IDs, where known: the
+// example names one of them, so that it is never shown as not installed.
+ApplicationIdTexts applicationIdTexts(const QStringList& installedIds = {});

@@ -21,6 +21,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QShortcut>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
@@ -35,12 +37,22 @@ ContentView::ContentView(std::unique_ptr<FocusSessionManager> manager,
     AccessibleRoles::install();
     setAccessibleName(tr("Tarnhollow"));
 
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(20, 20, 20, 20);
+    // The header and the lists scroll when the screen is too low for them
+    // (large text or scale); the session card and the lines under it stay.
+    auto* window = new QVBoxLayout(this);
+    window->setContentsMargins(0, 0, 0, 0);
+    window->setSpacing(0);
+    // The minimum size is kept by updateMinimumSize().
+    window->setSizeConstraint(QLayout::SetNoConstraint);
+    m_scroll = new QScrollArea(this);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setWidgetResizable(true);
+    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_scrolled = new QWidget(m_scroll);
+    m_scrolled->installEventFilter(this);
+    auto* layout = new QVBoxLayout(m_scrolled);
+    layout->setContentsMargins(20, 20, 20, 0);
     layout->setSpacing(20);
-    // The minimum size is kept by updateMinimumSize(), so that it never drops
-    // below the fixed minimum and still grows with the content.
-    layout->setSizeConstraint(QLayout::SetNoConstraint);
 
     // Header.
     auto* header = new QVBoxLayout;
@@ -99,6 +111,14 @@ ContentView::ContentView(std::unique_ptr<FocusSessionManager> manager,
     blockLists->addWidget(m_nextSessionNote);
     layout->addLayout(blockLists);
 
+    m_scroll->setWidget(m_scrolled);
+    // Takes the height the window has, up to what it needs (updateMinimumSize).
+    window->addWidget(m_scroll, 1);
+
+    m_pinned = new QWidget(this);
+    layout = new QVBoxLayout(m_pinned);
+    layout->setContentsMargins(20, 20, 20, 20);
+    layout->setSpacing(20);
     m_sessionCard = new SessionCard(appTexts.tip, this);
     layout->addWidget(m_sessionCard);
 
@@ -109,8 +129,8 @@ ContentView::ContentView(std::unique_ptr<FocusSessionManager> manager,
     unowned->setSpacing(8);
     m_unownedNote = new StatusLine(m_unownedPanel);
     m_unownedNote->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    m_removeOldBlock = new QPushButton(tr("Remove Old Block…"), m_unownedPanel);
-    m_removeOldBlock->setAccessibleName(m_removeOldBlock->text());
+    m_removeOldBlock = new QPushButton(tr("&Remove Old Block…"), m_unownedPanel);
+    m_removeOldBlock->setAccessibleName(tr("Remove Old Block…"));
     connect(m_removeOldBlock, &QPushButton::clicked, m_manager,
             &FocusSessionManager::removeUnownedBlock);
     unowned->addWidget(m_unownedNote);
@@ -123,7 +143,11 @@ ContentView::ContentView(std::unique_ptr<FocusSessionManager> manager,
     m_error->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_error->setFont(Theme::font(Theme::TextStyle::Footnote, font()));
     layout->addWidget(m_error);
+    // Height beyond what all of it needs stays below, once the scroll area
+    // has all it can take.
     layout->addStretch(1);
+    window->addWidget(m_pinned);
+    addKeys();
 
     connect(m_manager, &FocusSessionManager::websitesChanged, this, &ContentView::showWebsites);
     connect(m_manager, &FocusSessionManager::appBundleIdsChanged, this,
@@ -268,19 +292,73 @@ void ContentView::loadInstalledApplications() {
     using Listing = QFutureWatcher<QList<InstalledApplication>>;
     auto* watcher = new Listing(this);
     connect(watcher, &Listing::finished, this, [this, watcher] {
-        m_completer->setApplications(watcher->result());
+        const QList<InstalledApplication> installed = watcher->result();
+        m_completer->setApplications(installed);
         m_appsCard->refreshHints();
+        QStringList ids;
+        for (const InstalledApplication& application : installed)
+            ids.append(application.id);
+        showApplicationExample(applicationIdTexts(ids));
         watcher->deleteLater();
     });
     watcher->setFuture(
         QtConcurrent::run([applications = m_applications] { return applications->list(); }));
 }
 
+void ContentView::showApplicationExample(const ApplicationIdTexts& texts) {
+    m_appsCard->inputField()->setPlaceholderText(texts.placeholder);
+    m_appsCard->inputField()->setAccessibleDescription(texts.placeholder);
+    m_sessionCard->tipLabel()->setText(texts.tip);
+}
+
+void ContentView::addKeys() {
+    // The card titles and the session button's caption are data or change
+    // with the session, so their keys are fixed here (listed in the README).
+    const auto key = [this](QKeyCombination keys, auto action) {
+        connect(new QShortcut(QKeySequence(keys), this), &QShortcut::activated, this, action);
+    };
+    const auto focusField = [this](FormCard* card) {
+        QLineEdit* field = card->inputField();
+        m_scroll->ensureWidgetVisible(field);
+        field->setFocus(Qt::ShortcutFocusReason);
+        field->selectAll();
+    };
+    key(Qt::ALT | Qt::Key_W, [=, this] { focusField(m_websitesCard); });
+    key(Qt::ALT | Qt::Key_A, [=, this] { focusField(m_appsCard); });
+    key(Qt::ALT | Qt::Key_D, [this] {
+        for (QWidget* segment : m_sessionCard->focusOrder()) {
+            if (segment->focusPolicy() & Qt::TabFocus) {
+                segment->setFocus(Qt::ShortcutFocusReason);
+                return;
+            }
+        }
+    });
+    key(Qt::ALT | Qt::Key_S, [this] {
+        m_sessionCard->startStopButton()->setFocus(Qt::ShortcutFocusReason);
+        m_sessionCard->startStopButton()->click();
+    });
+}
+
+bool ContentView::eventFilter(QObject* watched, QEvent* event) {
+    // The scrolled part's height changed: the scroll area's limit follows.
+    if (watched == m_scrolled && event->type() == QEvent::LayoutRequest)
+        QCoreApplication::postEvent(this, new QEvent(QEvent::LayoutRequest));
+    return QWidget::eventFilter(watched, event);
+}
+
 bool ContentView::event(QEvent* event) {
     const bool handled = QWidget::event(event);
     switch (event->type()) {
-    case QEvent::LayoutRequest:
     case QEvent::Show:
+        // A new window opens at its content's size, known once the cards
+        // shown with it have laid themselves out.
+        if (isWindow() && !m_shown) {
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+            resize(sizeHint().expandedTo(minimumSize()));
+        }
+        m_shown = true;
+        [[fallthrough]];
+    case QEvent::LayoutRequest:
         updateMinimumSize();
         growLists();
         break;
@@ -330,6 +408,11 @@ void ContentView::applyColors() {
     QPalette red = palette();
     red.setColor(QPalette::WindowText, Theme::red(palette()));
     m_error->setPalette(red);
+    for (const FormCard* card : {m_websitesCard, m_appsCard}) {
+        QPalette field = card->inputField()->palette();
+        field.setColor(QPalette::PlaceholderText, Theme::placeholder(palette()));
+        card->inputField()->setPalette(field);
+    }
     m_websitesCard->applyColors();
     m_appsCard->applyColors();
     m_sessionCard->applyColors();
@@ -343,20 +426,31 @@ void ContentView::updateTabOrder() {
     }
 }
 
-// Shows as many list rows as the screen's available height leaves room for,
-// so that the session card stays on screen however long the lists are.
-int ContentView::availableHeight() const {
+// The screen's available size less the window frame.
+QSize ContentView::availableSize() const {
     const QScreen* screen = this->screen();
-    const int frame = isVisible() ? frameGeometry().height() - height() : 0;
-    return screen ? screen->availableGeometry().height() - frame : QWIDGETSIZE_MAX;
+    if (!screen)
+        return {QWIDGETSIZE_MAX, QWIDGETSIZE_MAX};
+    const QSize frame = isVisible() ? frameGeometry().size() - size() : QSize();
+    return screen->availableGeometry().size() - frame;
+}
+
+int ContentView::scrolledHeight() const {
+    // As the scroll area reckons: never below the layout's minimum.
+    return std::max(m_scrolled->heightForWidth(width()), m_scrolled->minimumSizeHint().height());
+}
+
+int ContentView::pinnedHeight() const {
+    const int height = m_pinned->heightForWidth(width());
+    return height >= 0 ? height : m_pinned->sizeHint().height();
 }
 
 int ContentView::contentMinimumHeight() const {
-    return layout()->totalMinimumSize().height() - m_websitesCard->grownHeight() -
+    return scrolledHeight() + pinnedHeight() - m_websitesCard->grownHeight() -
            m_appsCard->grownHeight();
 }
 
-// Height the window has beyond its minimum goes to the lists, half each,
+// Height the window has beyond its content goes to the lists, half each,
 // and what one list does not need to the other; each keeps its scrolling.
 void ContentView::growLists() {
     const int rows = std::max(0, height() - contentMinimumHeight()) / m_websitesCard->rowHeight();
@@ -366,8 +460,10 @@ void ContentView::growLists() {
     m_appsCard->setExtraRows(apps);
 }
 
+// Shows as many list rows as the screen's available height leaves room for,
+// between the fewest and the most; below the fewest the header and lists scroll.
 bool ContentView::fitListsToScreen() {
-    const int available = availableHeight();
+    const int available = availableSize().height();
     const int rest = contentMinimumHeight() - m_websitesCard->shownEntriesHeight() -
                      m_appsCard->shownEntriesHeight();
     int rows = mostListRows;
@@ -384,17 +480,26 @@ bool ContentView::fitListsToScreen() {
     return true;
 }
 
+QSize ContentView::sizeHint() const {
+    return QSize(minimumWidth(), scrolledHeight() + pinnedHeight()).boundedTo(availableSize());
+}
+
 void ContentView::updateMinimumSize() {
     if (fitListsToScreen()) {
         // The lists' new heights are not in the layout's caches yet.
-        layout()->invalidate();
-        layout()->activate();
+        m_scrolled->layout()->invalidate();
+        m_scrolled->layout()->activate();
     }
-    const QSize content(layout()->totalMinimumSize().width(), contentMinimumHeight());
-    setMinimumSize(content.expandedTo(QSize(minimumContentWidth, minimumContentHeight)));
+    m_scroll->setMaximumHeight(scrolledHeight());
+    // The fixed minimum, as far as the screen has room for it; what does not
+    // fit scrolls. Wider content (large text) widens the window.
+    const int contentWidth =
+        std::max(m_scrolled->minimumSizeHint().width(), m_pinned->minimumSizeHint().width());
+    const QSize available = availableSize();
+    setMinimumSize(QSize(std::max(minimumContentWidth, contentWidth), minimumContentHeight)
+                       .boundedTo(available));
     // A window sized for longer lists shrinks back onto the screen.
-    const int available = availableHeight();
-    if (isWindow() && height() > available && height() > minimumHeight()) {
-        resize(width(), std::max(minimumHeight(), available));
+    if (isWindow() && height() > available.height() && height() > minimumHeight()) {
+        resize(width(), std::max(minimumHeight(), available.height()));
     }
 }

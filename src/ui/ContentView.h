@@ -2,6 +2,7 @@
 
 #include "platform/InstalledApplications.h"
 #include "services/FocusSessionManager.h"
+#include "ui/ApplicationIdTexts.h"
 
 #include <QWidget>
 
@@ -11,6 +12,7 @@ class ApplicationCompleter;
 class FormCard;
 class QLabel;
 class QPushButton;
+class QScrollArea;
 class SessionCard;
 class StatusLine;
 
@@ -43,9 +45,17 @@ public:
     QLabel* unownedBlockLine() const;
     QPushButton* removeOldBlockButton() const { return m_removeOldBlock; }
     ApplicationCompleter* applicationCompleter() const { return m_completer; }
+    // Holds the header and the lists; the session card and the lines under
+    // it stay below, always in view.
+    QScrollArea* scrollArea() const { return m_scroll; }
+
+    // Room for all of the content without scrolling, as far as the screen
+    // allows.
+    QSize sizeHint() const override;
 
 protected:
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
@@ -64,14 +74,23 @@ private:
     void showUnownedBlock();
 
     void loadInstalledApplications();
+    void showApplicationExample(const ApplicationIdTexts& texts);
+    // Alt+W and Alt+A to the fields, Alt+D to the duration, Alt+S on the
+    // session button.
+    void addKeys();
 
     void applyColors();
     void updateTabOrder();
-    // The screen's available height less the window frame.
-    int availableHeight() const;
+    // The screen's available size less the window frame.
+    QSize availableSize() const;
     // Returns whether the lists' heights changed.
     bool fitListsToScreen();
-    // The layout's minimum height without the rows the lists grew by.
+    // Heights at the window's width: the scrolled part's without scrolling,
+    // and the part below it.
+    int scrolledHeight() const;
+    int pinnedHeight() const;
+    // The content's height without scrolling and without the rows the lists
+    // grew by.
     int contentMinimumHeight() const;
     void growLists();
     void updateMinimumSize();
@@ -80,6 +99,10 @@ private:
     // Shared with the listing while it runs on another thread.
     std::shared_ptr<InstalledApplications> m_applications;
     bool m_applicationsRequested = false;
+    bool m_shown = false;
+    QScrollArea* m_scroll = nullptr;
+    QWidget* m_scrolled = nullptr;
+    QWidget* m_pinned = nullptr;
     QLabel* m_subtitle = nullptr;
     QLabel* m_nextSessionNote = nullptr;
     StatusLine* m_status = nullptr;

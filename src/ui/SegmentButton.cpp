@@ -38,7 +38,7 @@ void SegmentButton::paintEvent(QPaintEvent*) {
         painter.setPen(Qt::NoPen);
         painter.setBrush(isDown() ? fill.darker(115) : fill);
         painter.drawRoundedRect(inner, 4, 4);
-        textColor = palette().color(QPalette::HighlightedText);
+        textColor = Theme::textOn(fill);
     } else if (isDown()) {
         painter.setPen(Qt::NoPen);
         painter.setBrush(palette().color(QPalette::Midlight));

@@ -85,9 +85,7 @@ void SegmentedControl::paintEvent(QPaintEvent*) {
     QPainterPath shape;
     shape.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
     painter.fillPath(shape, palette().color(QPalette::Button));
-    QColor outline = Theme::secondary(palette());
-    outline.setAlphaF(outline.alphaF() * 0.5f);
-    painter.setPen(QPen(outline, 1));
+    painter.setPen(QPen(Theme::controlBorder(palette()), 1));
     painter.drawPath(shape);
 
     // Separators between neighbours that are both unselected.

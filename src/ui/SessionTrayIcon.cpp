@@ -1,35 +1,13 @@
 #include "ui/SessionTrayIcon.h"
 
+#include "base/ApplicationId.h"
 #include "services/FocusSessionManager.h"
 #include "ui/Theme.h"
 
 #include <QIcon>
 #include <QMenu>
-#include <QPainter>
-#include <QPixmap>
 #include <QSystemTrayIcon>
 #include <QWidget>
-
-namespace {
-
-// The installed theme icon, else a plain mark in the accent colour.
-QIcon trayIcon(const QWidget* window) {
-    QIcon icon = QIcon::fromTheme(QStringLiteral("org.tarnhollow.Tarnhollow"));
-    if (!icon.isNull())
-        return icon;
-    QPixmap mark(64, 64);
-    mark.fill(Qt::transparent);
-    QPainter painter(&mark);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(Theme::accent(window->palette()));
-    painter.drawEllipse(QRectF(6, 6, 52, 52));
-    painter.setBrush(Qt::white);
-    painter.drawEllipse(QRectF(24, 24, 16, 16));
-    return QIcon(mark);
-}
-
-} // namespace
 
 SessionTrayIcon::SessionTrayIcon(FocusSessionManager& manager, QWidget* window)
     : QObject(window), m_manager(&manager), m_window(window) {
@@ -46,7 +24,8 @@ SessionTrayIcon::SessionTrayIcon(FocusSessionManager& manager, QWidget* window)
         if (m_manager && m_manager->state() == FocusSessionManager::SessionState::Active)
             m_manager->stop();
     });
-    m_icon = new QSystemTrayIcon(trayIcon(window), this);
+    m_icon = new QSystemTrayIcon(
+        Theme::applicationIcon(tarnhollowApplicationId(), window->palette()), this);
     m_icon->setContextMenu(m_menu);
     connect(m_icon, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason why) {
@@ -56,6 +35,13 @@ SessionTrayIcon::SessionTrayIcon(FocusSessionManager& manager, QWidget* window)
     connect(&manager, &FocusSessionManager::stateChanged, this, &SessionTrayIcon::update);
     connect(&manager, &FocusSessionManager::remainingSecondsChanged, this,
             &SessionTrayIcon::update);
+    // A tooltip set anew shows again over the open menu, so it waits until the
+    // menu closes. A panel that draws the menu itself still says when.
+    connect(m_menu, &QMenu::aboutToShow, this, [this] { m_menuOpen = true; });
+    connect(m_menu, &QMenu::aboutToHide, this, [this] {
+        m_menuOpen = false;
+        update();
+    });
     update();
 }
 
@@ -64,7 +50,14 @@ void SessionTrayIcon::update() {
         return;
     // Shown only while the session runs: never a Stop that cannot stop.
     const bool active = m_manager->state() == FocusSessionManager::SessionState::Active;
-    if (active)
-        m_icon->setToolTip(tr("Tarnhollow — %1 left").arg(m_manager->formatDuration()));
+    if (active && !m_menuOpen) {
+        // Whole minutes, rounded up, so the text changes once a minute: each
+        // change of a shown tooltip redraws it on top of the panel item's menu.
+        const int minutes = int((m_manager->remainingSeconds() + 59) / 60);
+        const QString tip = minutes == 1 ? tr("Tarnhollow — 1 minute left")
+                                         : tr("Tarnhollow — %1 minutes left").arg(minutes);
+        if (m_icon->toolTip() != tip)
+            m_icon->setToolTip(tip);
+    }
     m_icon->setVisible(active);
 }

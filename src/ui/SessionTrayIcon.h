@@ -10,7 +10,7 @@ class QWidget;
 
 // The session outside the window: while one runs, a panel item (a
 // StatusNotifierItem on Linux desktops, a menu-bar item on macOS) shows the
-// time left as its tooltip and offers Show Window and Stop Session. Where
+// minutes left as its tooltip and offers Show Window and Stop Session. Where
 // the desktop has no tray nothing is shown. Dies with `window`.
 class SessionTrayIcon : public QObject {
     Q_OBJECT
@@ -27,4 +27,5 @@ private:
     QWidget* m_window;
     QSystemTrayIcon* m_icon = nullptr;
     QMenu* m_menu = nullptr;
+    bool m_menuOpen = false;
 };

@@ -100,31 +100,114 @@ QFont withMonospacedDigits(const QFont& font) {
     return fixed;
 }
 
+double contrastRatio(const QColor& first, const QColor& second) {
+    const auto luminance = [](const QColor& color) {
+        const auto linear = [](float channel) {
+            return channel <= 0.04045f ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(color.redF()) + 0.7152 * linear(color.greenF()) +
+               0.0722 * linear(color.blueF());
+    };
+    const double a = luminance(first) + 0.05;
+    const double b = luminance(second) + 0.05;
+    return std::max(a, b) / std::min(a, b);
+}
+
+QColor withContrast(const QColor& color, const QList<QColor>& backgrounds, double ratio) {
+    const auto enough = [&](const QColor& candidate) {
+        return std::all_of(backgrounds.begin(), backgrounds.end(), [&](const QColor& background) {
+            return contrastRatio(candidate, background) >= ratio;
+        });
+    };
+    // Darker where black reads better than white on the backgrounds.
+    double towardsBlack = 0;
+    for (const QColor& background : backgrounds)
+        towardsBlack += contrastRatio(background, Qt::black) - contrastRatio(background, Qt::white);
+    const bool darken = towardsBlack > 0;
+    QColor adjusted = color.toHsl();
+    float hue = 0, saturation = 0, lightness = 0;
+    adjusted.getHslF(&hue, &saturation, &lightness);
+    for (int step = 0; step < 100 && !enough(adjusted); ++step) {
+        lightness = std::clamp(lightness + (darken ? -0.01f : 0.01f), 0.0f, 1.0f);
+        adjusted = QColor::fromHslF(hue, saturation, lightness);
+    }
+    return adjusted.toRgb();
+}
+
+namespace {
+
+// `color` laid over `background` at its own opacity.
+QColor blended(const QColor& color, const QColor& background) {
+    const float alpha = color.alphaF();
+    return QColor::fromRgbF(color.redF() * alpha + background.redF() * (1 - alpha),
+                            color.greenF() * alpha + background.greenF() * (1 - alpha),
+                            color.blueF() * alpha + background.blueF() * (1 - alpha));
+}
+
+QList<QColor> backgrounds(const QPalette& palette) {
+    return {palette.color(QPalette::Window), palette.color(QPalette::Base)};
+}
+
+// A text colour dimmed towards the window by `opacity`, as far as contrast allows.
+QColor dimmed(const QPalette& palette, QPalette::ColorRole text, float opacity, double ratio) {
+    QColor color = palette.color(text);
+    color.setAlphaF(opacity);
+    return withContrast(blended(color, palette.color(QPalette::Window)), backgrounds(palette),
+                        ratio);
+}
+
+} // namespace
+
 bool isDark(const QPalette& palette) {
     return palette.color(QPalette::Window).lightness() < 128;
 }
 
 QColor secondary(const QPalette& palette) {
-    QColor color = palette.color(QPalette::WindowText);
-    color.setAlphaF(0.55f);
-    return color;
+    return dimmed(palette, QPalette::WindowText, 0.55f, textContrast);
 }
 
 QColor red(const QPalette& palette) {
-    return isDark(palette) ? QColor(255, 69, 58) : QColor(255, 59, 48);
+    return withContrast(isDark(palette) ? QColor(255, 69, 58) : QColor(255, 59, 48),
+                        backgrounds(palette), textContrast);
 }
 
 QColor blue(const QPalette& palette) {
-    return isDark(palette) ? QColor(10, 132, 255) : QColor(0, 122, 255);
+    return withContrast(isDark(palette) ? QColor(10, 132, 255) : QColor(0, 122, 255),
+                        backgrounds(palette), textContrast);
 }
 
 QColor accent(const QPalette& palette) {
-    return palette.color(QPalette::Highlight);
+    return withContrast(palette.color(QPalette::Highlight), backgrounds(palette), borderContrast);
+}
+
+QColor controlBorder(const QPalette& palette) {
+    return dimmed(palette, QPalette::WindowText, 0.35f, borderContrast);
+}
+
+QColor placeholder(const QPalette& palette) {
+    return dimmed(palette, QPalette::Text, 0.55f, textContrast);
 }
 
 QColor textOn(const QColor& fill) {
-    const double luminance = 0.299 * fill.redF() + 0.587 * fill.greenF() + 0.114 * fill.blueF();
-    return luminance > 0.7 ? QColor(Qt::black) : QColor(Qt::white);
+    const QColor black(Qt::black);
+    const QColor white(Qt::white);
+    return contrastRatio(fill, black) > contrastRatio(fill, white) ? black : white;
+}
+
+QIcon applicationIcon(const QString& applicationId, const QPalette& palette) {
+    QIcon icon = QIcon::fromTheme(applicationId);
+    if (!icon.isNull())
+        return icon;
+    QPixmap mark(64, 64);
+    mark.fill(Qt::transparent);
+    QPainter painter(&mark);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(accent(palette));
+    painter.drawEllipse(QRectF(6, 6, 52, 52));
+    painter.setBrush(textOn(accent(palette)));
+    painter.drawEllipse(QRectF(24, 24, 16, 16));
+    return QIcon(mark);
 }
 
 QIcon trashIcon(const QPalette& palette, qreal devicePixelRatio) {

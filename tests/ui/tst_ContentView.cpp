@@ -8,6 +8,7 @@
 #include "services/FocusStore.h"
 #include "services/HostBlocker.h"
 #include "ui/ApplicationCompleter.h"
+#include "ui/ApplicationIdTexts.h"
 #include "ui/CloseGuard.h"
 #include "ui/ContentView.h"
 #include "ui/EntryDelegate.h"
@@ -287,6 +288,7 @@ private slots:
         Harness harness;
         harness.view->show();
         harness.manager().addWebsite("mail.test");
+        QCoreApplication::processEvents();
         QLabel* error = harness.view->errorLine();
         const int heightWithout = harness.view->sizeHint().height();
         QVERIFY(!error->isVisibleTo(harness.view.get()));
@@ -421,7 +423,7 @@ private slots:
     }
 
     // A taller window gives the lists more rows; the minimum stays, and the
-    // window shrinks back to it.
+    // lists shrink back with the window.
     void listsGrowWithTheWindow() {
         Harness harness;
         for (int i = 0; i < 40; ++i)
@@ -431,10 +433,11 @@ private slots:
         QWidget* list = harness.view->websitesCard()->entryList();
         const int small = list->height();
         const int minimum = harness.view->minimumHeight();
-        harness.view->resize(harness.view->width(), minimum + 400);
+        const int natural = harness.view->height();
+        harness.view->resize(harness.view->width(), natural + 400);
         QTRY_VERIFY(list->height() >= small + 300);
         QCOMPARE(harness.view->minimumHeight(), minimum);
-        harness.view->resize(harness.view->width(), minimum);
+        harness.view->resize(harness.view->width(), natural);
         QTRY_COMPARE(list->height(), small);
     }
 
@@ -539,11 +542,36 @@ private slots:
         const QModelIndex row = harness.view->appsCard()->entries()->index(0);
         QVERIFY(!row.data(Qt::AccessibleDescriptionRole).toString().isEmpty());
 #ifdef Q_OS_LINUX
-        // Linux names applications by their desktop-entry ID.
-        QCOMPARE(harness.view->appsCard()->inputField()->placeholderText(), "org.mozilla.firefox");
+        // Linux names applications by their desktop-entry ID, once the
+        // installed ones are known.
+        harness.view->show();
+        QTRY_COMPARE(harness.view->appsCard()->inputField()->placeholderText(),
+                     "org.mozilla.firefox");
         QVERIFY(harness.view->sessionCard()->tipLabel()->text().contains("org.mozilla.firefox)"));
 #endif
     }
+
+#ifdef Q_OS_LINUX
+    // The example is an installed application's ID, or none at all.
+    void exampleIsInstalled_data() {
+        QTest::addColumn<QStringList>("installed");
+        QTest::addColumn<QString>("example");
+        QTest::newRow("Debian's Firefox")
+            << QStringList{"org.gnome.gedit", "firefox-esr"} << "firefox-esr";
+        QTest::newRow("as installed")
+            << QStringList{"org.chromium.chromium"} << "org.chromium.chromium";
+        QTest::newRow("none known") << QStringList{"org.example.Chat"} << "";
+    }
+
+    void exampleIsInstalled() {
+        QFETCH(QStringList, installed);
+        QFETCH(QString, example);
+        const ApplicationIdTexts texts = applicationIdTexts(installed);
+        QCOMPARE(texts.placeholder == example, !example.isEmpty());
+        QCOMPARE(texts.tip.contains("(for example, " + example + ")"), !example.isEmpty());
+        QVERIFY(!texts.tip.contains("org.") || !example.isEmpty());
+    }
+#endif
 };
 
 // Every window here opens on a 1366 x 768 screen.

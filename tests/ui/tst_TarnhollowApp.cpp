@@ -8,13 +8,19 @@
 #include "services/FocusStore.h"
 #include "services/HostBlocker.h"
 #include "ui/ContentView.h"
+#include "ui/EntryListView.h"
 #include "ui/FormCard.h"
 #include "ui/ProminentButton.h"
 #include "ui/SessionCard.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -83,17 +89,18 @@ private slots:
         const std::unique_ptr<QWidget> window = app().makeWindow();
         auto* view = qobject_cast<ContentView*>(window.get());
         QVERIFY(view);
-        QCOMPARE(window->size(), QSize(640, 560));
+        QCOMPARE(window->minimumSize(), QSize(640, 560));
         QCOMPARE(window->maximumSize(), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QCOMPARE(window->size(), window->sizeHint().expandedTo(window->minimumSize()));
         window->resize(expected);
         QTRY_COMPARE(window->size(), expected);
 
         // Content keeps to the top and leading edge; the wide parts stretch.
         const SessionCard* card = view->sessionCard();
-        QCOMPARE(view->websitesCard()->x(), 20);
-        QVERIFY(card->geometry().bottom() < 560);
+        QCOMPARE(view->websitesCard()->mapTo(view, QPoint()).x(), 20);
+        QVERIFY(card->mapTo(view, QPoint(0, card->height())).y() < 560);
         QCOMPARE(card->width(), expected.width() - 40);
         QCOMPARE(card->startStopButton()->width(), card->width());
         QCOMPARE(card->remainingLabel()->geometry().right(), card->width() - 1);
@@ -134,6 +141,104 @@ private slots:
         manager.stop();
         QVERIFY(!m_activityHeld);
         QCOMPARE(window->windowTitle(), "Tarnhollow");
+    }
+
+    // At each scale and text size, on a 1366 x 768 screen, the window's
+    // minimum is 640 x 560 points or the screen, whichever is less; with
+    // long lists it stays on the screen with Start in view and the lists'
+    // ends in reach. The scale is read as the application starts, so each
+    // row runs in a child process of this test.
+    void fitsTheScreenAtAnyScale_data() {
+        QTest::addColumn<QByteArray>("variable");
+        QTest::addColumn<QByteArray>("value");
+        for (const char* factor : {"1", "1.25", "1.5", "2"})
+            QTest::addRow("scale %s", factor)
+                << QByteArray("QT_SCALE_FACTOR") << QByteArray(factor);
+        QTest::newRow("text at 120 dpi") << QByteArray("QT_FONT_DPI") << QByteArray("120");
+    }
+
+    void fitsTheScreenAtAnyScale() {
+        QFETCH(QByteArray, variable);
+        QFETCH(QByteArray, value);
+        if (qgetenv(variable) != value) {
+            QFile screens(m_data.filePath("screens.json"));
+            QVERIFY(screens.open(QIODevice::WriteOnly));
+            screens.write(R"({"screens": [{"name": "laptop", "x": 0, "y": 0, "width": 1366,)"
+                          R"( "height": 768, "logicalDpi": 96, "dpr": 1}]})");
+            screens.close();
+            QProcess child;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(variable, value);
+            environment.insert("QT_QPA_PLATFORM", "offscreen:configfile=" + screens.fileName());
+            child.setProcessEnvironment(environment);
+            child.setProcessChannelMode(QProcess::ForwardedChannels);
+            child.start(QCoreApplication::applicationFilePath(),
+                        {QStringLiteral("fitsTheScreenAtAnyScale:") + QTest::currentDataTag()});
+            QVERIFY(child.waitForFinished(60000));
+            QCOMPARE(child.exitCode(), 0);
+            return;
+        }
+        const std::unique_ptr<QWidget> window = app().makeWindow();
+        auto* view = qobject_cast<ContentView*>(window.get());
+        for (int i = 0; i < 100; ++i) {
+            view->manager().addWebsite(QStringLiteral("site%1.test").arg(i));
+            view->manager().addAppBundleId(QStringLiteral("org.example.App%1").arg(i));
+        }
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        const QRect screen = window->screen()->availableGeometry();
+        QTRY_VERIFY(screen.contains(window->frameGeometry()));
+        const QSize frame = window->frameGeometry().size() - window->size();
+        QCOMPARE(window->minimumSize(), QSize(640, 560).boundedTo(screen.size() - frame));
+        window->resize(window->minimumSize());
+        QTRY_COMPARE(window->size(), window->minimumSize());
+        const QWidget* start = view->sessionCard()->startStopButton();
+        QVERIFY(
+            window->rect().contains(QRect(start->mapTo(window.get(), QPoint()), start->size())));
+        QScrollBar* scroll = view->scrollArea()->verticalScrollBar();
+        scroll->setValue(scroll->maximum());
+        const QWidget* apps = view->appsCard();
+        QVERIFY(view->scrollArea()->viewport()->rect().contains(
+            apps->mapTo(view->scrollArea()->viewport(), QPoint(0, apps->height() - 1))));
+        QVERIFY(view->websitesCard()->entryList()->verticalScrollBar()->maximum() > 0);
+    }
+
+    // Alt+A and Alt+W reach the fields; Ctrl+W closes the window.
+    void keysReachTheFieldsAndClose() {
+        const std::unique_ptr<QWidget> window = app().makeWindow();
+        auto* view = qobject_cast<ContentView*>(window.get());
+        window->show();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QTest::keyClick(window.get(), Qt::Key_A, Qt::AltModifier);
+        QCOMPARE(QApplication::focusWidget(), view->appsCard()->inputField());
+        QTest::keyClick(window.get(), Qt::Key_W, Qt::AltModifier);
+        QCOMPARE(QApplication::focusWidget(), view->websitesCard()->inputField());
+        QTest::keyClick(window.get(), Qt::Key_W, Qt::ControlModifier);
+        QVERIFY(!window->isVisible());
+    }
+
+    // Help and the version need no display.
+    void answersWithoutDisplay_data() {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QString>("printed");
+        QTest::newRow("help") << "--help"
+                              << "--resume-session";
+        QTest::newRow("version") << "--version"
+                                 << "tarnhollow " TARNHOLLOW_VERSION;
+    }
+
+    void answersWithoutDisplay() {
+        QFETCH(QString, option);
+        QFETCH(QString, printed);
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(display);
+        program.setProcessEnvironment(environment);
+        program.start(TARNHOLLOW_EXECUTABLE, {option});
+        QVERIFY(program.waitForFinished(10000));
+        QCOMPARE(program.exitCode(), 0);
+        QVERIFY(QString::fromLocal8Bit(program.readAllStandardOutput()).contains(printed));
     }
 
 private:

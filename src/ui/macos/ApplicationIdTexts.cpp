@@ -2,7 +2,7 @@
 
 #include <QCoreApplication>
 
-ApplicationIdTexts applicationIdTexts() {
+ApplicationIdTexts applicationIdTexts(const QStringList&) {
     // The card title and the placeholder are data, shown as they are.
     return {QStringLiteral("Apps (Bundle ID)"), QStringLiteral("com.google.Chrome"),
             QCoreApplication::translate("SessionCard",
