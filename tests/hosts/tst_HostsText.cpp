@@ -41,6 +41,13 @@ private slots:
         row("user info", "http://user@a.test/", "");
         row("scheme not at start", "x https://a.test", "");
         row("the machine itself", "LocalHost", "");
+        row("no dot", "youtube", "");
+        row("an address", "93.184.216.34", "");
+        row("an address in brackets", "http://[::1]:80/", "");
+        row("the machine in IPv6 words", "ip6-localhost", "");
+        row("under localhost", "a.localhost", "");
+        row("replacement character", QString::fromUtf8("a\uFFFD.test"), "");
+        row("control character", QString::fromUtf8("a\u0007.test"), "");
         row("label over 63", QString(64, 'a') + ".test", "");
         row("name over 253", (QString(60, 'a') + '.').repeated(5) + "test", "");
     }
