@@ -6,9 +6,8 @@
 #include "services/AppBlocker.h"
 #include "services/FocusStore.h"
 #include "services/HostBlocker.h"
-#include "services/WebsiteImport.h"
+#include "services/WebsiteHints.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QMetaObject>
 #include <QPointer>
@@ -24,17 +23,41 @@ namespace {
 // keeps it ours when the wall clock has since been set back a little.
 constexpr qint64 kLatestSectionEndSecs = HostsText::kLongestSessionSecs + 5 * 60;
 
-bool listsEntry(const QStringList& list, const QString& entry) {
+// The list's entry that is the same as `entry`, if any.
+std::optional<QString> listed(const QStringList& list, const QString& entry) {
     const QString key = listEntryKey(entry);
-    return std::any_of(list.cbegin(), list.cend(),
-                       [&key](const QString& existing) { return listEntryKey(existing) == key; });
+    const auto found = std::find_if(list.cbegin(), list.cend(), [&key](const QString& existing) {
+        return listEntryKey(existing) == key;
+    });
+    return found == list.cend() ? std::nullopt : std::optional<QString>(*found);
 }
 
-// Every copy of the entry goes, as each is the same entry.
-QStringList without(QStringList list, const QString& entry) {
-    const QString key = listEntryKey(entry);
-    list.removeIf([&key](const QString& existing) { return listEntryKey(existing) == key; });
+// Every copy of each entry goes, as each is the same entry.
+QStringList without(QStringList list, const QStringList& entries) {
+    QSet<QString> keys;
+    keys.reserve(entries.size());
+    for (const QString& entry : entries)
+        keys.insert(listEntryKey(entry));
+    list.removeIf(
+        [&keys](const QString& existing) { return keys.contains(listEntryKey(existing)); });
     return list;
+}
+
+QString websitesCount(qsizetype count) {
+    return count == 1 ? FocusSessionManager::tr("1 website")
+                      : FocusSessionManager::tr("%1 websites").arg(count);
+}
+
+QString entriesCount(BlockList list, qsizetype count) {
+    if (list == BlockList::Websites)
+        return websitesCount(count);
+    return count == 1 ? FocusSessionManager::tr("1 app")
+                      : FocusSessionManager::tr("%1 apps").arg(count);
+}
+
+QString fullListText() {
+    return FocusSessionManager::tr("The list is full: one session blocks at most %1 websites.")
+        .arg(HostsText::kMostBlockedNames);
 }
 
 QString describe(const HostBlockerError& error) {
@@ -53,6 +76,10 @@ FocusSessionManager::FocusSessionManager(std::unique_ptr<FocusStore> store,
       m_sessionClock(std::move(options.sessionClock)), m_wallClock(std::move(options.wallClock)),
       m_countdownInterval(countdownInterval), m_sweepInterval(options.sweepInterval) {
     Q_ASSERT(m_store && m_hostBlocker && m_workspace && m_records && m_sessionClock && m_wallClock);
+    m_importer = new WebsiteImporter(this);
+    connect(m_importer, &WebsiteImporter::progressChanged, this,
+            &FocusSessionManager::importProgressChanged);
+    connect(m_importer, &WebsiteImporter::finished, this, &FocusSessionManager::finishImport);
     m_countdown.setTimerType(Qt::PreciseTimer);
     m_countdown.setInterval(m_countdownInterval);
     // Each firing queues one tick; one queued by a countdown that has since
@@ -158,8 +185,13 @@ void FocusSessionManager::start(int minutes) {
     // A click while the system asks for the password starts nothing.
     if (isBusy() || minutes < 1)
         return;
-    if (m_websites.isEmpty() && m_appBundleIds.isEmpty()) {
-        setStatusMessage(QStringLiteral("Add at least one website or app to block first."));
+    // Entries that give no name block nothing: no password is asked for them.
+    const bool blocksWebsites = !HostBlocker::hostNames(m_websites).isEmpty();
+    if (!blocksWebsites && m_appBundleIds.isEmpty()) {
+        setStatusMessage(m_websites.isEmpty()
+                             ? QStringLiteral("Add at least one website or app to block first.")
+                             : tr("No website on the list can be blocked (see the hint beside "
+                                  "each) and no app is listed."));
         return;
     }
     // Starting over a running session replaces it: never two countdowns or
@@ -202,7 +234,7 @@ void FocusSessionManager::start(int minutes) {
         self->finishStart(std::move(result), replacing);
     };
     // With no websites only an earlier section is removed.
-    if (m_websites.isEmpty())
+    if (!blocksWebsites)
         m_hostBlocker->clear(std::move(written));
     else
         m_hostBlocker->apply(m_websites, length, std::move(written));
@@ -323,72 +355,136 @@ QString FocusSessionManager::formatDuration() const {
                              static_cast<long long>(m_remainingSeconds % 60));
 }
 
-void FocusSessionManager::addWebsite(const QString& text) {
+QString FocusSessionManager::addWebsite(const QString& text) {
     const QString entry = text.trimmed().toLower();
-    if (entry.isEmpty() || listsEntry(m_websites, entry))
-        return;
+    if (entry.isEmpty())
+        return {};
+    if (const auto existing = listed(m_websites, entry)) {
+        setStatusMessage(tr("%1 is already on the list.").arg(*existing));
+        return *existing;
+    }
+    const HostsText::DomainCheck checked = HostsText::checkDomain(entry);
+    // Entries never count fewer than the names they give: a shorter list
+    // cannot be full.
+    if (checked.fault == HostsText::NameFault::None &&
+        m_websites.size() >= HostsText::kMostBlockedNames) {
+        const QStringList names = HostBlocker::hostNames(m_websites);
+        if (names.size() >= HostsText::kMostBlockedNames &&
+            !std::binary_search(names.cbegin(), names.cend(), checked.name)) {
+            setStatusMessage(fullListText());
+            return {};
+        }
+    }
     setWebsites(m_websites + QStringList{entry});
     persist();
+    setStatusMessage(checked.fault == HostsText::NameFault::None
+                         ? tr("Added %1.").arg(entry)
+                         : tr("%1 blocks nothing: %2.").arg(entry, websiteHint(checked.fault)));
+    return entry;
 }
 
 void FocusSessionManager::importWebsites(const QString& path) {
-    // Far beyond any published list; a wrong file is not read into memory.
-    constexpr qint64 kLargestFile = 256 * 1024 * 1024;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kLargestFile) {
-        setErrorMessage(tr("%1 could not be imported: %2")
-                            .arg(QFileInfo(path).fileName(),
-                                 file.isOpen() ? tr("the file is too large") : file.errorString()));
+    if (m_importer->isRunning())
         return;
-    }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        setErrorMessage(
-            tr("%1 could not be imported: %2").arg(QFileInfo(path).fileName(), file.errorString()));
-        return;
-    }
-    const WebsiteImport imported = WebsiteImport::parse(bytes);
-    // A set, not a search of the list per entry: lists of 100,000 are common.
-    QSet<QString> listed;
-    listed.reserve(m_websites.size() + imported.entries.size());
-    for (const QString& existing : m_websites)
-        listed.insert(listEntryKey(existing));
-    QStringList websites = m_websites;
-    int skipped = imported.skipped;
-    for (const QString& text : imported.entries) {
-        const QString entry = text.trimmed().toLower();
-        if (entry.isEmpty() || listed.contains(listEntryKey(entry))) {
-            ++skipped;
-            continue;
-        }
-        listed.insert(listEntryKey(entry));
-        websites.append(entry);
-    }
-    const qsizetype added = websites.size() - m_websites.size();
-    if (added > 0) {
-        setWebsites(std::move(websites));
-        persist();
-    }
-    setStatusMessage((added == 1 ? tr("Added 1 website; ") : tr("Added %1 websites; ").arg(added)) +
-                     tr("%1 skipped.").arg(skipped));
+    m_importer->start(path, m_websites);
+    setStatusMessage(tr("Importing %1…").arg(QFileInfo(path).fileName()));
+    emit importingChanged();
 }
 
-void FocusSessionManager::addAppBundleId(const QString& text) {
-    const QString entry = text.trimmed();
-    if (entry.isEmpty() || listsEntry(m_appBundleIds, entry))
+void FocusSessionManager::cancelImport() {
+    m_importer->cancel();
+}
+
+void FocusSessionManager::finishImport(const WebsiteImporter::Outcome& read,
+                                       const QStringList& listedBefore) {
+    emit importingChanged();
+    if (read.cancelled) {
+        setStatusMessage(tr("Import cancelled; nothing was added."));
         return;
+    }
+    if (!read.error.isEmpty()) {
+        setStatusMessage(tr("Nothing was imported."));
+        setErrorMessage(read.error);
+        return;
+    }
+    const WebsiteImporter::Outcome outcome =
+        WebsiteImporter::reconciled(read, listedBefore, m_websites);
+    if (!outcome.entries.isEmpty()) {
+        const QStringList before = m_websites;
+        setWebsites(m_websites + outcome.entries);
+        persist();
+        setUndo(
+            ListUndo(BlockList::Websites, before, m_websites,
+                     tr("Took back the import of %1.").arg(websitesCount(outcome.entries.size()))));
+    }
+    QString said = tr("Added %1; %2 already on the list; %3 skipped as not web addresses.")
+                       .arg(websitesCount(outcome.entries.size()))
+                       .arg(outcome.alreadyListed)
+                       .arg(outcome.skipped);
+    if (outcome.full)
+        said = tr("Import stopped at the limit. ") + fullListText() + QLatin1Char(' ') + said;
+    setStatusMessage(said);
+}
+
+QString FocusSessionManager::addAppBundleId(const QString& text) {
+    const QString entry = text.trimmed();
+    if (entry.isEmpty())
+        return {};
+    if (const auto existing = listed(m_appBundleIds, entry)) {
+        setStatusMessage(tr("%1 is already on the list.").arg(*existing));
+        return *existing;
+    }
     setAppBundleIds(m_appBundleIds + QStringList{entry});
     persist();
+    return entry;
 }
 
 void FocusSessionManager::removeWebsite(const QString& entry) {
-    setWebsites(without(m_websites, entry));
-    persist();
+    removeEntries(BlockList::Websites, {entry});
 }
 
 void FocusSessionManager::removeAppBundleId(const QString& entry) {
-    setAppBundleIds(without(m_appBundleIds, entry));
+    removeEntries(BlockList::Applications, {entry});
+}
+
+void FocusSessionManager::removeEntries(BlockList list, const QStringList& entries) {
+    const QStringList before = entriesOf(list);
+    QStringList after = without(before, entries);
+    const qsizetype removed = before.size() - after.size();
+    setEntries(list, std::move(after));
     persist();
+    if (removed == 0)
+        return;
+    setUndo(ListUndo(list, before, entriesOf(list),
+                     tr("Put back %1.").arg(entriesCount(list, removed))));
+    setStatusMessage(
+        tr("Removed %1; Undo (Ctrl+Z) puts it back.").arg(entriesCount(list, removed)));
+}
+
+void FocusSessionManager::undoListChange() {
+    if (!m_undo)
+        return;
+    const ListUndo undo = *m_undo;
+    setUndo(std::nullopt);
+    setEntries(undo.list(), undo.undone(entriesOf(undo.list())));
+    persist();
+    setStatusMessage(undo.undoneText());
+}
+
+void FocusSessionManager::setUndo(std::optional<ListUndo> undo) {
+    m_undo = std::move(undo);
+    emit undoChanged();
+}
+
+const QStringList& FocusSessionManager::entriesOf(BlockList list) const {
+    return list == BlockList::Websites ? m_websites : m_appBundleIds;
+}
+
+void FocusSessionManager::setEntries(BlockList list, QStringList value) {
+    if (list == BlockList::Websites)
+        setWebsites(std::move(value));
+    else
+        setAppBundleIds(std::move(value));
 }
 
 // The lists stay as edited even when they cannot be saved; the next change
