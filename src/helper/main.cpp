@@ -367,10 +367,12 @@ Outcome block(uid_t caller) {
 
     const QDateTime now = QDateTime::currentDateTimeUtc();
     const QDateTime until = BlockRules::endOf(now, length);
-    const QStringList section = HostsText::blockSection(
-        names, now, caller, until, QString::fromLatin1(kBegin), QString::fromLatin1(kEnd));
-    const QByteArray appended = HostsText::appendedBytes(section);
-    if (Step written = write(HostsText::keptPieces(text, parts.removable) << appended); !written)
+    // Written from views of the names: the section's text is never held whole.
+    const QByteArrayList sectionNames = HostsText::sectionNames(names);
+    const HostsText::SectionPieces section =
+        HostsText::sectionPieces(sectionNames, now, caller, until, kBegin, kEnd);
+    if (Step written = write(HostsText::keptPieces(text, parts.removable) << section.pieces);
+        !written)
         return Failure(written.error());
     // The block stands either way; the notes explain what did not follow it.
     QStringList notes;

@@ -366,10 +366,48 @@ QStringList blockSection(QStringList hostNames, const QDateTime& when, uint owne
     return section;
 }
 
+QByteArrayList sectionNames(const QStringList& hostNames) {
+    QByteArrayList names;
+    names.reserve(hostNames.size());
+    for (const QString& name : hostNames)
+        names.append(name.toLatin1());
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    return names;
+}
+
+SectionPieces sectionPieces(const QByteArrayList& names, const QDateTime& when, uint ownerUid,
+                            const QDateTime& until, QByteArrayView markerStart,
+                            QByteArrayView markerEnd) {
+    static constexpr QByteArrayView kLine = "\n127.0.0.1 ";
+    static constexpr QByteArrayView kWwwLine = "\n127.0.0.1 www.";
+    static constexpr QByteArrayView kBlank = " ";
+    static constexpr QByteArrayView kWwwBlank = " www.";
+    static constexpr QByteArrayView kDot = ".";
+    SectionPieces section;
+    // As appendedBytes() joins blockSection()'s lines: each after a line feed.
+    section.head = "\n\n" + markerStart.toByteArray() + "\n# Added by Tarnhollow on " +
+                   sectionDate(when).toLatin1() + '\n' + ownerLine(ownerUid, until).toLatin1();
+    section.tail = '\n' + markerEnd.toByteArray() + '\n';
+    section.pieces.reserve(names.size() * 10 + 2);
+    section.pieces.append(section.head);
+    for (const QByteArray& name : names) {
+        section.pieces << kLine << name << kBlank << name << kDot;
+        if (!name.startsWith("www."))
+            section.pieces << kWwwLine << name << kWwwBlank << name << kDot;
+    }
+    section.pieces.append(section.tail);
+    return section;
+}
+
 QStringList blockedNames(const QString& hostName) {
     if (hostName.startsWith(QLatin1String("www.")))
         return {hostName};
-    return {hostName, QStringLiteral("www.") + hostName};
+    // Sized once: the helper makes one for each of up to 100,000 names.
+    QString www;
+    www.reserve(4 + hostName.size());
+    www.append(QLatin1StringView("www.")).append(hostName);
+    return {hostName, www};
 }
 
 QByteArray appendedBytes(const QStringList& appended) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QByteArrayView>
 #include <QDateTime>
 #include <QString>
@@ -109,6 +110,21 @@ bool isHostName(QByteArrayView name);
 QStringList blockSection(QStringList hostNames, const QDateTime& when, uint ownerUid,
                          const QDateTime& until, const QString& markerStart,
                          const QString& markerEnd);
+
+// The bytes appendedBytes(blockSection(...)) gives, as pieces to write one
+// after another: views of `names` and of constant text, no line copied, so
+// that a section of 100,000 names costs a few pointers a line instead of
+// its text in UTF-16. `names` must outlive the pieces.
+struct SectionPieces {
+    QByteArray head;
+    QByteArray tail;
+    QList<QByteArrayView> pieces;
+};
+// `names` as the section holds them: Latin-1, sorted, each once.
+QByteArrayList sectionNames(const QStringList& hostNames);
+SectionPieces sectionPieces(const QByteArrayList& names, const QDateTime& when, uint ownerUid,
+                            const QDateTime& until, QByteArrayView markerStart,
+                            QByteArrayView markerEnd);
 
 // "yyyy-MM-dd HH:mm:ss +0000" in UTC.
 QString sectionDate(const QDateTime& when);

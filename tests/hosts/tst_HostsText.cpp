@@ -57,6 +57,20 @@ private slots:
         QCOMPARE(HostsText::normalizeDomain(entry).value_or(QString()), expected);
     }
 
+    // The helper writes the section from pieces; the bytes are the same.
+    void sectionPiecesMatchTheSection() {
+        const QStringList names{"b.test", "www.a.test", "a.test", "b.test"};
+        const QDateTime when(QDate(2026, 1, 2), QTime(3, 4, 5), Qt::UTC);
+        const QByteArrayList sorted = HostsText::sectionNames(names);
+        const auto section = HostsText::sectionPieces(sorted, when, 1000, when.addSecs(60),
+                                                      kBegin.toUtf8(), kEnd.toUtf8());
+        QByteArray joined;
+        for (const QByteArrayView piece : section.pieces)
+            joined += piece;
+        QCOMPARE(joined, HostsText::appendedBytes(HostsText::blockSection(
+                             names, when, 1000, when.addSecs(60), kBegin, kEnd)));
+    }
+
     void blockSection_data() {
         QTest::addColumn<QStringList>("names");
         QTest::addColumn<QDateTime>("when");
