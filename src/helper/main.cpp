@@ -367,13 +367,16 @@ Outcome block(uid_t caller) {
 
     const QDateTime now = QDateTime::currentDateTimeUtc();
     const QDateTime until = BlockRules::endOf(now, length);
-    // Written from views of the names: the section's text is never held whole.
-    const QByteArrayList sectionNames = HostsText::sectionNames(names);
-    const HostsText::SectionPieces section =
-        HostsText::sectionPieces(sectionNames, now, caller, until, kBegin, kEnd);
-    if (Step written = write(HostsText::keptPieces(text, parts.removable) << section.pieces);
-        !written)
-        return Failure(written.error());
+    // Written from views of the names: the section's text is never held
+    // whole, and its pieces are gone before the browsers' lists are made.
+    {
+        const QByteArrayList sectionNames = HostsText::sectionNames(names);
+        const HostsText::SectionPieces section =
+            HostsText::sectionPieces(sectionNames, now, caller, until, kBegin, kEnd);
+        if (Step written = write(HostsText::keptPieces(text, parts.removable) << section.pieces);
+            !written)
+            return Failure(written.error());
+    }
     // The block stands either way; the notes explain what did not follow it.
     QStringList notes;
     // The rules themselves are made in the closing child: nft takes longer
