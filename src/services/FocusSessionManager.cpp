@@ -4,6 +4,7 @@
 #include "hosts/HostsText.h"
 #include "platform/Workspace.h"
 #include "services/AppBlocker.h"
+#include "services/BlockListEdits.h"
 #include "services/FocusStore.h"
 #include "services/HostBlocker.h"
 #include "services/WebsiteHints.h"
@@ -22,43 +23,6 @@ namespace {
 // helper ends it at most the longest session after its write; the margin
 // keeps it ours when the wall clock has since been set back a little.
 constexpr qint64 kLatestSectionEndSecs = HostsText::kLongestSessionSecs + 5 * 60;
-
-// The list's entry that is the same as `entry`, if any.
-std::optional<QString> listed(const QStringList& list, const QString& entry) {
-    const QString key = listEntryKey(entry);
-    const auto found = std::find_if(list.cbegin(), list.cend(), [&key](const QString& existing) {
-        return listEntryKey(existing) == key;
-    });
-    return found == list.cend() ? std::nullopt : std::optional<QString>(*found);
-}
-
-// Every copy of each entry goes, as each is the same entry.
-QStringList without(QStringList list, const QStringList& entries) {
-    QSet<QString> keys;
-    keys.reserve(entries.size());
-    for (const QString& entry : entries)
-        keys.insert(listEntryKey(entry));
-    list.removeIf(
-        [&keys](const QString& existing) { return keys.contains(listEntryKey(existing)); });
-    return list;
-}
-
-QString websitesCount(qsizetype count) {
-    return count == 1 ? FocusSessionManager::tr("1 website")
-                      : FocusSessionManager::tr("%1 websites").arg(count);
-}
-
-QString entriesCount(BlockList list, qsizetype count) {
-    if (list == BlockList::Websites)
-        return websitesCount(count);
-    return count == 1 ? FocusSessionManager::tr("1 app")
-                      : FocusSessionManager::tr("%1 apps").arg(count);
-}
-
-QString fullListText() {
-    return FocusSessionManager::tr("The list is full: one session blocks at most %1 websites.")
-        .arg(HostsText::kMostBlockedNames);
-}
 
 QString describe(const HostBlockerError& error) {
     return error.errorDescription().value_or(QStringLiteral("the hosts file could not be written"));
@@ -359,21 +323,15 @@ QString FocusSessionManager::addWebsite(const QString& text) {
     const QString entry = text.trimmed().toLower();
     if (entry.isEmpty())
         return {};
-    if (const auto existing = listed(m_websites, entry)) {
+    if (const auto existing = BlockListEdits::listed(m_websites, entry)) {
         setStatusMessage(tr("%1 is already on the list.").arg(*existing));
         return *existing;
     }
     const HostsText::DomainCheck checked = HostsText::checkDomain(entry);
-    // Entries never count fewer than the names they give: a shorter list
-    // cannot be full.
     if (checked.fault == HostsText::NameFault::None &&
-        m_websites.size() >= HostsText::kMostBlockedNames) {
-        const QStringList names = HostBlocker::hostNames(m_websites);
-        if (names.size() >= HostsText::kMostBlockedNames &&
-            !std::binary_search(names.cbegin(), names.cend(), checked.name)) {
-            setStatusMessage(fullListText());
-            return {};
-        }
+        BlockListEdits::isFullFor(m_websites, checked.name)) {
+        setStatusMessage(BlockListEdits::fullText());
+        return {};
     }
     setWebsites(m_websites + QStringList{entry});
     persist();
@@ -415,22 +373,17 @@ void FocusSessionManager::finishImport(const WebsiteImporter::Outcome& read,
         persist();
         setUndo(
             ListUndo(BlockList::Websites, before, m_websites,
-                     tr("Took back the import of %1.").arg(websitesCount(outcome.entries.size()))));
+                     tr("Took back the import of %1.")
+                         .arg(BlockListEdits::count(BlockList::Websites, outcome.entries.size()))));
     }
-    QString said = tr("Added %1; %2 already on the list; %3 skipped as not web addresses.")
-                       .arg(websitesCount(outcome.entries.size()))
-                       .arg(outcome.alreadyListed)
-                       .arg(outcome.skipped);
-    if (outcome.full)
-        said = tr("Import stopped at the limit. ") + fullListText() + QLatin1Char(' ') + said;
-    setStatusMessage(said);
+    setStatusMessage(BlockListEdits::importSummary(outcome));
 }
 
 QString FocusSessionManager::addAppBundleId(const QString& text) {
     const QString entry = text.trimmed();
     if (entry.isEmpty())
         return {};
-    if (const auto existing = listed(m_appBundleIds, entry)) {
+    if (const auto existing = BlockListEdits::listed(m_appBundleIds, entry)) {
         setStatusMessage(tr("%1 is already on the list.").arg(*existing));
         return *existing;
     }
@@ -449,16 +402,16 @@ void FocusSessionManager::removeAppBundleId(const QString& entry) {
 
 void FocusSessionManager::removeEntries(BlockList list, const QStringList& entries) {
     const QStringList before = entriesOf(list);
-    QStringList after = without(before, entries);
+    QStringList after = BlockListEdits::without(before, entries);
     const qsizetype removed = before.size() - after.size();
     setEntries(list, std::move(after));
     persist();
     if (removed == 0)
         return;
     setUndo(ListUndo(list, before, entriesOf(list),
-                     tr("Put back %1.").arg(entriesCount(list, removed))));
+                     tr("Put back %1.").arg(BlockListEdits::count(list, removed))));
     setStatusMessage(
-        tr("Removed %1; Undo (Ctrl+Z) puts it back.").arg(entriesCount(list, removed)));
+        tr("Removed %1; Undo (Ctrl+Z) puts it back.").arg(BlockListEdits::count(list, removed)));
 }
 
 void FocusSessionManager::undoListChange() {
