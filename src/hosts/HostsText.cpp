@@ -113,11 +113,14 @@ DomainCheck checkDomain(const QString& entry) {
     else if (rest.startsWith(u"https://"))
         rest = rest.mid(8);
 
-    QString name = lowered;
+    QString name;
     for (QStringView piece : rest.tokenize(u'/', Qt::SkipEmptyParts)) {
         name = piece.toString();
         break;
     }
+    // A scheme and nothing after it.
+    if (name.isEmpty())
+        return {};
     name.remove(QLatin1Char(' '));
     if (looksLikeIpv6(name))
         return {QString(), NameFault::Address};
