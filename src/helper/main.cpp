@@ -362,6 +362,9 @@ Outcome block(uid_t caller) {
     // this mapping.
     const std::vector<ConnectionCloser::Address> local =
         ConnectionCloser::addressesIn(text, lookupNames);
+    // The lookups hold their own copies; twice the names need not wait for
+    // the section and the browsers' lists to be made.
+    lookupNames = QStringList();
     QStringList browserNames = BlockRules::namesIn(text, parts.kept);
     browserNames.append(names);
 
