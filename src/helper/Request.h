@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/Result.h"
+#include "hosts/HostsText.h"
 
 #include <QString>
 #include <QStringList>
@@ -15,7 +16,7 @@ struct Request {
     std::chrono::seconds length{0};
     QStringList names;
 
-    static constexpr int kMaxNames = 100000;
+    static constexpr int kMaxNames = HostsText::kMostBlockedNames;
 
     // Reads `fd` to its end within `deadline`. The first line is the length
     // in whole seconds, 1 to HostsText::kLongestSessionSecs.

@@ -362,16 +362,24 @@ Outcome block(uid_t caller) {
     // this mapping.
     const std::vector<ConnectionCloser::Address> local =
         ConnectionCloser::addressesIn(text, lookupNames);
+    // The lookups hold their own copies; twice the names need not wait for
+    // the section and the browsers' lists to be made.
+    lookupNames = QStringList();
     QStringList browserNames = BlockRules::namesIn(text, parts.kept);
     browserNames.append(names);
 
     const QDateTime now = QDateTime::currentDateTimeUtc();
     const QDateTime until = BlockRules::endOf(now, length);
-    const QStringList section = HostsText::blockSection(
-        names, now, caller, until, QString::fromLatin1(kBegin), QString::fromLatin1(kEnd));
-    const QByteArray appended = HostsText::appendedBytes(section);
-    if (Step written = write(HostsText::keptPieces(text, parts.removable) << appended); !written)
-        return Failure(written.error());
+    // Written from views of the names: the section's text is never held
+    // whole, and its pieces are gone before the browsers' lists are made.
+    {
+        const QByteArrayList sectionNames = HostsText::sectionNames(names);
+        const HostsText::SectionPieces section =
+            HostsText::sectionPieces(sectionNames, now, caller, until, kBegin, kEnd);
+        if (Step written = write(HostsText::keptPieces(text, parts.removable) << section.pieces);
+            !written)
+            return Failure(written.error());
+    }
     // The block stands either way; the notes explain what did not follow it.
     QStringList notes;
     // The rules themselves are made in the closing child: nft takes longer

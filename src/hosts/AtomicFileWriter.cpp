@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace {
@@ -18,23 +19,40 @@ QString systemReason(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-// Writes everything or reports why not; short writes are retried.
+// Writes everything or reports why not; short writes are retried. Pieces
+// go a batch per call, so that a section of many small pieces costs few
+// system calls.
 bool writeAll(int fd, const QList<QByteArrayView>& pieces, off_t offset, bool positional) {
-    for (const QByteArrayView piece : pieces) {
-        const char* data = piece.data();
-        qsizetype left = piece.size();
-        while (left > 0) {
-            const ssize_t n = positional ? ::pwrite(fd, data, size_t(left), offset)
-                                         : ::write(fd, data, size_t(left));
-            if (n < 0) {
-                if (errno == EINTR)
-                    continue;
-                return false;
-            }
-            data += n;
-            left -= n;
-            offset += n;
+    constexpr qsizetype kBatch = 1024; // IOV_MAX on Linux and macOS
+    iovec batch[kBatch];
+    qsizetype next = 0;    // the first piece not yet in a batch
+    qsizetype skipped = 0; // bytes of pieces[next] already written
+    while (next < pieces.size()) {
+        int count = 0;
+        for (qsizetype i = next; i < pieces.size() && count < kBatch; ++i) {
+            const qsizetype from = i == next ? skipped : 0;
+            if (pieces[i].size() > from)
+                batch[count++] = {const_cast<char*>(pieces[i].data()) + from,
+                                  size_t(pieces[i].size() - from)};
         }
+        if (count == 0)
+            break;
+        const ssize_t n =
+            positional ? ::pwritev(fd, batch, count, offset) : ::writev(fd, batch, count);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        offset += n;
+        // Past what was written, which may end inside a piece.
+        qsizetype left = n;
+        while (next < pieces.size() && left >= pieces[next].size() - skipped) {
+            left -= pieces[next].size() - skipped;
+            skipped = 0;
+            ++next;
+        }
+        skipped += left;
     }
     return true;
 }

@@ -89,12 +89,23 @@ bool isAscii(QStringView text) {
     return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
 }
 
+// Text pasted from elsewhere: control characters, replacement characters
+// from broken encodings and other unprintable ones never belong to a name.
+bool isUnprintable(QChar c) {
+    return c == QChar::ReplacementCharacter || (!c.isSurrogate() && !c.isPrint());
+}
+
+// An IPv6 address, with or without brackets; a port is already cut.
+bool looksLikeIpv6(QStringView host) {
+    return host.startsWith(u'[') || host.count(u':') >= 2;
+}
+
 } // namespace
 
-std::optional<QString> normalizeDomain(const QString& entry) {
+DomainCheck checkDomain(const QString& entry) {
     const QString lowered = entry.trimmed().toLower();
     if (lowered.isEmpty())
-        return std::nullopt;
+        return {};
 
     QStringView rest = lowered;
     if (rest.startsWith(u"http://"))
@@ -102,28 +113,45 @@ std::optional<QString> normalizeDomain(const QString& entry) {
     else if (rest.startsWith(u"https://"))
         rest = rest.mid(8);
 
-    QString name = lowered;
+    QString name;
     for (QStringView piece : rest.tokenize(u'/', Qt::SkipEmptyParts)) {
         name = piece.toString();
         break;
     }
+    // A scheme and nothing after it.
+    if (name.isEmpty())
+        return {};
     name.remove(QLatin1Char(' '));
+    if (looksLikeIpv6(name))
+        return {QString(), NameFault::Address};
 
     QStringView host = trimmedDots(withoutQueryAndPort(trimmedDots(name)));
+    if (std::any_of(host.begin(), host.end(), isUnprintable))
+        return {QString(), NameFault::Characters};
     QString ascii;
     if (isAscii(host)) {
         ascii = host.toString();
     } else {
         ascii = QString::fromLatin1(QUrl::toAce(host.toString()));
         if (ascii.isEmpty())
-            return std::nullopt;
+            return {QString(), NameFault::Characters};
     }
+    if (ascii.isEmpty())
+        return {QString(), NameFault::Shape};
     // Anything else (blanks, tabs, line breaks, '#', ':') could never match a
     // lookup and could break the hosts file's line structure.
-    if (ascii.isEmpty() || !std::all_of(ascii.cbegin(), ascii.cend(), isHostCharacter) ||
-        !isHostName(ascii.toLatin1()))
+    if (!std::all_of(ascii.cbegin(), ascii.cend(), isHostCharacter))
+        return {QString(), NameFault::Characters};
+    if (const NameFault fault = hostNameFault(ascii.toLatin1()); fault != NameFault::None)
+        return {QString(), fault};
+    return {ascii, NameFault::None};
+}
+
+std::optional<QString> normalizeDomain(const QString& entry) {
+    DomainCheck checked = checkDomain(entry);
+    if (checked.fault != NameFault::None)
         return std::nullopt;
-    return ascii;
+    return std::move(checked.name);
 }
 
 namespace {
@@ -254,30 +282,48 @@ bool mayRemove(const Section& section, uint callerUid, const QDateTime& now) {
     return section.owner && (section.owner->uid == callerUid || section.owner->until <= now);
 }
 
-bool isHostName(QByteArrayView name) {
-    if (name.isEmpty() || name.size() > 253 || name == "localhost" ||
-        name == "localhost.localdomain")
-        return false;
+NameFault hostNameFault(QByteArrayView name) {
+    if (name.isEmpty())
+        return NameFault::Empty;
+    if (name.size() > 253)
+        return NameFault::Shape;
+    if (name == "localhost" || name == "localhost.localdomain" || name == "ip6-localhost" ||
+        name == "ip6-loopback" || name.endsWith(".localhost"))
+        return NameFault::ThisMachine;
     qsizetype start = 0;
+    bool lastAllDigits = false;
     while (start <= name.size()) {
         qsizetype end = name.indexOf('.', start);
         if (end < 0)
             end = name.size();
         const QByteArrayView label = name.sliced(start, end - start);
         if (label.isEmpty() || label.size() > 63 || label.startsWith('-') || label.endsWith('-'))
-            return false;
+            return NameFault::Shape;
         bool alphanumeric = false;
+        lastAllDigits = true;
         for (char c : label) {
-            const bool letterOrDigit = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+            const bool digit = c >= '0' && c <= '9';
+            const bool letterOrDigit = (c >= 'a' && c <= 'z') || digit;
             if (!letterOrDigit && c != '-' && c != '_')
-                return false;
+                return NameFault::Characters;
             alphanumeric = alphanumeric || letterOrDigit;
+            lastAllDigits = lastAllDigits && digit;
         }
         if (!alphanumeric)
-            return false;
+            return NameFault::Shape;
         start = end + 1;
     }
-    return true;
+    // No top-level domain is all digits: such a name is an IPv4 address in
+    // one of its many spellings.
+    if (lastAllDigits)
+        return NameFault::Address;
+    if (!name.contains('.'))
+        return NameFault::NoDot;
+    return NameFault::None;
+}
+
+bool isHostName(QByteArrayView name) {
+    return hostNameFault(name) == NameFault::None;
 }
 
 QString ownerLine(uint uid, const QDateTime& until) {
@@ -323,10 +369,48 @@ QStringList blockSection(QStringList hostNames, const QDateTime& when, uint owne
     return section;
 }
 
+QByteArrayList sectionNames(const QStringList& hostNames) {
+    QByteArrayList names;
+    names.reserve(hostNames.size());
+    for (const QString& name : hostNames)
+        names.append(name.toLatin1());
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    return names;
+}
+
+SectionPieces sectionPieces(const QByteArrayList& names, const QDateTime& when, uint ownerUid,
+                            const QDateTime& until, QByteArrayView markerStart,
+                            QByteArrayView markerEnd) {
+    static constexpr QByteArrayView kLine = "\n127.0.0.1 ";
+    static constexpr QByteArrayView kWwwLine = "\n127.0.0.1 www.";
+    static constexpr QByteArrayView kBlank = " ";
+    static constexpr QByteArrayView kWwwBlank = " www.";
+    static constexpr QByteArrayView kDot = ".";
+    SectionPieces section;
+    // As appendedBytes() joins blockSection()'s lines: each after a line feed.
+    section.head = "\n\n" + markerStart.toByteArray() + "\n# Added by Tarnhollow on " +
+                   sectionDate(when).toLatin1() + '\n' + ownerLine(ownerUid, until).toLatin1();
+    section.tail = '\n' + markerEnd.toByteArray() + '\n';
+    section.pieces.reserve(names.size() * 10 + 2);
+    section.pieces.append(section.head);
+    for (const QByteArray& name : names) {
+        section.pieces << kLine << name << kBlank << name << kDot;
+        if (!name.startsWith("www."))
+            section.pieces << kWwwLine << name << kWwwBlank << name << kDot;
+    }
+    section.pieces.append(section.tail);
+    return section;
+}
+
 QStringList blockedNames(const QString& hostName) {
     if (hostName.startsWith(QLatin1String("www.")))
         return {hostName};
-    return {hostName, QStringLiteral("www.") + hostName};
+    // Sized once: the helper makes one for each of up to 100,000 names.
+    QString www;
+    www.reserve(4 + hostName.size());
+    www.append(QLatin1StringView("www.")).append(hostName);
+    return {hostName, www};
 }
 
 QByteArray appendedBytes(const QStringList& appended) {

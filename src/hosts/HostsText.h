@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QByteArrayView>
 #include <QDateTime>
 #include <QString>
@@ -19,6 +20,10 @@ namespace HostsText {
 // helper refuses longer and the window offers no more.
 inline constexpr qint64 kLongestSessionSecs = 60 * 60;
 
+// The most host names one block holds, each name counted once however
+// many entries give it: the helper refuses more, and the lists stop there.
+inline constexpr int kMostBlockedNames = 100000;
+
 // The lines that open and close a block section of ours.
 inline constexpr QByteArrayView kMarkerStart = "# Tarnhollow:BEGIN";
 inline constexpr QByteArrayView kMarkerEnd = "# Tarnhollow:END";
@@ -27,6 +32,23 @@ inline constexpr QByteArrayView kMarkerEnd = "# Tarnhollow:END";
 // is one.
 QStringList blockedNames(const QString& hostName);
 
+// Why a text is no host name a block can hold; None when it is one.
+enum class NameFault {
+    None,
+    Empty,
+    NoDot,       // a single label never reaches a website
+    Address,     // an IP address: the hosts file maps names, never addresses
+    ThisMachine, // localhost and its kin
+    Characters,  // outside letters, digits, '-', '_' and '.'
+    Shape,       // empty or overlong labels, hyphens at a label's edge
+};
+
+// Website entry to host name, or why it names no host a block can hold.
+struct DomainCheck {
+    QString name; // empty unless fault is None
+    NameFault fault = NameFault::Empty;
+};
+DomainCheck checkDomain(const QString& entry);
 // Website entry to host name; nothing when the entry names no usable host.
 std::optional<QString> normalizeDomain(const QString& entry);
 
@@ -75,10 +97,12 @@ bool mayRemove(const Section& section, uint callerUid, const QDateTime& now);
 
 QString ownerLine(uint uid, const QDateTime& until);
 
-// A name the hosts file can hold for a site: dot-separated labels of
-// [a-z0-9_-], none empty, none starting or ending with '-', each with a
-// letter or digit, at most 63 bytes a label and 253 in all; never the
-// machine's own name for itself.
+// A name the hosts file can hold for a site: at least two dot-separated
+// labels of [a-z0-9_-], none empty, none starting or ending with '-', each
+// with a letter or digit, at most 63 bytes a label and 253 in all, the last
+// not all digits (that is an address); never the machine's own name for
+// itself. The helper and the window both judge names by this.
+NameFault hostNameFault(QByteArrayView name);
 bool isHostName(QByteArrayView name);
 
 // The section's lines, the opening empty line first and an empty last line
@@ -86,6 +110,21 @@ bool isHostName(QByteArrayView name);
 QStringList blockSection(QStringList hostNames, const QDateTime& when, uint ownerUid,
                          const QDateTime& until, const QString& markerStart,
                          const QString& markerEnd);
+
+// The bytes appendedBytes(blockSection(...)) gives, as pieces to write one
+// after another: views of `names` and of constant text, no line copied, so
+// that a section of 100,000 names costs a few pointers a line instead of
+// its text in UTF-16. `names` must outlive the pieces.
+struct SectionPieces {
+    QByteArray head;
+    QByteArray tail;
+    QList<QByteArrayView> pieces;
+};
+// `names` as the section holds them: Latin-1, sorted, each once.
+QByteArrayList sectionNames(const QStringList& hostNames);
+SectionPieces sectionPieces(const QByteArrayList& names, const QDateTime& when, uint ownerUid,
+                            const QDateTime& until, QByteArrayView markerStart,
+                            QByteArrayView markerEnd);
 
 // "yyyy-MM-dd HH:mm:ss +0000" in UTC.
 QString sectionDate(const QDateTime& when);

@@ -4,11 +4,11 @@
 #include "hosts/HostsText.h"
 #include "platform/Workspace.h"
 #include "services/AppBlocker.h"
+#include "services/BlockListEdits.h"
 #include "services/FocusStore.h"
 #include "services/HostBlocker.h"
-#include "services/WebsiteImport.h"
+#include "services/WebsiteHints.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QMetaObject>
 #include <QPointer>
@@ -24,19 +24,6 @@ namespace {
 // helper ends it at most the longest session after its write; the margin
 // keeps it ours when the wall clock has since been set back a little.
 constexpr qint64 kLatestSectionEndSecs = HostsText::kLongestSessionSecs + 5 * 60;
-
-bool listsEntry(const QStringList& list, const QString& entry) {
-    const QString key = listEntryKey(entry);
-    return std::any_of(list.cbegin(), list.cend(),
-                       [&key](const QString& existing) { return listEntryKey(existing) == key; });
-}
-
-// Every copy of the entry goes, as each is the same entry.
-QStringList without(QStringList list, const QString& entry) {
-    const QString key = listEntryKey(entry);
-    list.removeIf([&key](const QString& existing) { return listEntryKey(existing) == key; });
-    return list;
-}
 
 QString describe(const HostBlockerError& error) {
     return error.errorDescription().value_or(QStringLiteral("the hosts file could not be written"));
@@ -75,6 +62,10 @@ FocusSessionManager::FocusSessionManager(std::unique_ptr<FocusStore> store,
     Q_ASSERT(m_store && m_hostBlocker && m_workspace && m_records && m_sessionClock && m_wallClock);
     const Change change(*this);
     m_countdown.setObjectName(QStringLiteral("countdown"));
+    m_importer = new WebsiteImporter(this);
+    connect(m_importer, &WebsiteImporter::progressChanged, this,
+            &FocusSessionManager::importProgressChanged);
+    connect(m_importer, &WebsiteImporter::finished, this, &FocusSessionManager::finishImport);
     m_countdown.setTimerType(Qt::PreciseTimer);
     m_countdown.setInterval(m_countdownInterval);
     // Each firing queues one tick; one queued by a countdown that has since
@@ -186,8 +177,13 @@ void FocusSessionManager::start(int minutes) {
     if (isBusy() || minutes < 1)
         return;
     const Change change(*this);
-    if (m_websites.isEmpty() && m_appBundleIds.isEmpty()) {
-        setStatusMessage(QStringLiteral("Add at least one website or app to block first."));
+    // Entries that give no name block nothing: no password is asked for them.
+    const bool blocksWebsites = !HostBlocker::hostNames(m_websites).isEmpty();
+    if (!blocksWebsites && m_appBundleIds.isEmpty()) {
+        setStatusMessage(m_websites.isEmpty()
+                             ? QStringLiteral("Add at least one website or app to block first.")
+                             : tr("No website on the list can be blocked (see the hint beside "
+                                  "each) and no app is listed."));
         return;
     }
     // Starting over a running session replaces it: never two countdowns or
@@ -231,7 +227,7 @@ void FocusSessionManager::start(int minutes) {
         self->finishStart(std::move(result), replacing);
     };
     // With no websites only an earlier section is removed.
-    if (m_websites.isEmpty())
+    if (!blocksWebsites)
         m_hostBlocker->clear(std::move(written));
     else
         m_hostBlocker->apply(m_websites, length, std::move(written));
@@ -359,76 +355,130 @@ QString FocusSessionManager::formatDuration() const {
                              static_cast<long long>(m_remainingSeconds % 60));
 }
 
-void FocusSessionManager::addWebsite(const QString& text) {
+QString FocusSessionManager::addWebsite(const QString& text) {
     const Change change(*this);
     const QString entry = text.trimmed().toLower();
-    if (entry.isEmpty() || listsEntry(m_websites, entry))
-        return;
+    if (entry.isEmpty())
+        return {};
+    if (const auto existing = BlockListEdits::listed(m_websites, entry)) {
+        setStatusMessage(tr("%1 is already on the list.").arg(*existing));
+        return *existing;
+    }
+    const HostsText::DomainCheck checked = HostsText::checkDomain(entry);
+    if (checked.fault == HostsText::NameFault::None &&
+        BlockListEdits::isFullFor(m_websites, checked.name)) {
+        setStatusMessage(BlockListEdits::fullText());
+        return {};
+    }
     setWebsites(m_websites + QStringList{entry});
     persist();
+    setStatusMessage(checked.fault == HostsText::NameFault::None
+                         ? tr("Added %1.").arg(entry)
+                         : tr("%1 blocks nothing: %2.").arg(entry, websiteHint(checked.fault)));
+    return entry;
 }
 
 void FocusSessionManager::importWebsites(const QString& path) {
-    // Far beyond any published list; a wrong file is not read into memory.
-    constexpr qint64 kLargestFile = 256 * 1024 * 1024;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kLargestFile) {
-        setErrorMessage(tr("%1 could not be imported: %2")
-                            .arg(QFileInfo(path).fileName(),
-                                 file.isOpen() ? tr("the file is too large") : file.errorString()));
+    if (m_importer->isRunning())
         return;
-    }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        setErrorMessage(
-            tr("%1 could not be imported: %2").arg(QFileInfo(path).fileName(), file.errorString()));
-        return;
-    }
-    const WebsiteImport imported = WebsiteImport::parse(bytes);
-    // A set, not a search of the list per entry: lists of 100,000 are common.
-    QSet<QString> listed;
-    listed.reserve(m_websites.size() + imported.entries.size());
-    for (const QString& existing : m_websites)
-        listed.insert(listEntryKey(existing));
-    QStringList websites = m_websites;
-    int skipped = imported.skipped;
-    for (const QString& text : imported.entries) {
-        const QString entry = text.trimmed().toLower();
-        if (entry.isEmpty() || listed.contains(listEntryKey(entry))) {
-            ++skipped;
-            continue;
-        }
-        listed.insert(listEntryKey(entry));
-        websites.append(entry);
-    }
-    const qsizetype added = websites.size() - m_websites.size();
-    if (added > 0) {
-        setWebsites(std::move(websites));
-        persist();
-    }
-    setStatusMessage((added == 1 ? tr("Added 1 website; ") : tr("Added %1 websites; ").arg(added)) +
-                     tr("%1 skipped.").arg(skipped));
+    m_importer->start(path, m_websites);
+    setStatusMessage(tr("Importing %1…").arg(QFileInfo(path).fileName()));
+    emit importingChanged();
 }
 
-void FocusSessionManager::addAppBundleId(const QString& text) {
+void FocusSessionManager::cancelImport() {
+    m_importer->cancel();
+}
+
+void FocusSessionManager::finishImport(const WebsiteImporter::Outcome& read,
+                                       const QStringList& listedBefore) {
+    const Change change(*this);
+    emit importingChanged();
+    if (read.cancelled) {
+        setStatusMessage(tr("Import cancelled; nothing was added."));
+        return;
+    }
+    if (!read.error.isEmpty()) {
+        setStatusMessage(tr("Nothing was imported."));
+        setErrorMessage(read.error);
+        return;
+    }
+    const WebsiteImporter::Outcome outcome =
+        WebsiteImporter::reconciled(read, listedBefore, m_websites);
+    if (!outcome.entries.isEmpty()) {
+        const QStringList before = m_websites;
+        setWebsites(m_websites + outcome.entries);
+        persist();
+        setUndo(
+            ListUndo(BlockList::Websites, before, m_websites,
+                     tr("Took back the import of %1.")
+                         .arg(BlockListEdits::count(BlockList::Websites, outcome.entries.size()))));
+    }
+    setStatusMessage(BlockListEdits::importSummary(outcome));
+}
+
+QString FocusSessionManager::addAppBundleId(const QString& text) {
     const Change change(*this);
     const QString entry = text.trimmed();
-    if (entry.isEmpty() || listsEntry(m_appBundleIds, entry))
-        return;
+    if (entry.isEmpty())
+        return {};
+    if (const auto existing = BlockListEdits::listed(m_appBundleIds, entry)) {
+        setStatusMessage(tr("%1 is already on the list.").arg(*existing));
+        return *existing;
+    }
     setAppBundleIds(m_appBundleIds + QStringList{entry});
     persist();
+    return entry;
 }
 
 void FocusSessionManager::removeWebsite(const QString& entry) {
-    const Change change(*this);
-    setWebsites(without(m_websites, entry));
-    persist();
+    removeEntries(BlockList::Websites, {entry});
 }
 
 void FocusSessionManager::removeAppBundleId(const QString& entry) {
+    removeEntries(BlockList::Applications, {entry});
+}
+
+void FocusSessionManager::removeEntries(BlockList list, const QStringList& entries) {
     const Change change(*this);
-    setAppBundleIds(without(m_appBundleIds, entry));
+    const QStringList before = entriesOf(list);
+    QStringList after = BlockListEdits::without(before, entries);
+    const qsizetype removed = before.size() - after.size();
+    setEntries(list, std::move(after));
     persist();
+    if (removed == 0)
+        return;
+    setUndo(ListUndo(list, before, entriesOf(list),
+                     tr("Put back %1.").arg(BlockListEdits::count(list, removed))));
+    setStatusMessage(
+        tr("Removed %1; Undo (Ctrl+Z) puts it back.").arg(BlockListEdits::count(list, removed)));
+}
+
+void FocusSessionManager::undoListChange() {
+    if (!m_undo)
+        return;
+    const Change change(*this);
+    const ListUndo undo = *m_undo;
+    setUndo(std::nullopt);
+    setEntries(undo.list(), undo.undone(entriesOf(undo.list())));
+    persist();
+    setStatusMessage(undo.undoneText());
+}
+
+void FocusSessionManager::setUndo(std::optional<ListUndo> undo) {
+    m_undo = std::move(undo);
+    emit undoChanged();
+}
+
+const QStringList& FocusSessionManager::entriesOf(BlockList list) const {
+    return list == BlockList::Websites ? m_websites : m_appBundleIds;
+}
+
+void FocusSessionManager::setEntries(BlockList list, QStringList value) {
+    if (list == BlockList::Websites)
+        setWebsites(std::move(value));
+    else
+        setAppBundleIds(std::move(value));
 }
 
 // The lists stay as edited even when they cannot be saved; the next change

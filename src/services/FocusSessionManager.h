@@ -3,7 +3,9 @@
 #include "platform/Workspace.h"
 #include "services/FocusStore.h"
 #include "services/HostBlocker.h"
+#include "services/ListUndo.h"
 #include "services/SessionRecord.h"
+#include "services/WebsiteImporter.h"
 
 #include <QObject>
 #include <QSet>
@@ -59,6 +61,10 @@ class FocusSessionManager : public QObject {
     Q_PROPERTY(bool hasUnownedBlock READ hasUnownedBlock NOTIFY unownedBlockChanged)
     // What is in the way, for the user; empty while nothing is.
     Q_PROPERTY(QString unownedBlockMessage READ unownedBlockMessage NOTIFY unownedBlockChanged)
+    // A file is being imported; the lists can be edited meanwhile.
+    Q_PROPERTY(bool isImporting READ isImporting NOTIFY importingChanged)
+    // The last import or removal can be taken back.
+    Q_PROPERTY(bool canUndo READ canUndo NOTIFY undoChanged)
 
 public:
     // Starting and Stopping last while a privileged run is pending; a start
@@ -108,15 +114,25 @@ public:
     void removeUnownedBlock();
     QString formatDuration() const;
 
-    void addWebsite(const QString& text);
-    // Adds each new entry of the list or hosts file at `path` in one save
-    // and says on the status line how many were added and how many skipped
-    // (no web address, or listed already); an unreadable file on the error
-    // line.
+    // Returns the list's entry for `text`, new or already there; empty
+    // when nothing was added. The status line says a duplicate, an entry
+    // that blocks nothing and a full list.
+    QString addWebsite(const QString& text);
+    // Reads the list or hosts file at `path` off this thread and adds its
+    // new names a block can hold in one save; the status line says how many
+    // were added, already there and skipped, the error line why a file could
+    // not be read. Ignored while an import runs.
     void importWebsites(const QString& path);
-    void addAppBundleId(const QString& text);
+    bool isImporting() const { return m_importer->isRunning(); }
+    void cancelImport();
+    QString addAppBundleId(const QString& text);
     void removeWebsite(const QString& entry);
     void removeAppBundleId(const QString& entry);
+    // Removes every copy of each of `entries` in one save; undoable.
+    void removeEntries(BlockList list, const QStringList& entries);
+    bool canUndo() const { return m_undo.has_value(); }
+    // Takes back the last import or removal, in one save.
+    void undoListChange();
 
 signals:
     // Each goes out once a change is complete, and only when its value
@@ -131,6 +147,9 @@ signals:
     void noticeChanged();
     void isBusyChanged();
     void unownedBlockChanged();
+    void importingChanged();
+    void importProgressChanged(int perMille);
+    void undoChanged();
     // The countdown reached zero and the block is gone; `minutes` is the
     // session's length, 0 for a session taken up again after a restart.
     void sessionCompleted(int minutes);
@@ -164,6 +183,10 @@ private:
     void startCountdown();
     void tick();
     void persist();
+    void finishImport(const WebsiteImporter::Outcome& outcome, const QStringList& listedBefore);
+    void setUndo(std::optional<ListUndo> undo);
+    const QStringList& entriesOf(BlockList list) const;
+    void setEntries(BlockList list, QStringList value);
 
     void setWebsites(QStringList value);
     void setAppBundleIds(QStringList value);
@@ -189,6 +212,8 @@ private:
     // The error line shows a block that could not be removed.
     bool m_removalErrorShown = false;
     QString m_unownedBlockMessage;
+    WebsiteImporter* m_importer = nullptr;
+    std::optional<ListUndo> m_undo;
 
     std::unique_ptr<FocusStore> m_store;
     std::unique_ptr<HostBlocker> m_hostBlocker;

@@ -3,6 +3,7 @@
 #include "hosts/HostsText.h"
 #include "services/FocusSessionManager.h"
 #include "services/HostBlocker.h"
+#include "services/WebsiteHints.h"
 #include "ui/AccessibleRoles.h"
 #include "ui/ApplicationCompleter.h"
 #include "ui/ApplicationIdTexts.h"
@@ -86,21 +87,46 @@ ContentView::ContentView(std::unique_ptr<FocusSessionManager> manager,
     const ApplicationIdTexts appTexts = applicationIdTexts();
     m_websitesCard = new FormCard(
         QStringLiteral("Websites"), QStringLiteral("example.com"), [this] { addWebsite(); },
-        [this](const QString& entry) { m_manager->removeWebsite(entry); },
-        [](const QString& entry) {
-            return HostsText::normalizeDomain(entry) ? QString() : tr("not a web address");
+        [this](const QStringList& entries) {
+            m_manager->removeEntries(BlockList::Websites, entries);
         },
-        this);
+        [](const QString& entry) { return websiteHint(entry); }, this);
     m_appsCard = new FormCard(
         appTexts.cardTitle, appTexts.placeholder, [this] { addApp(); },
-        [this](const QString& entry) { m_manager->removeAppBundleId(entry); },
+        [this](const QStringList& entries) {
+            m_manager->removeEntries(BlockList::Applications, entries);
+        },
         [this](const QString& id) {
             const bool missing = m_completer->isLoaded() && !m_completer->isInstalled(id);
             return missing ? tr("not installed") : QString();
         },
         this);
     m_websitesCard->setImportAction(
-        [this](const QString& path) { m_manager->importWebsites(path); });
+        [this](const QString& path) { m_manager->importWebsites(path); },
+        [this] { m_manager->cancelImport(); });
+    // A file read in a blink shows no progress bar at all.
+    auto* progressDelay = new QTimer(this);
+    progressDelay->setSingleShot(true);
+    progressDelay->setInterval(300);
+    connect(progressDelay, &QTimer::timeout, this,
+            [this] { m_websitesCard->setImporting(m_manager->isImporting()); });
+    connect(m_manager, &FocusSessionManager::importingChanged, this, [this, progressDelay] {
+        if (m_manager->isImporting()) {
+            progressDelay->start();
+        } else {
+            progressDelay->stop();
+            m_websitesCard->setImporting(false);
+        }
+    });
+    connect(m_manager, &FocusSessionManager::importProgressChanged, m_websitesCard,
+            &FormCard::setImportProgress);
+    // The filter of the list being worked in, else the websites'.
+    connect(new QShortcut(QKeySequence::Find, this), &QShortcut::activated, this, [this] {
+        (m_appsCard->isAncestorOf(focusWidget()) ? m_appsCard : m_websitesCard)->focusFilter();
+    });
+    // A text field takes Ctrl+Z for its own typing first.
+    connect(new QShortcut(QKeySequence::Undo, this), &QShortcut::activated, m_manager,
+            &FocusSessionManager::undoListChange);
     m_completer = new ApplicationCompleter(m_appsCard->inputField());
     blockLists->addWidget(listsTitle);
     blockLists->addWidget(m_websitesCard);
@@ -202,8 +228,10 @@ void ContentView::addWebsite() {
     if (field->text().isEmpty()) {
         return;
     }
-    m_manager->addWebsite(field->text());
+    const QString entry = m_manager->addWebsite(field->text());
     field->clear();
+    if (!entry.isEmpty())
+        m_websitesCard->showEntry(entry);
 }
 
 void ContentView::addApp() {
@@ -211,8 +239,10 @@ void ContentView::addApp() {
     if (field->text().isEmpty()) {
         return;
     }
-    m_manager->addAppBundleId(field->text());
+    const QString entry = m_manager->addAppBundleId(field->text());
     field->clear();
+    if (!entry.isEmpty())
+        m_appsCard->showEntry(entry);
 }
 
 void ContentView::toggleSession() {

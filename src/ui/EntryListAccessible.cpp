@@ -106,7 +106,7 @@ public:
             return;
         if (name == removeAction()) {
             if (auto* list = qobject_cast<EntryListView*>(m_view.data()))
-                emit list->removeRequested(m_index.data(EntryListModel::EntryRole).toString());
+                emit list->removeRequested({m_index.data(EntryListModel::EntryRole).toString()});
             return;
         }
         if (name != setFocusAction())

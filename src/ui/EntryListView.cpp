@@ -12,14 +12,14 @@ EntryListView::EntryListView(QWidget* parent) : QListView(parent) {
     setUniformItemSizes(true);
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setTabKeyNavigation(false);
     setFocusPolicy(Qt::StrongFocus);
     setAutoFillBackground(false);
     viewport()->setAutoFillBackground(false);
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    setAccessibleDescription(tr("Press Delete to remove the selected entry."));
+    setAccessibleDescription(tr("Press Delete to remove the selected entries."));
 }
 
 int EntryListView::rowHeight() const {
@@ -43,7 +43,14 @@ void EntryListView::focusInEvent(QFocusEvent* event) {
 void EntryListView::keyPressEvent(QKeyEvent* event) {
     const bool remove = event->key() == Qt::Key_Delete || event->key() == Qt::Key_Backspace;
     if (remove && currentIndex().isValid()) {
-        emit removeRequested(currentIndex().data(EntryListModel::EntryRole).toString());
+        QModelIndexList rows = selectionModel()->selectedRows();
+        if (rows.isEmpty())
+            rows.append(currentIndex());
+        QStringList entries;
+        entries.reserve(rows.size());
+        for (const QModelIndex& row : std::as_const(rows))
+            entries.append(row.data(EntryListModel::EntryRole).toString());
+        emit removeRequested(entries);
         event->accept();
         return;
     }
@@ -57,7 +64,7 @@ void EntryListView::mouseReleaseEvent(QMouseEvent* event) {
         EntryDelegate::trashRect(visualRect(index), this).contains(position)) {
         event->accept();
         setState(QAbstractItemView::NoState);
-        emit removeRequested(index.data(EntryListModel::EntryRole).toString());
+        emit removeRequested({index.data(EntryListModel::EntryRole).toString()});
         return;
     }
     QListView::mouseReleaseEvent(event);

@@ -3,8 +3,9 @@
 #include <QListView>
 
 // The rows of one block list, scrolling inside their card. It is one tab
-// stop; Delete or Backspace removes the selected entry, and so does a click
-// on a row's trash can.
+// stop; rows are selected as in any list (Shift and Ctrl for several, Ctrl+A
+// for all), Delete or Backspace removes the selected entries, and a click on
+// a row's trash can removes its own.
 class EntryListView : public QListView {
     Q_OBJECT
 public:
@@ -15,7 +16,7 @@ public:
     void setVisibleRows(int rows);
 
 signals:
-    void removeRequested(const QString& entry);
+    void removeRequested(const QStringList& entries);
 
 protected:
     void focusInEvent(QFocusEvent* event) override;

@@ -4,15 +4,19 @@
 #include "ui/ProminentButton.h"
 #include "ui/Theme.h"
 
+#include <QAbstractButton>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPainter>
 #include <QPainterPath>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -28,7 +32,8 @@ constexpr qreal cornerRadius = 8;
 FormCard::FormCard(const QString& title, const QString& placeholder, AddAction onAdd,
                    DeleteAction onDelete, EntryListModel::HintFunction hint, QWidget* parent)
     : QWidget(parent), m_onAdd(std::move(onAdd)), m_onDelete(std::move(onDelete)),
-      m_title(new QLabel(title, this)), m_input(new QLineEdit(this)),
+      m_title(new QLabel(title, this)), m_filter(new QLineEdit(this)),
+      m_removeAll(new QPushButton(tr("Remove All…"), this)), m_input(new QLineEdit(this)),
       m_addButton(new ProminentButton(tr("Add"), this)),
       m_emptyLabel(new QLabel(tr("No entries yet."), this)),
       m_entries(new EntryListModel(std::move(hint), this)), m_list(new EntryListView(this)) {
@@ -41,7 +46,30 @@ FormCard::FormCard(const QString& title, const QString& placeholder, AddAction o
     QFont titleFont = font();
     titleFont.setBold(true);
     m_title->setFont(titleFont);
-    layout->addWidget(m_title);
+    // On the title's row, so that a card grows no taller for them.
+    m_filter->setPlaceholderText(tr("Filter"));
+    m_filter->setClearButtonEnabled(true);
+    for (QAbstractButton* clear : m_filter->findChildren<QAbstractButton*>())
+        clear->setAccessibleName(tr("Clear the filter"));
+    m_filter->setAccessibleName(tr("Filter %1").arg(title));
+    m_filter->setAccessibleDescription(tr("Shows only the entries holding this text (Ctrl+F)"));
+    m_filter->setMaximumWidth(m_filter->fontMetrics().averageCharWidth() * 24);
+    connect(m_filter, &QLineEdit::textChanged, this, [this](const QString& text) {
+        m_entries->setFilter(text);
+        updateListControls();
+    });
+    m_removeAll->setAccessibleName(tr("Remove all %1").arg(title));
+    connect(m_removeAll, &QPushButton::clicked, this, &FormCard::removeAll);
+    auto* titleRow = new QHBoxLayout;
+    titleRow->addWidget(m_title, 1);
+    titleRow->addWidget(m_filter);
+    titleRow->addWidget(m_removeAll);
+    layout->addLayout(titleRow);
+    m_confirm = [this](const QString& question) {
+        return QMessageBox::question(this, m_title->text(), question,
+                                     QMessageBox::Yes | QMessageBox::Cancel,
+                                     QMessageBox::Cancel) == QMessageBox::Yes;
+    };
 
     // Return in the field adds nothing: only the button does.
     m_input->setPlaceholderText(placeholder);
@@ -58,11 +86,25 @@ FormCard::FormCard(const QString& title, const QString& placeholder, AddAction o
     m_list->setModel(m_entries);
     m_list->setAccessibleName(title);
     connect(m_list, &EntryListView::removeRequested, this,
-            [this](const QString& entry) { m_onDelete(entry); });
+            [this](const QStringList& entries) { m_onDelete(entries); });
     layout->addWidget(m_list);
 
+    m_input->installEventFilter(this);
+    m_filter->installEventFilter(this);
     setItems({});
     applyColors();
+}
+
+// A field with no typing to take back leaves Ctrl+Z to the window, which
+// takes back the last import or removal.
+bool FormCard::eventFilter(QObject* watched, QEvent* event) {
+    auto* field = qobject_cast<QLineEdit*>(watched);
+    if (field && event->type() == QEvent::ShortcutOverride &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Undo) && !field->isUndoAvailable()) {
+        event->ignore();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void FormCard::setItems(const QStringList& items) {
@@ -70,17 +112,73 @@ void FormCard::setItems(const QStringList& items) {
     const int selected = m_list->currentIndex().row();
     const bool focused = m_list->hasFocus();
     m_entries->setItems(items);
-    if (selected >= 0 && !items.isEmpty())
-        m_list->setCurrentIndex(m_entries->index(std::min(selected, int(items.size()) - 1)));
-    m_emptyLabel->setVisible(items.isEmpty());
-    m_list->setVisible(!items.isEmpty());
-    if (focused && items.isEmpty())
+    const int rows = m_entries->rowCount();
+    if (selected >= 0 && rows > 0)
+        m_list->setCurrentIndex(m_entries->index(std::min(selected, rows - 1)));
+    if (focused && rows == 0)
         m_input->setFocus(Qt::OtherFocusReason);
+    updateListControls();
+}
+
+void FormCard::updateListControls() {
+    const bool any = !m_entries->items().isEmpty();
+    const bool shown = m_entries->rowCount() > 0;
+    m_emptyLabel->setText(any ? tr("No entry holds “%1”.").arg(m_filter->text())
+                              : tr("No entries yet."));
+    m_emptyLabel->setVisible(!shown);
+    m_list->setVisible(shown);
+    // A filter that hides everything stays, so that it can be cleared.
+    m_filter->setVisible(any || !m_filter->text().isEmpty());
+    m_removeAll->setVisible(any);
     updateListHeight();
 }
 
-void FormCard::setImportAction(ImportAction onImport) {
+void FormCard::removeAll() {
+    const QStringList items = m_entries->items();
+    if (items.isEmpty())
+        return;
+    const QString question = tr("Remove all %1 entries from %2? Undo (Ctrl+Z) puts them back.")
+                                 .arg(items.size())
+                                 .arg(m_title->text());
+    if (m_confirm(question))
+        m_onDelete(items);
+}
+
+void FormCard::showEntry(const QString& entry) {
+    int row = m_entries->rowOf(entry);
+    if (row < 0 && !m_filter->text().isEmpty()) {
+        m_filter->clear();
+        row = m_entries->rowOf(entry);
+    }
+    if (row < 0)
+        return;
+    const QModelIndex index = m_entries->index(row);
+    m_list->setCurrentIndex(index);
+    m_list->scrollTo(index);
+}
+
+void FormCard::focusFilter() {
+    m_filter->setVisible(true);
+    m_filter->setFocus(Qt::ShortcutFocusReason);
+    m_filter->selectAll();
+}
+
+void FormCard::setImporting(bool importing) {
+    if (!m_progressRow)
+        return;
+    m_importButton->setEnabled(!importing);
+    m_progress->setValue(0);
+    m_progressRow->setVisible(importing);
+}
+
+void FormCard::setImportProgress(int perMille) {
+    if (m_progress)
+        m_progress->setValue(perMille);
+}
+
+void FormCard::setImportAction(ImportAction onImport, CancelAction onCancel) {
     m_onImport = std::move(onImport);
+    m_onCancel = std::move(onCancel);
     if (!m_importButton) {
         m_importButton = new QPushButton(tr("Import…"), this);
         m_importButton->setAccessibleName(tr("Import %1 from a file").arg(m_title->text()));
@@ -93,6 +191,25 @@ void FormCard::setImportAction(ImportAction onImport) {
         });
         m_inputRow->addWidget(m_importButton, 0, Qt::AlignVCenter);
         setAcceptDrops(true);
+
+        m_progressRow = new QWidget(this);
+        auto* row = new QHBoxLayout(m_progressRow);
+        row->setContentsMargins(0, 0, 0, 0);
+        m_progress = new QProgressBar(m_progressRow);
+        m_progress->setRange(0, 1000);
+        m_progress->setTextVisible(false);
+        m_progress->setAccessibleName(tr("Import progress"));
+        auto* cancel = new QPushButton(tr("Cancel"), m_progressRow);
+        cancel->setAccessibleName(tr("Cancel the import"));
+        connect(cancel, &QPushButton::clicked, this, [this] {
+            if (m_onCancel)
+                m_onCancel();
+        });
+        row->addWidget(m_progress, 1);
+        row->addWidget(cancel);
+        auto* cardLayout = static_cast<QVBoxLayout*>(layout());
+        cardLayout->insertWidget(cardLayout->indexOf(m_emptyLabel), m_progressRow);
+        m_progressRow->hide();
     }
 }
 
@@ -104,7 +221,8 @@ void FormCard::dragEnterEvent(QDragEnterEvent* event) {
 
 void FormCard::dropEvent(QDropEvent* event) {
     const QList<QUrl> urls = event->mimeData()->urls();
-    if (!m_onImport || urls.size() != 1 || !urls.first().isLocalFile())
+    if (!m_onImport || !m_importButton->isEnabled() || urls.size() != 1 ||
+        !urls.first().isLocalFile())
         return;
     event->acceptProposedAction();
     m_onImport(urls.first().toLocalFile());
@@ -151,8 +269,8 @@ void FormCard::updateListHeight() {
 
 QList<QWidget*> FormCard::focusOrder() const {
     if (m_importButton)
-        return {m_input, m_addButton, m_importButton, m_list};
-    return {m_input, m_addButton, m_list};
+        return {m_filter, m_removeAll, m_input, m_addButton, m_importButton, m_list};
+    return {m_filter, m_removeAll, m_input, m_addButton, m_list};
 }
 
 void FormCard::applyColors() {

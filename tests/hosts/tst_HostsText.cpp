@@ -41,6 +41,13 @@ private slots:
         row("user info", "http://user@a.test/", "");
         row("scheme not at start", "x https://a.test", "");
         row("the machine itself", "LocalHost", "");
+        row("no dot", "youtube", "");
+        row("an address", "93.184.216.34", "");
+        row("an address in brackets", "http://[::1]:80/", "");
+        row("the machine in IPv6 words", "ip6-localhost", "");
+        row("under localhost", "a.localhost", "");
+        row("replacement character", QString::fromUtf8("a\uFFFD.test"), "");
+        row("control character", QString::fromUtf8("a\u0007.test"), "");
         row("label over 63", QString(64, 'a') + ".test", "");
         row("name over 253", (QString(60, 'a') + '.').repeated(5) + "test", "");
     }
@@ -48,6 +55,20 @@ private slots:
         QFETCH(QString, entry);
         QFETCH(QString, expected);
         QCOMPARE(HostsText::normalizeDomain(entry).value_or(QString()), expected);
+    }
+
+    // The helper writes the section from pieces; the bytes are the same.
+    void sectionPiecesMatchTheSection() {
+        const QStringList names{"b.test", "www.a.test", "a.test", "b.test"};
+        const QDateTime when(QDate(2026, 1, 2), QTime(3, 4, 5), Qt::UTC);
+        const QByteArrayList sorted = HostsText::sectionNames(names);
+        const auto section = HostsText::sectionPieces(sorted, when, 1000, when.addSecs(60),
+                                                      kBegin.toUtf8(), kEnd.toUtf8());
+        QByteArray joined;
+        for (const QByteArrayView piece : section.pieces)
+            joined += piece;
+        QCOMPARE(joined, HostsText::appendedBytes(HostsText::blockSection(
+                             names, when, 1000, when.addSecs(60), kBegin, kEnd)));
     }
 
     void blockSection_data() {

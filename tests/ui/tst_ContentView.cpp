@@ -190,6 +190,33 @@ private slots:
         QCOMPARE(store.load().value_or(FocusConfiguration{}).websites, after);
     }
 
+    // Found by filter, removed many at once, put back by Ctrl+Z; a new
+    // entry is brought into view and selected.
+    void longListsCanBeManaged() {
+        QStringList many;
+        for (int i = 0; i < 300; ++i)
+            many << QStringLiteral("site%1.test").arg(i);
+        Harness harness(many);
+        harness.view->show();
+        QVERIFY(QTest::qWaitForWindowActive(harness.view.get()));
+        FormCard* card = harness.view->websitesCard();
+        QTest::keyClick(harness.view.get(), Qt::Key_F, Qt::ControlModifier);
+        QTest::keyClicks(QApplication::focusWidget(), "SITE29");
+        QCOMPARE(card->entries()->rowCount(), 11);
+        card->entryList()->setFocus();
+        QTest::keyClick(card->entryList(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(card->entryList(), Qt::Key_Delete);
+        QCOMPARE(harness.manager().websites().size(), 289);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(harness.manager().websites(), many);
+        card->inputField()->setText("new.test");
+        QTest::mouseClick(card->addButton(), Qt::LeftButton);
+        const QModelIndex current = card->entryList()->currentIndex();
+        QCOMPARE(current.data(EntryListModel::EntryRole).toString(), "new.test");
+        QVERIFY(
+            card->entryList()->viewport()->rect().contains(card->entryList()->visualRect(current)));
+    }
+
     // Start stays on a 1366 x 768 screen (see main) with 200 entries.
     void listsScrollWithinTheScreen() {
         Harness harness;
@@ -259,6 +286,11 @@ private slots:
         QTest::newRow("unknown ID, installed ID in another case")
             << QStringList{"org.example.Gone", "ORG.gnome.texteditor"} << false
             << QStringList{"not installed", ""};
+        QTest::newRow("no dot, an address, a comma")
+            << QStringList{"youtube", "93.184.216.34", "youtube,com"} << true
+            << QStringList{"no dot: not a web address, try example.com",
+                           "an IP address: only names can be blocked",
+                           "has characters no web address has"};
     }
 
     // Hints follow the rows: removing the first asks again for the others.
@@ -356,7 +388,7 @@ private slots:
         const int blue = int(ProminentButton::Tint::Blue);
         const int red = int(ProminentButton::Tint::Red);
         QTest::newRow("new window")
-            << QStringList{"mail.test"} << 0 << "Start Focus Session" << blue << "Ready";
+            << QStringList{"mail.test"} << 0 << "Start Focus Session" << blue << "Added mail.test.";
         QTest::newRow("running") << QStringList{"mail.test"} << 1 << "Stop Session" << red
                                  << "Focus session active.";
         QTest::newRow("stopped") << QStringList{"mail.test"} << 2 << "Start Focus Session" << blue
@@ -364,7 +396,7 @@ private slots:
         // The last click's run has not returned: the button says what it waits for.
         QTest::newRow("waiting for the password")
             << QStringList{"mail.test"} << -1 << "Waiting for the administrator password…" << blue
-            << "Ready";
+            << "Added mail.test.";
         QTest::newRow("removing the block")
             << QStringList{"mail.test"} << -2 << "Removing the block…" << red
             << "Focus session active.";

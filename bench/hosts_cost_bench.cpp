@@ -1,0 +1,173 @@
+// What a website list's size costs the machine, for 1,000, 10,000 and
+// 100,000 names, short and of 253 bytes: the hosts file's size with the
+// block, the root helper's peak memory beside the request's size, and what
+// one getaddrinfo of a name that is not in the file costs more than against
+// the file without the block (glibc reads the whole file on every lookup).
+// Runs the built helper in private mount, network and pid namespaces on a
+// copy of /etc, whose name service asks the hosts file alone. Needs root.
+//   hosts_cost_bench
+#include "BenchNamespace.h"
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <algorithm>
+#include <cstdio>
+#include <fcntl.h>
+#include <netdb.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+const QByteArray kHosts = "127.0.0.1\tlocalhost\n127.0.1.1\tbench-machine\n"
+                          "::1\tlocalhost ip6-localhost ip6-loopback\n"
+                          "ff02::1\tip6-allnodes\nff02::2\tip6-allrouters\n";
+
+bool put(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size();
+}
+
+// `names` names of `length` bytes (0: short ones, as most lists have).
+QByteArray requestOf(int names, int length) {
+    QByteArray request = "1500\n";
+    for (int i = 0; i < names; ++i) {
+        QByteArray name = "site" + QByteArray::number(i);
+        // Labels of 62 bytes up to the length, the last one filled up.
+        while (name.size() + 5 < length) {
+            const qsizetype room = length - 5 - name.size() - 1;
+            name +=
+                room < 1 ? QByteArray("x") : '.' + QByteArray(std::min<qsizetype>(room, 62), 'a');
+        }
+        request += name + ".test\n";
+    }
+    return request;
+}
+
+struct Run {
+    int status = -1;
+    long peakKiB = 0;
+};
+
+// The helper with `input` on its standard input; its own peak resident size.
+Run helper(const char* action, const QByteArray& input) {
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0)
+        return {};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[0], 0);
+    posix_spawn_file_actions_addclose(&actions, pipeFds[1]);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    char* argv[] = {const_cast<char*>(TARNHOLLOW_HELPER), const_cast<char*>(action), nullptr};
+    pid_t pid = 0;
+    const int spawned = ::posix_spawn(&pid, TARNHOLLOW_HELPER, &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(pipeFds[0]);
+    if (spawned != 0) {
+        ::close(pipeFds[1]);
+        return {};
+    }
+    for (qsizetype at = 0; at < input.size();) {
+        const ssize_t n = ::write(pipeFds[1], input.constData() + at, size_t(input.size() - at));
+        if (n <= 0)
+            break;
+        at += n;
+    }
+    ::close(pipeFds[1]);
+    Run run;
+    rusage usage{};
+    if (::wait4(pid, &run.status, 0, &usage) != pid)
+        return {};
+    run.peakKiB = usage.ru_maxrss;
+    return run;
+}
+
+// Until the connection closing a block leaves running has finished.
+void awaitBackgroundWork() {
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 10000) {
+        bool busy = false;
+        for (const QString& pid : QDir("/proc").entryList(QDir::Dirs)) {
+            QFile cmdline("/proc/" + pid + "/cmdline");
+            if (cmdline.open(QIODevice::ReadOnly) &&
+                cmdline.readAll() == QByteArray(TARNHOLLOW_HELPER) + '\0' + "block" + '\0')
+                busy = true;
+        }
+        if (!busy)
+            return;
+        QThread::msleep(5);
+    }
+}
+
+// The median time of one lookup of a name the file does not hold, in µs.
+double lookupMicros() {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    std::vector<double> times;
+    QElapsedTimer total;
+    total.start();
+    while (times.size() < 400 && (times.size() < 9 || total.elapsed() < 1500)) {
+        QElapsedTimer one;
+        one.start();
+        addrinfo* found = nullptr;
+        if (::getaddrinfo("unlisted-name.example", "443", &hints, &found) == 0)
+            ::freeaddrinfo(found);
+        times.push_back(one.nsecsElapsed() / 1e3);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (!BenchNamespace::enter(argc, argv, "hosts_cost_bench"))
+        return 1;
+    QCoreApplication app(argc, argv);
+    QTemporaryDir dir;
+    if (!BenchNamespace::privateSystem(dir.path()) || !put("/etc/nsswitch.conf", "hosts: files\n"))
+        return 1;
+    const Run bare = helper(nullptr, {});
+    std::printf("helper refusing its arguments: peak %.1f MB\n", bare.peakKiB / 1024.0);
+    std::printf("%8s %6s %10s %10s %10s %7s %12s %12s %10s\n", "names", "bytes", "request MB",
+                "hosts MB", "peak MB", "ratio", "lookup µs", "without µs", "added µs");
+    for (const int length : {0, 253}) {
+        for (const int names : {1000, 10000, 100000}) {
+            if (!put("/etc/hosts", kHosts))
+                return 1;
+            const double without = lookupMicros();
+            const QByteArray request = requestOf(names, length);
+            const Run block = helper("block", request);
+            awaitBackgroundWork();
+            const qint64 size = QFileInfo("/etc/hosts").size();
+            const double with = lookupMicros();
+            const double peakMB = block.peakKiB / 1024.0;
+            const double requestMB = request.size() / 1048576.0;
+            std::printf(
+                "%8d %6s %10.2f %10.2f %10.1f %7.2f %12.1f %12.1f %10.1f%s\n", names,
+                length ? "253" : "short", requestMB, size / 1048576.0, peakMB,
+                (block.peakKiB - bare.peakKiB) / 1024.0 / requestMB, with, without, with - without,
+                WIFEXITED(block.status) && WEXITSTATUS(block.status) == 0 ? "" : " (failed)");
+            helper("unblock", {});
+        }
+    }
+    std::printf("ratio: the helper's peak above its bare start, per byte of request "
+                "(goal: under 4)\n");
+    return 0;
+}
