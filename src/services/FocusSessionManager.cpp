@@ -450,8 +450,10 @@ void FocusSessionManager::removeEntries(BlockList list, const QStringList& entri
         return;
     setUndo(ListUndo(list, before, entriesOf(list),
                      tr("Put back %1.").arg(BlockListEdits::count(list, removed))));
-    setStatusMessage(
-        tr("Removed %1; Undo (Ctrl+Z) puts it back.").arg(BlockListEdits::count(list, removed)));
+    // One entry is named, so a screen reader user hears which one went.
+    const QString what =
+        entries.size() == 1 ? entries.first() : BlockListEdits::count(list, removed);
+    setStatusMessage(tr("Removed %1; Undo (Ctrl+Z) puts it back.").arg(what));
 }
 
 void FocusSessionManager::undoListChange() {

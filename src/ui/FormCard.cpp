@@ -108,12 +108,14 @@ bool FormCard::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void FormCard::setItems(const QStringList& items) {
-    // Keep the selection where it was, so that Delete can go on removing.
+    // Keep the selection where it was, so that Delete can go on removing;
+    // a list without focus is left alone, so that assistive technology is
+    // not sent to an old row while the user works elsewhere.
     const int selected = m_list->currentIndex().row();
     const bool focused = m_list->hasFocus();
     m_entries->setItems(items);
     const int rows = m_entries->rowCount();
-    if (selected >= 0 && rows > 0)
+    if (focused && selected >= 0 && rows > 0)
         m_list->setCurrentIndex(m_entries->index(std::min(selected, rows - 1)));
     if (focused && rows == 0)
         m_input->setFocus(Qt::OtherFocusReason);

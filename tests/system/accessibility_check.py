@@ -121,7 +121,8 @@ def check(session):
     if checked() != ["45 min"]:
         sys.exit("FAIL: after choosing 45 min, checked %r" % checked())
 
-    status = one(pyatspi.ROLE_STATUS_BAR, "Ready")
+    # The removal above was told on the status line.
+    status = one(pyatspi.ROLE_STATUS_BAR, "Removed gone.test; Undo (Ctrl+Z) puts it back.")
     heard = []
     pyatspi.Registry.registerEventListener(lambda e: heard.append(e.source.name),
                                            "object:property-change:accessible-name")

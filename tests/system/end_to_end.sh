@@ -159,13 +159,13 @@ relaunch
 timeout 30 xdotool search --sync --onlyvisible --pid "$app_pid" >/dev/null ||
     fail "no window after a crashed copy"
 
-# A session outlives the app. Start 5 minutes (seven Tab stops from the website
-# field to the duration), kill the app: the next launch takes the session
+# A session outlives the app. Start 5 minutes (Alt+D to the duration, Alt+S
+# for Start), kill the app: the next launch takes the session
 # up with its block; a launch after its end removes the block.
 record="$HOME/.local/state/Tarnhollow/session.json"
 xdotool windowfocus --sync "$(xdotool search --onlyvisible --pid "$app_pid" | head -n 1)"
 sleep 0.5
-key Tab Tab Tab Tab Tab Tab Tab Left Left Left Left Left Tab space
+key alt+d Left Left Left Left Left alt+s
 wait_for 20 "the block of a new session" hosts_has_section
 wait_for 10 "the session record" test -s "$record"
 end=$(sed -n 's/.*"end": *"\([^"]*\)".*/\1/p' "$record")
