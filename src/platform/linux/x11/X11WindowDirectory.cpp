@@ -48,6 +48,7 @@ bool X11WindowDirectory::connect() {
         return connection != nullptr;
     // What was learnt on another connection may name other windows now.
     forget();
+    m_changed = true;
     m_resourceMask = xcb_get_setup(connection)->resource_id_mask;
 
     // XRes names the process behind the connection; _NET_WM_PID is only
@@ -70,24 +71,37 @@ bool X11WindowDirectory::connect() {
 }
 
 bool X11WindowDirectory::takeChanges() {
+    if (m_x.get() == nullptr && !connect())
+        return false;
+    readEvents();
+    return std::exchange(m_changed, false);
+}
+
+int X11WindowDirectory::eventDescriptor() {
+    if (m_x.get() == nullptr && !connect())
+        return -1;
+    return m_x.descriptor();
+}
+
+bool X11WindowDirectory::readEvents() {
     if (m_x.get() == nullptr)
-        return connect();
-    bool changed = false;
+        return false;
     while (xcb_generic_event_t* event = xcb_poll_for_event(m_x.get())) {
         const auto type = event->response_type & 0x7f;
         // Moves, restacking and other properties say nothing about new windows.
         if (type == XCB_MAP_NOTIFY || type == XCB_REPARENT_NOTIFY)
-            changed = true;
-        else if (type == XCB_PROPERTY_NOTIFY)
-            changed = changed || reinterpret_cast<xcb_property_notify_event_t*>(event)->atom ==
-                                     m_x.atom(ClientList);
+            m_changed = true;
+        else if (type == XCB_PROPERTY_NOTIFY &&
+                 reinterpret_cast<xcb_property_notify_event_t*>(event)->atom ==
+                     m_x.atom(ClientList))
+            m_changed = true;
         std::free(event);
     }
     if (m_x.dropIfBroken()) {
         forget();
-        return false;
+        m_changed = false;
     }
-    return changed;
+    return m_changed;
 }
 
 QList<std::uint32_t> X11WindowDirectory::listedClients(std::uint32_t root) {

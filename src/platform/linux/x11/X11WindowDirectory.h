@@ -29,6 +29,13 @@ public:
     // Whether windows may have appeared since the last call; true once
     // after (re)connecting. No round trip to the server.
     bool takeChanges();
+    // The connection's socket, readable when window events arrive; -1
+    // without a connection. Connects if there is none.
+    int eventDescriptor();
+    // Reads the events that arrived, read from the socket or not, and
+    // returns whether windows may have appeared since takeChanges(); the
+    // next takeChanges() says so too. Never blocks.
+    bool readEvents();
     // The window manager's clients, and windows found under the root that
     // it does not list, each with its owner's PID where known.
     QList<Client> clients();
@@ -45,6 +52,7 @@ private:
     bool hasWmState(std::uint32_t window);
 
     XcbConnection m_x;
+    bool m_changed = false;
     bool m_hasXRes = false;
     std::uint32_t m_resourceMask = 0;
     // What never changes for a window: its owner, which client a root child

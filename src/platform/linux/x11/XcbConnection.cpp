@@ -24,6 +24,10 @@ void XcbConnection::disconnect() {
     m_atoms.clear();
 }
 
+int XcbConnection::descriptor() const {
+    return m_connection != nullptr ? xcb_get_file_descriptor(m_connection) : -1;
+}
+
 bool XcbConnection::dropIfBroken() {
     if (m_connection == nullptr || xcb_connection_has_error(m_connection) == 0)
         return false;

@@ -26,6 +26,8 @@ public:
     xcb_connection_t* connect(bool* fresh = nullptr);
     // The connection as it is, never connecting.
     xcb_connection_t* get() const { return m_connection; }
+    // The connection's socket; -1 without a connection.
+    int descriptor() const;
     // Drops a connection that broke; true if it did.
     bool dropIfBroken();
     // An atom by its place in atomNames; XCB_ATOM_NONE when the server
