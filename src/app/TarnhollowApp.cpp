@@ -1,20 +1,18 @@
 #include "app/TarnhollowApp.h"
 
 #include "app/SingleInstance.h"
-#ifdef Q_OS_LINUX
-#include "app/X11Activation.h"
-#endif
 #include "base/ApplicationId.h"
 #include "services/FocusSessionManager.h"
 #include "ui/CloseGuard.h"
 #include "ui/ContentView.h"
 #include "ui/SessionTrayIcon.h"
+#include "ui/WindowPresenter.h"
 
 #include <QApplication>
 
 TarnhollowApp::TarnhollowApp(AppWiring wiring) : m_wiring(std::move(wiring)) {}
 
-std::unique_ptr<QWidget> TarnhollowApp::makeWindow() const {
+std::unique_ptr<ContentView> TarnhollowApp::makeWindow() const {
     auto window =
         std::make_unique<ContentView>(m_wiring.controller(), m_wiring.installedApplications());
     window->resize(window->minimumSize());
@@ -47,20 +45,12 @@ int TarnhollowApp::run(int& argc, char** argv) const {
     SingleInstance instance;
     if (instance.claim() == SingleInstance::Claim::AnotherCopyRuns)
         return 0;
-    const std::unique_ptr<QWidget> window = makeWindow();
+    const std::unique_ptr<ContentView> window = makeWindow();
     QObject::connect(&instance, &SingleInstance::activationRequested, window.get(),
-                     [target = window.get()] {
-                         target->setWindowState(target->windowState() & ~Qt::WindowMinimized);
-                         target->show();
-                         target->raise();
-                         target->activateWindow();
-#ifdef Q_OS_LINUX
-                         X11Activation::activate(*target);
-#endif
-                     });
+                     [target = window.get()] { WindowPresenter::present(*target); });
     // Started at login only to end an earlier session on time: a session
     // still running shows the window; anything else is cleaned up quietly.
-    const auto& manager = static_cast<ContentView*>(window.get())->manager();
+    const auto& manager = window->manager();
     if (QCoreApplication::arguments().contains(QStringLiteral("--resume-session")) &&
         !manager.isSessionActive()) {
         if (!manager.isBusy())

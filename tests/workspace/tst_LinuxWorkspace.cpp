@@ -3,6 +3,7 @@
 #include "fakes/SkipOrFail.h"
 #include "platform/linux/quit/ApplicationActionQuitter.h"
 #include "platform/linux/quit/QuitRequester.h"
+#include "platform/linux/x11/X11WindowDirectory.h"
 #include "services/AppBlocker.h"
 
 #include <QDBusMessage>
@@ -268,9 +269,9 @@ private slots:
         QVERIFY(bus.registerService(id));
         const FakeApp app = fx().start({});
         QVERIFY(app.pid > 0);
+        X11WindowDirectory windows(fx().workspaceEnvironment().value("DISPLAY").toLocal8Bit());
         QuitRequester requester(
-            QDBusConnection::connectToBus(fx().busAddress(), "tarnhollow-quit-asker"),
-            fx().workspaceEnvironment().value("DISPLAY").toLocal8Bit());
+            QDBusConnection::connectToBus(fx().busAddress(), "tarnhollow-quit-asker"), windows);
         for (int asked = 1; asked <= 2; ++asked) {
             QElapsedTimer timer;
             timer.start();

@@ -18,8 +18,7 @@ LinuxWorkspace::LinuxWorkspace(Options options, QDBusConnection bus,
       m_windows(std::make_unique<X11WindowDirectory>(
           QFile::encodeName(options.environment.value(QStringLiteral("DISPLAY"))))),
       m_scanner(std::make_unique<ProcScanner>(*m_index, m_windows.get(), options.procRoot)),
-      m_quitRequester(std::make_unique<QuitRequester>(
-          bus, QFile::encodeName(options.environment.value(QStringLiteral("DISPLAY"))))),
+      m_quitRequester(std::make_unique<QuitRequester>(bus, *m_windows)),
       m_monitor(std::make_unique<LaunchMonitor>(bus, m_windows.get(), options.safetySweepInterval,
                                                 [this] { return scanForLaunches(); })) {}
 

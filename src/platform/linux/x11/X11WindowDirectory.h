@@ -9,15 +9,27 @@
 
 #include <cstdint>
 
+struct xcb_connection_t;
+
 // The user's top-level X11 windows as docks and task bars see them, each
 // with the process that owns it and the names it gives its application.
 // Window changes are learnt from events, so asking costs nothing while no
-// window appears.
+// window appears. Whoever acts on the windows does so on its connection.
 class X11WindowDirectory {
 public:
     struct Client {
         std::uint32_t window = 0;
         qint64 pid = 0;
+    };
+    // The atoms interned on every connection.
+    enum class Atom {
+        ClientList,
+        WmPid,
+        WmState,
+        GtkApplicationId,
+        Utf8String,
+        WmProtocols,
+        WmDeleteWindow
     };
 
     // An empty display name means there is no X display to talk to.
@@ -41,6 +53,12 @@ public:
     QList<Client> clients();
     // _GTK_APPLICATION_ID, else WM_CLASS instance and class.
     QStringList names(std::uint32_t window);
+
+    // The connection clients() found its windows on, never connecting;
+    // nullptr without one.
+    xcb_connection_t* connection() const { return m_x.get(); }
+    // XCB_ATOM_NONE without a connection.
+    std::uint32_t atom(Atom which) const { return m_x.atom(int(which)); }
 
 private:
     bool connect();

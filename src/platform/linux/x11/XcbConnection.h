@@ -15,7 +15,8 @@ struct xcb_connection_t;
 // every new connection.
 class XcbConnection {
 public:
-    // An empty display name means there is no X display to talk to.
+    // An empty display name means there is no X display to talk to. The
+    // atom names are kept as given: string literals.
     XcbConnection(QByteArray displayName, std::initializer_list<const char*> atomNames);
     ~XcbConnection();
     XcbConnection(const XcbConnection&) = delete;
@@ -38,7 +39,7 @@ private:
     void disconnect();
 
     QByteArray m_displayName;
-    QList<QByteArray> m_atomNames;
+    QList<const char*> m_atomNames;
     QList<std::uint32_t> m_atoms;
     xcb_connection_t* m_connection = nullptr;
     QElapsedTimer m_sinceFailure;
