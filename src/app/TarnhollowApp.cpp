@@ -1,5 +1,6 @@
 #include "app/TarnhollowApp.h"
 
+#include "app/AfterFirstPaint.h"
 #include "app/SingleInstance.h"
 #include "base/ApplicationId.h"
 #include "services/FocusSessionManager.h"
@@ -17,11 +18,26 @@ std::unique_ptr<ContentView> TarnhollowApp::makeWindow() const {
         std::make_unique<ContentView>(m_wiring.controller(), m_wiring.installedApplications());
     window->resize(window->minimumSize());
     new CloseGuard(window.get(), window->manager());
-    new SessionTrayIcon(window->manager(), window.get());
-    // The desktop hears of an on-time end; the connection owns the notifier.
-    const std::shared_ptr<SessionNotifier> notifier = m_wiring.notifier();
+    // The desktop hears of an on-time end. The notifier, which may connect
+    // to a bus, is made after the first frame, or by an end that comes
+    // sooner; the connection owns it.
+    auto notifier = std::make_shared<std::unique_ptr<SessionNotifier>>();
+    auto makeNotifier = [notifier, factory = m_wiring.notifier] {
+        if (!*notifier)
+            *notifier = factory();
+        return notifier->get();
+    };
     QObject::connect(&window->manager(), &FocusSessionManager::sessionCompleted, window.get(),
-                     [notifier](int minutes) { notifier->sessionEnded(minutes); });
+                     [makeNotifier](int minutes) { makeNotifier()->sessionEnded(minutes); });
+    // The panel item asks the desktop whether it has a tray: after the first
+    // frame too, as is what a session's start will read.
+    new AfterFirstPaint(
+        window.get(), [target = window.get(), makeNotifier, readAhead = m_wiring.afterFirstPaint] {
+            new SessionTrayIcon(target->manager(), target);
+            makeNotifier();
+            if (readAhead)
+                readAhead();
+        });
     // The activity is held while a session is active, and owned by its
     // connection too; looked at once now for a session the controller took
     // up again before anything listened.
