@@ -1,7 +1,7 @@
 #include "fakes/DirectShellRunner.h"
 #include "fakes/FileBytes.h"
 #include "fakes/NullDnsCacheFlusher.h"
-#include "platform/macos/OsascriptRunner.h"
+#include "platform/portable/OsascriptRunner.h"
 #include "services/HostBlocker.h"
 
 #include <QtTest>
