@@ -21,8 +21,11 @@ std::unique_ptr<FocusSessionManager> systemController(std::shared_ptr<WorkspaceF
     // Made at the first session's start, so opening the window does not wait
     // for the process table and the session bus; what it reads from disk is
     // read ahead once the window shows, or at that start if sooner.
-    auto workspace = std::make_unique<DeferredWorkspace>(
-        [prepared] { return (*prepared ? *prepared : prepareDefaultWorkspace())(); });
+    auto workspace = std::make_unique<DeferredWorkspace>([prepared] {
+        // One read ahead serves one workspace; a later one reads for itself.
+        const WorkspaceFactory factory = std::exchange(*prepared, nullptr);
+        return (factory ? factory : prepareDefaultWorkspace())();
+    });
     SessionOptions options;
     options.records = std::make_unique<SessionRecordStore>(SessionRecordStore::defaultPath(),
                                                            defaultAutostartEntryPath(),
@@ -36,7 +39,8 @@ std::unique_ptr<FocusSessionManager> systemController(std::shared_ptr<WorkspaceF
 } // namespace
 
 AppWiring AppWiring::system() {
-    // Shared by every window: one read ahead serves them all.
+    // The read ahead a window's first frame started, until a session's
+    // start takes it.
     auto prepared = std::make_shared<WorkspaceFactory>();
     return AppWiring{[prepared] { return systemController(prepared); },
                      makeDefaultInstalledApplications, makeDefaultSessionNotifier,
