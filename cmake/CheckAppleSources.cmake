@@ -5,7 +5,7 @@
 # inside "#ifdef Q_OS_LINUX" blocks.
 #   cmake -DSOURCE_DIR=.. -DBINARY_DIR=.. [-DGENERATOR=..] [-DQt6_DIR=..] -P CheckAppleSources.cmake
 set(TARNHOLLOW_LINUX_ONLY
-    src/platform/linux/ src/ui/linux/ src/app/X11Activation src/helper/
+    src/platform/linux/ src/ui/linux/ src/helper/
     tests/helpers/ tests/workspace/ tests/system/)
 
 if(CMAKE_SCRIPT_MODE_FILE)

@@ -13,12 +13,19 @@
 
 namespace {
 
-std::unique_ptr<FocusSessionManager> systemController() {
+using WorkspaceFactory = DeferredWorkspace::Factory;
+
+std::unique_ptr<FocusSessionManager> systemController(std::shared_ptr<WorkspaceFactory> prepared) {
     auto hostBlocker = std::make_unique<HostBlocker>(
         HostBlockerOptions(), makeDefaultPrivilegedRunner(), makeDefaultDnsCacheFlusher());
     // Made at the first session's start, so opening the window does not wait
-    // for the process table and the session bus.
-    auto workspace = std::make_unique<DeferredWorkspace>(prepareDefaultWorkspace());
+    // for the process table and the session bus; what it reads from disk is
+    // read ahead once the window shows, or at that start if sooner.
+    auto workspace = std::make_unique<DeferredWorkspace>([prepared] {
+        // One read ahead serves one workspace; a later one reads for itself.
+        const WorkspaceFactory factory = std::exchange(*prepared, nullptr);
+        return (factory ? factory : prepareDefaultWorkspace())();
+    });
     SessionOptions options;
     options.records = std::make_unique<SessionRecordStore>(SessionRecordStore::defaultPath(),
                                                            defaultAutostartEntryPath(),
@@ -32,6 +39,14 @@ std::unique_ptr<FocusSessionManager> systemController() {
 } // namespace
 
 AppWiring AppWiring::system() {
-    return AppWiring{systemController, makeDefaultInstalledApplications, makeDefaultSessionNotifier,
-                     makeDefaultSessionActivity};
+    // The read ahead a window's first frame started, until a session's
+    // start takes it.
+    auto prepared = std::make_shared<WorkspaceFactory>();
+    return AppWiring{[prepared] { return systemController(prepared); },
+                     makeDefaultInstalledApplications, makeDefaultSessionNotifier,
+                     makeDefaultSessionActivity,
+                     [prepared] {
+                         if (!*prepared)
+                             *prepared = prepareDefaultWorkspace();
+                     }};
 }

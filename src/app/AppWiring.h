@@ -16,6 +16,9 @@ struct AppWiring {
     std::function<std::unique_ptr<SessionNotifier>()> notifier;
     // Held while the window's session is active.
     std::function<std::unique_ptr<SessionActivity>()> sessionActivity;
+    // Once a window has shown its first frame: reads ahead what a session's
+    // start will need. May be empty.
+    std::function<void()> afterFirstPaint;
 
     // The system's hosts file, privileged runner, workspace, clocks and the
     // user's own files.

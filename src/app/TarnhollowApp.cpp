@@ -1,10 +1,8 @@
 #include "app/TarnhollowApp.h"
 
 #include "app/CommandLine.h"
+#include "app/AfterFirstPaint.h"
 #include "app/SingleInstance.h"
-#ifdef Q_OS_LINUX
-#include "app/X11Activation.h"
-#endif
 #include "base/ApplicationId.h"
 #include "services/FocusSessionManager.h"
 #include "ui/CloseGuard.h"
@@ -12,13 +10,14 @@
 #include "ui/FieldStyle.h"
 #include "ui/SessionTrayIcon.h"
 #include "ui/Theme.h"
+#include "ui/WindowPresenter.h"
 
 #include <QApplication>
 #include <QShortcut>
 
 TarnhollowApp::TarnhollowApp(AppWiring wiring) : m_wiring(std::move(wiring)) {}
 
-std::unique_ptr<QWidget> TarnhollowApp::makeWindow() const {
+std::unique_ptr<ContentView> TarnhollowApp::makeWindow() const {
     auto window =
         std::make_unique<ContentView>(m_wiring.controller(), m_wiring.installedApplications());
     new CloseGuard(window.get(), window->manager());
@@ -27,11 +26,26 @@ std::unique_ptr<QWidget> TarnhollowApp::makeWindow() const {
                      &QShortcut::activated, &QApplication::closeAllWindows);
     QObject::connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_W), window.get()),
                      &QShortcut::activated, window.get(), &QWidget::close);
-    new SessionTrayIcon(window->manager(), window.get());
-    // The desktop hears of an on-time end; the connection owns the notifier.
-    const std::shared_ptr<SessionNotifier> notifier = m_wiring.notifier();
+    // The desktop hears of an on-time end. The notifier, which may connect
+    // to a bus, is made after the first frame, or by an end that comes
+    // sooner; the connection owns it.
+    auto notifier = std::make_shared<std::unique_ptr<SessionNotifier>>();
+    auto makeNotifier = [notifier, factory = m_wiring.notifier] {
+        if (!*notifier)
+            *notifier = factory();
+        return notifier->get();
+    };
     QObject::connect(&window->manager(), &FocusSessionManager::sessionCompleted, window.get(),
-                     [notifier](int minutes) { notifier->sessionEnded(minutes); });
+                     [makeNotifier](int minutes) { makeNotifier()->sessionEnded(minutes); });
+    // The panel item asks the desktop whether it has a tray: after the first
+    // frame too, as is what a session's start will read.
+    new AfterFirstPaint(
+        window.get(), [target = window.get(), makeNotifier, readAhead = m_wiring.afterFirstPaint] {
+            new SessionTrayIcon(target->manager(), target);
+            makeNotifier();
+            if (readAhead)
+                readAhead();
+        });
     // The activity is held while a session is active, and owned by its
     // connection too; looked at once now for a session the controller took
     // up again before anything listened.
@@ -62,22 +76,16 @@ int TarnhollowApp::run(int& argc, char** argv) const {
     SingleInstance instance;
     if (instance.claim() == SingleInstance::Claim::AnotherCopyRuns)
         return 0;
-    const std::unique_ptr<QWidget> window = makeWindow();
+    const std::unique_ptr<ContentView> window = makeWindow();
     QObject::connect(&instance, &SingleInstance::activationRequested, window.get(),
                      [target = window.get()] {
                          if (auto* guard = target->findChild<CloseGuard*>())
                              guard->cancelPendingClose();
-                         target->setWindowState(target->windowState() & ~Qt::WindowMinimized);
-                         target->show();
-                         target->raise();
-                         target->activateWindow();
-#ifdef Q_OS_LINUX
-                         X11Activation::activate(*target);
-#endif
+                         WindowPresenter::present(*target);
                      });
     // Started at login only to end an earlier session on time: a session
     // still running shows the window; anything else is cleaned up quietly.
-    const auto& manager = static_cast<ContentView*>(window.get())->manager();
+    const auto& manager = window->manager();
     // A block that could not be removed is said in the window, never dropped
     // with a silent quit.
     if (QCoreApplication::arguments().contains(QStringLiteral("--resume-session")) &&

@@ -1,10 +1,9 @@
 #pragma once
 
 #include "app/AppWiring.h"
+#include "ui/ContentView.h"
 
 #include <memory>
-
-class QWidget;
 
 // The application: one kind of window, each showing a fresh ContentView.
 class TarnhollowApp {
@@ -13,7 +12,7 @@ public:
 
     // A new top-level window with its own view and controller. Its minimum
     // size follows the content; it has no maximum.
-    std::unique_ptr<QWidget> makeWindow() const;
+    std::unique_ptr<ContentView> makeWindow() const;
 
     // Opens the first window and runs until the user quits. While another
     // copy runs for this user, shows that copy's window and returns 0.

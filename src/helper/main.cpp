@@ -25,7 +25,7 @@
 #include "helper/MappedFile.h"
 #include "helper/Request.h"
 #include "helper/Waiter.h"
-#include "hosts/AtomicFileWriter.h"
+#include "base/AtomicFileWriter.h"
 #include "hosts/HostBlockerError.h"
 #include "hosts/HostsText.h"
 

@@ -42,7 +42,6 @@ QStringView withoutQueryAndPort(QStringView name) {
 
 constexpr QByteArrayView kDatePrefix = "# Added by Tarnhollow on ";
 constexpr QByteArrayView kOwnerPrefix = "# Tarnhollow:owner ";
-constexpr QByteArrayView kAddressPrefix = "127.0.0.1 ";
 
 QByteArrayView lineAt(QByteArrayView text, qsizetype start) {
     const qsizetype end = text.indexOf('\n', start);
@@ -267,10 +266,6 @@ QByteArray withoutSections(QByteArrayView text, const QList<Section>& sections) 
 QByteArray stripExistingBlockSection(QByteArrayView text, QByteArrayView markerStart,
                                      QByteArrayView markerEnd) {
     return withoutSections(text, blockSections(text, markerStart, markerEnd));
-}
-
-bool hasBlockSection(QByteArrayView text, QByteArrayView markerStart, QByteArrayView markerEnd) {
-    return !blockSections(text, markerStart, markerEnd).isEmpty();
 }
 
 bool mayRemove(const Section& section, uint callerUid, const QDateTime& now) {

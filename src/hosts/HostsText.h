@@ -88,8 +88,6 @@ QList<QByteArrayView> keptPieces(QByteArrayView text, const QList<Section>& sect
 QByteArray stripExistingBlockSection(QByteArrayView text, QByteArrayView markerStart,
                                      QByteArrayView markerEnd);
 
-bool hasBlockSection(QByteArrayView text, QByteArrayView markerStart, QByteArrayView markerEnd);
-
 // Who may remove a section: its owner, anyone once it has ended, root
 // always. One without a readable owner line, and a lone marker, is root's
 // alone.

@@ -15,8 +15,6 @@ public:
     explicit DeferredWorkspace(Factory factory);
     ~DeferredWorkspace() override;
 
-    bool isCreated() const { return m_workspace != nullptr; }
-
     QList<RunningApplication> runningApplications() override;
     bool terminate(const RunningApplication& application) override;
     ObserverToken addLaunchObserver(LaunchHandler handler) override;

@@ -1,5 +1,5 @@
 #include "platform/LoginEntry.h"
-#include "hosts/AtomicFileWriter.h"
+#include "base/AtomicFileWriter.h"
 
 #include <QDir>
 #include <QFile>

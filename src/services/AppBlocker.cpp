@@ -19,8 +19,8 @@ AppBlocker::AppBlocker(const QStringList& bundleIds, Workspace& workspace,
                        std::chrono::milliseconds sweepInterval, QObject* parent)
     : QObject(parent), m_workspace(workspace), m_sweepInterval(sweepInterval),
       m_blockedBundleIds(keysOf(bundleIds)) {
-    m_sweepTimer.setTimerType(Qt::PreciseTimer);
-    connect(&m_sweepTimer, &QTimer::timeout, this, &AppBlocker::applyBlockToRunningApps);
+    m_tickTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_tickTimer, &QTimer::timeout, this, &AppBlocker::applyBlockToRunningApps);
 }
 
 // The workspace outlives us and would call a removed handler otherwise.
@@ -35,7 +35,7 @@ void AppBlocker::start() {
     // Removed again by stop(), which the destructor calls.
     m_launchObserver = m_workspace.addLaunchObserver(
         [this](const RunningApplication& app) { handleLaunchNotification(app); });
-    m_sweepTimer.start(m_sweepInterval);
+    m_tickTimer.start(m_sweepInterval);
 }
 
 void AppBlocker::stop() {
@@ -43,7 +43,7 @@ void AppBlocker::stop() {
         m_workspace.removeLaunchObserver(*m_launchObserver);
         m_launchObserver.reset();
     }
-    m_sweepTimer.stop();
+    m_tickTimer.stop();
 }
 
 // An empty identifier is no identifier: a blank list entry matches nothing.

@@ -27,7 +27,7 @@ public:
     // Harmless when not started.
     void stop();
 
-    bool isBlocking() const { return m_sweepTimer.isActive(); }
+    bool isBlocking() const { return m_tickTimer.isActive(); }
 
 private:
     void applyBlockToRunningApps();
@@ -37,7 +37,7 @@ private:
     Workspace& m_workspace;
     std::chrono::milliseconds m_sweepInterval;
     std::optional<Workspace::ObserverToken> m_launchObserver;
-    QTimer m_sweepTimer;
+    QTimer m_tickTimer;
     // The listed IDs as list-entry keys.
     const QSet<QString> m_blockedBundleIds;
 };

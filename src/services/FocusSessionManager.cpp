@@ -125,7 +125,7 @@ void FocusSessionManager::resume() {
         setPendingRun(PendingRun::Block);
         const QPointer<FocusSessionManager> self(this);
         const std::chrono::seconds length((left + 999) / 1000);
-        m_hostBlocker->apply(record->websites, length, [self](HostBlocker::VoidResult r) {
+        m_hostBlocker->apply(record->websites, length, [self](HostBlocker::RunResult r) {
             if (!self)
                 return;
             const Change change(*self);
@@ -149,7 +149,7 @@ void FocusSessionManager::removeBlock(const QString& failurePrefix,
     setPendingRun(PendingRun::Removal);
     const QPointer<FocusSessionManager> self(this);
     m_hostBlocker->clear([self, failurePrefix, beforeReport = std::move(beforeReport),
-                          onRemoved = std::move(onRemoved)](HostBlocker::VoidResult removed) {
+                          onRemoved = std::move(onRemoved)](HostBlocker::RunResult removed) {
         if (!self)
             return;
         std::optional<Change> change(std::in_place, *self);
@@ -201,7 +201,7 @@ void FocusSessionManager::start(int minutes) {
     setPendingRun(PendingRun::Block);
     const QPointer<FocusSessionManager> self(this);
     auto written = [self, length, websites = m_websites, apps = m_appBundleIds,
-                    replacing](HostBlocker::VoidResult result) {
+                    replacing](HostBlocker::RunResult result) {
         if (!self)
             return;
         const Change change(*self);
@@ -233,7 +233,7 @@ void FocusSessionManager::start(int minutes) {
         m_hostBlocker->apply(m_websites, length, std::move(written));
 }
 
-void FocusSessionManager::finishStart(HostBlocker::VoidResult written, bool replacing) {
+void FocusSessionManager::finishStart(HostBlocker::RunResult written, bool replacing) {
     if (written) {
         beginSession();
         if (!written.value().notes.isEmpty())
@@ -308,7 +308,7 @@ void FocusSessionManager::removeUnownedBlock() {
     setErrorMessage(std::nullopt);
     setPendingRun(PendingRun::UnownedRemoval);
     const QPointer<FocusSessionManager> self(this);
-    m_hostBlocker->removeUnowned([self](HostBlocker::VoidResult removed) {
+    m_hostBlocker->removeUnowned([self](HostBlocker::RunResult removed) {
         if (!self)
             return;
         const Change change(*self);

@@ -173,7 +173,7 @@ private:
 
     // `onRemoved` runs once the block is gone, never when it stays.
     void stop(bool cleanUpHost, std::function<void()> onRemoved = {});
-    void finishStart(HostBlocker::VoidResult written, bool replacing);
+    void finishStart(HostBlocker::RunResult written, bool replacing);
     void beginSession();
     void removeBlock(const QString& failurePrefix, std::function<void()> beforeReport,
                      std::function<void()> onRemoved = {});

@@ -2,7 +2,7 @@
 
 #include "base/FileError.h"
 #include "base/Result.h"
-#include "models/FocusConfiguration.h"
+#include "services/FocusConfiguration.h"
 
 #include <QByteArray>
 #include <QString>

@@ -68,7 +68,7 @@ void HostBlocker::apply(const QStringList& domainList, std::chrono::seconds leng
         request.newText = std::move(text.value());
     }
     m_runner->block(request, [this, done = std::move(done)](PrivilegedRunner::Outcome outcome) {
-        VoidResult result = toResult(outcome, true);
+        RunResult result = toResult(outcome, true);
         // Best effort: the hosts file is already written.
         if (result)
             m_flusher->flush();
@@ -151,8 +151,8 @@ Result<QByteArray, HostBlockerError> HostBlocker::readText() const {
     return bytes;
 }
 
-HostBlocker::VoidResult HostBlocker::toResult(const PrivilegedRunner::Outcome& outcome,
-                                              bool blocking) const {
+HostBlocker::RunResult HostBlocker::toResult(const PrivilegedRunner::Outcome& outcome,
+                                             bool blocking) const {
     if (!outcome)
         return outcome.error();
     const QString output = decodeUtf8(outcome.value().output).value_or(QString());

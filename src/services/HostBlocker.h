@@ -41,8 +41,9 @@ struct HostBlockerNotes {
 class HostBlocker {
 public:
     using Clock = std::function<QDateTime()>;
-    using VoidResult = Result<HostBlockerNotes, HostBlockerError>;
-    using Done = std::function<void(VoidResult)>;
+    // What a run that worked has to say, or why it did not.
+    using RunResult = Result<HostBlockerNotes, HostBlockerError>;
+    using Done = std::function<void(RunResult)>;
 
     using Options = HostBlockerOptions;
 
@@ -83,7 +84,7 @@ private:
     // The whole hosts file, whatever its encoding.
     Result<QByteArray, HostBlockerError> readText() const;
     // `blocking`: the run was a block, for which one more status has a meaning.
-    VoidResult toResult(const PrivilegedRunner::Outcome& outcome, bool blocking = false) const;
+    RunResult toResult(const PrivilegedRunner::Outcome& outcome, bool blocking = false) const;
 
     Clock m_clock;
     uint m_userId;

@@ -1,5 +1,5 @@
 #include "services/SessionRecord.h"
-#include "hosts/AtomicFileWriter.h"
+#include "base/AtomicFileWriter.h"
 #include "hosts/HostsText.h"
 
 #include <QDir>

@@ -3,6 +3,7 @@
 #include "base/ApplicationId.h"
 #include "services/FocusSessionManager.h"
 #include "ui/Theme.h"
+#include "ui/WindowPresenter.h"
 
 #include <QIcon>
 #include <QMenu>
@@ -14,12 +15,7 @@ SessionTrayIcon::SessionTrayIcon(FocusSessionManager& manager, QWidget* window)
     if (!QSystemTrayIcon::isSystemTrayAvailable())
         return;
     m_menu = new QMenu(window);
-    m_menu->addAction(tr("Show Window"), this, [this] {
-        m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
-        m_window->show();
-        m_window->raise();
-        m_window->activateWindow();
-    });
+    m_menu->addAction(tr("Show Window"), this, [this] { WindowPresenter::present(*m_window); });
     m_menu->addAction(tr("Stop Session"), this, [this] {
         if (m_manager && m_manager->state() == FocusSessionManager::SessionState::Active)
             m_manager->stop();

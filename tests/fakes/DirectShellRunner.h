@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/StagedCopyRunner.h"
+#include "platform/portable/StagedCopyRunner.h"
 
 #include <QStringList>
 

@@ -8,12 +8,10 @@ bool FakeWorkspace::terminate(const RunningApplication& application) {
 }
 
 Workspace::ObserverToken FakeWorkspace::addLaunchObserver(LaunchHandler handler) {
-    m_observers.emplace(m_nextToken, std::move(handler));
-    return m_nextToken++;
+    return m_observers.add(std::move(handler));
 }
 
 void FakeWorkspace::launch(const RunningApplication& application) {
     m_running.append(application);
-    for (const auto& observer : m_observers)
-        observer.second(application);
+    m_observers.notify(application);
 }

@@ -1,10 +1,9 @@
 #pragma once
 
+#include "platform/ObserverList.h"
 #include "platform/Workspace.h"
 
 #include <QList>
-
-#include <map>
 
 // A scripted workspace: the test sets what runs, sees every quit request
 // and announces launches. Applications are told apart by pid.
@@ -13,7 +12,7 @@ public:
     QList<RunningApplication> runningApplications() override { return m_running; }
     bool terminate(const RunningApplication& application) override;
     ObserverToken addLaunchObserver(LaunchHandler handler) override;
-    void removeLaunchObserver(ObserverToken token) override { m_observers.erase(token); }
+    void removeLaunchObserver(ObserverToken token) override { m_observers.remove(token); }
 
     void setRunningApplications(const QList<RunningApplication>& apps) { m_running = apps; }
     // Adds the application to the running list and tells every observer.
@@ -31,6 +30,5 @@ public:
 private:
     QList<RunningApplication> m_running;
     QList<qint64> m_terminated;
-    std::map<ObserverToken, LaunchHandler> m_observers;
-    ObserverToken m_nextToken = 1;
+    ObserverList<LaunchHandler> m_observers;
 };

@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
     }
     HostBlocker blocker(HostBlockerOptions(), std::make_unique<LinuxPrivilegedRunner>(args[0]),
                         std::make_unique<NullDnsCacheFlusher>());
-    auto done = [](HostBlocker::VoidResult result) {
+    auto done = [](HostBlocker::RunResult result) {
         QTextStream out(stdout);
         if (result.ok()) {
             out << "ok\n";

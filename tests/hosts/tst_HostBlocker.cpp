@@ -1,7 +1,7 @@
 #include "fakes/DirectShellRunner.h"
 #include "fakes/FileBytes.h"
 #include "fakes/NullDnsCacheFlusher.h"
-#include "platform/macos/OsascriptRunner.h"
+#include "platform/portable/OsascriptRunner.h"
 #include "services/HostBlocker.h"
 
 #include <QtTest>
@@ -51,17 +51,17 @@ struct Fixture {
         use(std::unique_ptr<PrivilegedRunner>(shell = new DirectShellRunner(hostsPath, staging)));
     }
     // Waits for the outcome, as the controller's event loop would.
-    template <typename Call> HostBlocker::VoidResult await(Call call) {
-        std::optional<HostBlocker::VoidResult> result;
-        call([&result](HostBlocker::VoidResult r) { result = std::move(r); });
+    template <typename Call> HostBlocker::RunResult await(Call call) {
+        std::optional<HostBlocker::RunResult> result;
+        call([&result](HostBlocker::RunResult r) { result = std::move(r); });
         if (!QTest::qWaitFor([&] { return result.has_value(); }, 10000))
             return HostBlockerError::platform("no answer");
         return *result;
     }
-    HostBlocker::VoidResult apply(const QStringList& entries) {
+    HostBlocker::RunResult apply(const QStringList& entries) {
         return await([&](auto done) { blocker->apply(entries, std::chrono::minutes(25), done); });
     }
-    HostBlocker::VoidResult clear() {
+    HostBlocker::RunResult clear() {
         return await([&](auto done) { blocker->clear(done); });
     }
     QString stagingFile() const { return QDir(staging).filePath("tarnhollow-hosts"); }

@@ -2,7 +2,7 @@
 #include "fakes/FileBytes.h"
 #include "fakes/NullDnsCacheFlusher.h"
 #include "fakes/SteadyClock.h"
-#include "platform/macos/OsascriptRunner.h"
+#include "platform/portable/OsascriptRunner.h"
 #include "services/FocusSessionManager.h"
 
 #include <QtTest>

@@ -67,7 +67,11 @@ class TarnhollowAppTest : public QObject {
                                steadyClock()});
         };
         wiring.installedApplications = [] { return std::make_unique<FakeInstalledApplications>(); };
-        wiring.notifier = [] { return std::make_unique<SilentNotifier>(); };
+        wiring.notifier = [this] {
+            ++m_notifiersMade;
+            return std::make_unique<SilentNotifier>();
+        };
+        wiring.afterFirstPaint = [this] { ++m_readAheads; };
         wiring.sessionActivity = [this] { return std::make_unique<FlagActivity>(m_activityHeld); };
         return TarnhollowApp(std::move(wiring));
     }
@@ -241,9 +245,22 @@ private slots:
         QVERIFY(QString::fromLocal8Bit(program.readAllStandardOutput()).contains(printed));
     }
 
+    // The bus and the disk wait for the first frame.
+    void nothingConnectedBeforeTheFirstFrame() {
+        m_notifiersMade = m_readAheads = 0;
+        const std::unique_ptr<QWidget> window = app().makeWindow();
+        QTest::qWait(50);
+        QCOMPARE(m_notifiersMade + m_readAheads, 0);
+        window->show();
+        QTRY_COMPARE(m_notifiersMade, 1);
+        QCOMPARE(m_readAheads, 1);
+    }
+
 private:
     QTemporaryDir m_data;
     bool m_activityHeld = false;
+    int m_notifiersMade = 0;
+    int m_readAheads = 0;
 };
 
 QTEST_MAIN(TarnhollowAppTest)

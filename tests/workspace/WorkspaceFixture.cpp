@@ -197,7 +197,7 @@ std::unique_ptr<LinuxWorkspace>
 WorkspaceFixture::makeWorkspace(std::chrono::milliseconds scanInterval) const {
     LinuxWorkspace::Options options;
     options.environment = workspaceEnvironment();
-    options.scanInterval = scanInterval;
+    options.safetySweepInterval = scanInterval;
     return std::make_unique<LinuxWorkspace>(
         options, QDBusConnection(m_busName.isEmpty() ? "tarnhollow-no-bus" : m_busName));
 }

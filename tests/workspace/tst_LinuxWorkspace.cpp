@@ -3,6 +3,7 @@
 #include "fakes/SkipOrFail.h"
 #include "platform/linux/quit/ApplicationActionQuitter.h"
 #include "platform/linux/quit/QuitRequester.h"
+#include "platform/linux/x11/X11WindowDirectory.h"
 #include "services/AppBlocker.h"
 
 #include <QDBusMessage>
@@ -268,9 +269,9 @@ private slots:
         QVERIFY(bus.registerService(id));
         const FakeApp app = fx().start({});
         QVERIFY(app.pid > 0);
+        X11WindowDirectory windows(fx().workspaceEnvironment().value("DISPLAY").toLocal8Bit());
         QuitRequester requester(
-            QDBusConnection::connectToBus(fx().busAddress(), "tarnhollow-quit-asker"),
-            fx().workspaceEnvironment().value("DISPLAY").toLocal8Bit());
+            QDBusConnection::connectToBus(fx().busAddress(), "tarnhollow-quit-asker"), windows);
         for (int asked = 1; asked <= 2; ++asked) {
             QElapsedTimer timer;
             timer.start();
@@ -379,7 +380,19 @@ private slots:
         workspace->removeLaunchObserver(token);
     }
 
-    void unitNewScansAtOnce() {
+    void unitScansAtOnce_data() {
+        QTest::addColumn<QString>("signal");
+        QTest::addColumn<QString>("launcher");
+        QTest::newRow("new unit") << "UnitNew"
+                                  << "";
+        QTest::newRow("start job done") << "JobRemoved"
+                                        << "";
+        QTest::newRow("new unit, exec 0.3 s later") << "UnitNew"
+                                                    << "sleep 0.3";
+    }
+    void unitScansAtOnce() {
+        QFETCH(QString, signal);
+        QFETCH(QString, launcher);
         if (!m_noBus.isEmpty())
             SKIP_OR_FAIL(m_noBus);
         const QString managerName = "tarnhollow-fake-systemd";
@@ -388,11 +401,14 @@ private slots:
         QVERIFY(manager.registerVirtualObject("/org/freedesktop/systemd1", &systemd));
         QVERIFY(manager.registerService("org.freedesktop.systemd1"));
         const auto announce = [&](const QString& unit) {
-            QDBusMessage signal = QDBusMessage::createSignal(
-                "/org/freedesktop/systemd1", "org.freedesktop.systemd1.Manager", "UnitNew");
-            signal << unit
-                   << QVariant::fromValue(QDBusObjectPath("/org/freedesktop/systemd1/unit/u"));
-            QVERIFY(manager.send(signal));
+            QDBusMessage message = QDBusMessage::createSignal(
+                "/org/freedesktop/systemd1", "org.freedesktop.systemd1.Manager", signal);
+            const QDBusObjectPath path("/org/freedesktop/systemd1/unit/u");
+            if (signal == "UnitNew")
+                message << unit << QVariant::fromValue(path);
+            else
+                message << 7u << QVariant::fromValue(path) << unit << "done";
+            QVERIFY(manager.send(message));
         };
 
         const QString id = listedId("Unit");
@@ -401,7 +417,7 @@ private slots:
         QList<RunningApplication> launched;
         const auto token = observe(*workspace, id, launched);
         QTRY_COMPARE(systemd.subscribes, 1);
-        const FakeApp app = fx().startGioLaunched(id, {});
+        const FakeApp app = fx().startGioLaunched(id, {}, launcher.isEmpty(), launcher);
         QVERIFY(app.pid > 0);
         announce("session-7.scope");
         QTest::qWait(150);
@@ -434,18 +450,21 @@ private slots:
         QVERIFY(app.waitForEvent("sigterm"));
     }
 
-    // AppBlocker against this workspace and real helper processes.
+    // AppBlocker against this workspace and real helper processes; nothing
+    // but the new window tells of the launch.
     void launchedAppAskedQuickly() {
+        if (!m_noDisplay.isEmpty())
+            SKIP_OR_FAIL(m_noDisplay);
         const QString id = listedId("Launched");
-        const auto workspace = fx().makeWorkspace();
+        const auto workspace = fx().makeWorkspace(std::chrono::seconds(30));
         // Listed with other spacing and case: matching ignores both.
         AppBlocker blocker({" " + id.toUpper() + "\n"}, *workspace);
         blocker.start();
         QTest::qWait(50);
         const double launchedAt = steadyNowMs();
-        const FakeApp app = fx().startGioLaunched(id, {}, false);
-        QVERIFY(app.waitForEvent("sigterm", 1, 2000));
-        const double latency = app.reports("sigterm").first().ms - launchedAt;
+        const FakeApp app = fx().startGioLaunched(id, {"--window"}, false);
+        QVERIFY(app.waitForEvent("wm-delete", 1, 2000));
+        const double latency = app.reports("wm-delete").first().ms - launchedAt;
         qInfo("launch to quit request: %.1f ms", latency);
         QVERIFY2(latency <= 250, qPrintable(QString::number(latency)));
         blocker.stop();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/macos/MacInstalledApplications.h"
+#include "platform/portable/MacInstalledApplications.h"
 
 // The bundle's Info.plist, binary or XML, through NSBundle; names in the
 // user's language where the bundle has them. Safe on any thread.

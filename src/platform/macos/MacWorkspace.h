@@ -1,8 +1,8 @@
 #pragma once
 
+#include "platform/ObserverList.h"
 #include "platform/Workspace.h"
 
-#include <map>
 #include <memory>
 
 // NSWorkspace behind the workspace interface. Pure C++ header; the
@@ -19,6 +19,6 @@ public:
 
 private:
     struct Registration;
-    std::map<ObserverToken, std::unique_ptr<Registration>> m_observers;
-    ObserverToken m_nextToken = 1;
+    // Each registration calls its handler from the notification center.
+    ObserverList<std::unique_ptr<Registration>> m_observers;
 };

@@ -68,11 +68,9 @@ Workspace::ObserverToken MacWorkspace::addLaunchObserver(LaunchHandler handler) 
                       return;
                   callback(describe(static_cast<NSRunningApplication*>(app)));
                 }];
-    const ObserverToken token = m_nextToken++;
-    m_observers.emplace(token, std::move(registration));
-    return token;
+    return m_observers.add(std::move(registration));
 }
 
 void MacWorkspace::removeLaunchObserver(ObserverToken token) {
-    m_observers.erase(token);
+    m_observers.remove(token);
 }

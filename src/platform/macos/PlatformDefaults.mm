@@ -1,11 +1,11 @@
 #include "platform/PlatformDefaults.h"
 #include "platform/DnsCacheFlusher.h"
 #include "platform/macos/MacBundleInfo.h"
-#include "platform/macos/MacInstalledApplications.h"
+#include "platform/portable/MacInstalledApplications.h"
 #include "platform/macos/MacNotifier.h"
 #include "platform/macos/MacSessionActivity.h"
 #include "platform/macos/MacWorkspace.h"
-#include "platform/macos/OsascriptRunner.h"
+#include "platform/portable/OsascriptRunner.h"
 
 #include <QDir>
 

@@ -2,8 +2,8 @@
 
 #include <csignal>
 
-QuitRequester::QuitRequester(QDBusConnection bus, QByteArray displayName)
-    : m_actions(std::move(bus)), m_windows(std::move(displayName)) {}
+QuitRequester::QuitRequester(QDBusConnection bus, X11WindowDirectory& windows)
+    : m_actions(std::move(bus)), m_windows(windows) {}
 
 bool QuitRequester::requestQuit(const QString& desktopId, qint64 topPid,
                                 const QList<qint64>& processes,

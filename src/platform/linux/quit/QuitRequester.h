@@ -9,13 +9,16 @@
 
 #include <functional>
 
+class X11WindowDirectory;
+
 // Asks an application to quit through the first channel it offers: its own
 // quit action on the session bus, WM_DELETE_WINDOW to its windows, SIGTERM
 // to its top process. Nothing stronger, ever. The bus is never waited for:
 // the next channel is tried once it has answered or timed out.
 class QuitRequester {
 public:
-    QuitRequester(QDBusConnection bus, QByteArray displayName);
+    // `windows` must outlive the requester.
+    QuitRequester(QDBusConnection bus, X11WindowDirectory& windows);
 
     // processes: all of the application's processes, top included; they
     // belong to the user and were checked to be current by the caller.

@@ -9,8 +9,6 @@
 #include <QFile>
 #include <QtConcurrent/QtConcurrentRun>
 
-LinuxWorkspace::LinuxWorkspace() : LinuxWorkspace(Options{}, QDBusConnection::sessionBus()) {}
-
 LinuxWorkspace::LinuxWorkspace(Options options, QDBusConnection bus)
     : LinuxWorkspace(std::move(options), std::move(bus), nullptr) {}
 
@@ -20,16 +18,17 @@ LinuxWorkspace::LinuxWorkspace(Options options, QDBusConnection bus,
       m_windows(std::make_unique<X11WindowDirectory>(
           QFile::encodeName(options.environment.value(QStringLiteral("DISPLAY"))))),
       m_scanner(std::make_unique<ProcScanner>(*m_index, m_windows.get(), options.procRoot)),
-      m_quitRequester(std::make_unique<QuitRequester>(
-          bus, QFile::encodeName(options.environment.value(QStringLiteral("DISPLAY"))))),
-      m_monitor(std::make_unique<LaunchMonitor>(bus, options.scanInterval,
-                                                [this] { scanForLaunches(); })) {}
+      m_quitRequester(std::make_unique<QuitRequester>(bus, *m_windows)),
+      m_monitor(std::make_unique<LaunchMonitor>(bus, m_windows.get(), options.safetySweepInterval,
+                                                [this] { return scanForLaunches(); })) {}
 
 LinuxWorkspace::~LinuxWorkspace() = default;
 
 QList<RunningApplication> LinuxWorkspace::scan() {
     rereadEntriesIfChanged();
-    return m_scanner->scan();
+    const QList<RunningApplication> launched = m_scanner->scan();
+    m_monitor->scanned();
+    return launched;
 }
 
 // Hundreds of files: read on the thread pool, while the entries known so far
@@ -61,8 +60,9 @@ QList<RunningApplication> LinuxWorkspace::runningApplications() {
 
 // Desktop entries are re-read by sweeps only; launches need just the
 // process table.
-void LinuxWorkspace::scanForLaunches() {
+bool LinuxWorkspace::scanForLaunches() {
     deliver(m_scanner->scanForLaunches());
+    return m_scanner->hasYoungProcesses();
 }
 
 void LinuxWorkspace::deliver(const QList<RunningApplication>& launched) {

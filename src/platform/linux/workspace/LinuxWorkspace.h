@@ -17,18 +17,19 @@ class QuitRequester;
 class X11WindowDirectory;
 
 // The user's running applications on a Linux desktop, read from /proc and
-// identified by their desktop entries and X11 windows; launches noticed by scanning while
-// anyone listens; quit requests through the application's own channels.
+// identified by their desktop entries and X11 windows; launches noticed by
+// scanning when the session bus or the X server tells of one while anyone
+// listens; quit requests through the application's own channels.
 class LinuxWorkspace : public Workspace {
 public:
     struct Options {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         QString procRoot = QStringLiteral("/proc");
-        // Between scans for launches while an observer is registered.
-        std::chrono::milliseconds scanInterval{100};
+        // The longest an observer waits for a launch nothing announced,
+        // when nobody asks for the running applications meanwhile.
+        std::chrono::milliseconds safetySweepInterval{5000};
     };
 
-    LinuxWorkspace();
     // Reads the desktop entries from the options' environment.
     LinuxWorkspace(Options options, QDBusConnection bus);
     // With desktop entries read beforehand; null reads them here.
@@ -42,7 +43,7 @@ public:
 
 private:
     QList<RunningApplication> scan();
-    void scanForLaunches();
+    bool scanForLaunches();
     void deliver(const QList<RunningApplication>& launched);
     void rereadEntriesIfChanged();
 

@@ -46,7 +46,9 @@ public:
     // Identifies every process afresh at the next scan, say after the
     // desktop entries changed.
     void forgetIdentities() { m_reidentifyAll = true; }
-    qsizetype processCount() const { return m_processes.size(); }
+    // Whether, as of the last scan, a process of the user is young enough
+    // to turn into an application yet.
+    bool hasYoungProcesses() const { return !m_youngPids.isEmpty(); }
 
 private:
     struct Process {

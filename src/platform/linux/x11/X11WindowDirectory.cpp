@@ -24,14 +24,13 @@ QByteArray propertyBytes(const Freed<xcb_get_property_reply_t>& reply) {
                       xcb_get_property_value_length(reply.get()));
 }
 
-// Indexes into the atoms the connection interns.
-enum Atom { ClientList, WmPid, WmState, GtkApplicationId, Utf8String };
-
 } // namespace
 
+// In the order of Atom.
 X11WindowDirectory::X11WindowDirectory(QByteArray displayName)
     : m_x(std::move(displayName),
-          {"_NET_CLIENT_LIST", "_NET_WM_PID", "WM_STATE", "_GTK_APPLICATION_ID", "UTF8_STRING"}) {}
+          {"_NET_CLIENT_LIST", "_NET_WM_PID", "WM_STATE", "_GTK_APPLICATION_ID", "UTF8_STRING",
+           "WM_PROTOCOLS", "WM_DELETE_WINDOW"}) {}
 
 X11WindowDirectory::~X11WindowDirectory() = default;
 
@@ -48,6 +47,7 @@ bool X11WindowDirectory::connect() {
         return connection != nullptr;
     // What was learnt on another connection may name other windows now.
     forget();
+    m_changed = true;
     m_resourceMask = xcb_get_setup(connection)->resource_id_mask;
 
     // XRes names the process behind the connection; _NET_WM_PID is only
@@ -70,31 +70,44 @@ bool X11WindowDirectory::connect() {
 }
 
 bool X11WindowDirectory::takeChanges() {
+    if (m_x.get() == nullptr && !connect())
+        return false;
+    readEvents();
+    return std::exchange(m_changed, false);
+}
+
+int X11WindowDirectory::eventDescriptor() {
+    if (m_x.get() == nullptr && !connect())
+        return -1;
+    return m_x.descriptor();
+}
+
+bool X11WindowDirectory::readEvents() {
     if (m_x.get() == nullptr)
-        return connect();
-    bool changed = false;
+        return false;
     while (xcb_generic_event_t* event = xcb_poll_for_event(m_x.get())) {
         const auto type = event->response_type & 0x7f;
         // Moves, restacking and other properties say nothing about new windows.
         if (type == XCB_MAP_NOTIFY || type == XCB_REPARENT_NOTIFY)
-            changed = true;
-        else if (type == XCB_PROPERTY_NOTIFY)
-            changed = changed || reinterpret_cast<xcb_property_notify_event_t*>(event)->atom ==
-                                     m_x.atom(ClientList);
+            m_changed = true;
+        else if (type == XCB_PROPERTY_NOTIFY &&
+                 reinterpret_cast<xcb_property_notify_event_t*>(event)->atom ==
+                     atom(Atom::ClientList))
+            m_changed = true;
         std::free(event);
     }
     if (m_x.dropIfBroken()) {
         forget();
-        return false;
+        m_changed = false;
     }
-    return changed;
+    return m_changed;
 }
 
 QList<std::uint32_t> X11WindowDirectory::listedClients(std::uint32_t root) {
-    if (m_x.atom(ClientList) == XCB_ATOM_NONE)
+    if (atom(Atom::ClientList) == XCB_ATOM_NONE)
         return {};
     const auto reply =
-        propertyReply(m_x.get(), xcb_get_property(m_x.get(), 0, root, m_x.atom(ClientList),
+        propertyReply(m_x.get(), xcb_get_property(m_x.get(), 0, root, atom(Atom::ClientList),
                                                   XCB_ATOM_WINDOW, 0, 1 << 16));
     if (!reply || reply->format != 32)
         return {};
@@ -120,7 +133,8 @@ std::uint32_t X11WindowDirectory::clientBelow(std::uint32_t frame) {
         }
         QList<xcb_get_property_cookie_t> states;
         for (const std::uint32_t child : children)
-            states << xcb_get_property(m_x.get(), 0, child, m_x.atom(WmState), XCB_ATOM_ANY, 0, 0);
+            states << xcb_get_property(m_x.get(), 0, child, atom(Atom::WmState), XCB_ATOM_ANY, 0,
+                                       0);
         std::uint32_t found = 0;
         for (qsizetype i = 0; i < children.size(); ++i) {
             const auto reply = propertyReply(m_x.get(), states[i]);
@@ -150,7 +164,7 @@ QList<std::uint32_t> X11WindowDirectory::walkedClients(std::uint32_t root) {
     QList<xcb_get_property_cookie_t> states;
     for (const std::uint32_t window : unknown) {
         attributes << xcb_get_window_attributes(m_x.get(), window);
-        states << xcb_get_property(m_x.get(), 0, window, m_x.atom(WmState), XCB_ATOM_ANY, 0, 0);
+        states << xcb_get_property(m_x.get(), 0, window, atom(Atom::WmState), XCB_ATOM_ANY, 0, 0);
     }
     for (qsizetype i = 0; i < unknown.size(); ++i) {
         Freed<xcb_get_window_attributes_reply_t> attrs{
@@ -210,7 +224,8 @@ void X11WindowDirectory::learnPids(const QList<std::uint32_t>& windows) {
     }
     QList<xcb_get_property_cookie_t> cookies;
     for (const std::uint32_t window : unknown)
-        cookies << xcb_get_property(m_x.get(), 0, window, m_x.atom(WmPid), XCB_ATOM_CARDINAL, 0, 1);
+        cookies << xcb_get_property(m_x.get(), 0, window, atom(Atom::WmPid), XCB_ATOM_CARDINAL, 0,
+                                    1);
     for (qsizetype i = 0; i < unknown.size(); ++i) {
         const auto reply = propertyReply(m_x.get(), cookies[i]);
         if (reply && reply->format == 32 && reply->value_len == 1)
@@ -248,8 +263,8 @@ QStringList X11WindowDirectory::names(std::uint32_t window) {
         return *it;
     if (m_x.get() == nullptr)
         return {};
-    const auto appId = xcb_get_property(m_x.get(), 0, window, m_x.atom(GtkApplicationId),
-                                        m_x.atom(Utf8String), 0, 256);
+    const auto appId = xcb_get_property(m_x.get(), 0, window, atom(Atom::GtkApplicationId),
+                                        atom(Atom::Utf8String), 0, 256);
     const auto wmClass =
         xcb_get_property(m_x.get(), 0, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 256);
     const QByteArray id = propertyBytes(propertyReply(m_x.get(), appId));

@@ -1,6 +1,6 @@
 #include "platform/linux/x11/XcbConnection.h"
 
-#include "platform/linux/x11/XcbReply.h"
+#include "platform/linux/x11/XcbAtoms.h"
 
 #include <xcb/xcb.h>
 
@@ -22,6 +22,10 @@ void XcbConnection::disconnect() {
         xcb_disconnect(m_connection);
     m_connection = nullptr;
     m_atoms.clear();
+}
+
+int XcbConnection::descriptor() const {
+    return m_connection != nullptr ? xcb_get_file_descriptor(m_connection) : -1;
 }
 
 bool XcbConnection::dropIfBroken() {
@@ -48,15 +52,7 @@ xcb_connection_t* XcbConnection::connect(bool* fresh) {
         return nullptr;
     }
     m_sinceFailure.invalidate();
-    // All requests first, then the answers: one round trip in all.
-    QList<xcb_intern_atom_cookie_t> cookies;
-    for (const QByteArray& name : std::as_const(m_atomNames))
-        cookies << xcb_intern_atom(m_connection, 0, std::uint16_t(name.size()), name.constData());
-    for (const xcb_intern_atom_cookie_t& cookie : std::as_const(cookies)) {
-        const Freed<xcb_intern_atom_reply_t> reply{
-            xcb_intern_atom_reply(m_connection, cookie, nullptr)};
-        m_atoms << (reply ? reply->atom : std::uint32_t(XCB_ATOM_NONE));
-    }
+    m_atoms = XcbAtoms::intern(m_connection, m_atomNames);
     if (fresh != nullptr)
         *fresh = true;
     return m_connection;

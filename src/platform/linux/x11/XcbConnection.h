@@ -15,7 +15,8 @@ struct xcb_connection_t;
 // every new connection.
 class XcbConnection {
 public:
-    // An empty display name means there is no X display to talk to.
+    // An empty display name means there is no X display to talk to. The
+    // atom names are kept as given: string literals.
     XcbConnection(QByteArray displayName, std::initializer_list<const char*> atomNames);
     ~XcbConnection();
     XcbConnection(const XcbConnection&) = delete;
@@ -26,6 +27,8 @@ public:
     xcb_connection_t* connect(bool* fresh = nullptr);
     // The connection as it is, never connecting.
     xcb_connection_t* get() const { return m_connection; }
+    // The connection's socket; -1 without a connection.
+    int descriptor() const;
     // Drops a connection that broke; true if it did.
     bool dropIfBroken();
     // An atom by its place in atomNames; XCB_ATOM_NONE when the server
@@ -36,7 +39,7 @@ private:
     void disconnect();
 
     QByteArray m_displayName;
-    QList<QByteArray> m_atomNames;
+    QList<const char*> m_atomNames;
     QList<std::uint32_t> m_atoms;
     xcb_connection_t* m_connection = nullptr;
     QElapsedTimer m_sinceFailure;

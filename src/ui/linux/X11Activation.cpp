@@ -1,31 +1,18 @@
-#include "app/X11Activation.h"
+#include "ui/linux/X11Activation.h"
+
+#include "platform/linux/x11/XcbAtoms.h"
+#include "platform/linux/x11/XcbReply.h"
 
 #include <QGuiApplication>
 
 #include <xcb/xcb.h>
 
-#include <cstdlib>
-#include <cstring>
-#include <memory>
-
 namespace {
 
-struct FreeReply {
-    void operator()(void* reply) const { std::free(reply); }
-};
-
-xcb_atom_t atom(xcb_connection_t* connection, const char* name) {
-    const auto cookie = xcb_intern_atom(connection, 0, std::uint16_t(std::strlen(name)), name);
-    const std::unique_ptr<xcb_intern_atom_reply_t, FreeReply> reply(
-        xcb_intern_atom_reply(connection, cookie, nullptr));
-    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-}
-
-bool windowManagerRuns(xcb_connection_t* connection, xcb_window_t root) {
-    const auto cookie = xcb_get_property(
-        connection, 0, root, atom(connection, "_NET_SUPPORTING_WM_CHECK"), XCB_ATOM_WINDOW, 0, 1);
-    const std::unique_ptr<xcb_get_property_reply_t, FreeReply> reply(
-        xcb_get_property_reply(connection, cookie, nullptr));
+bool windowManagerRuns(xcb_connection_t* connection, xcb_window_t root, xcb_atom_t check) {
+    const auto cookie = xcb_get_property(connection, 0, root, check, XCB_ATOM_WINDOW, 0, 1);
+    const Freed<xcb_get_property_reply_t> reply{
+        xcb_get_property_reply(connection, cookie, nullptr)};
     return reply && xcb_get_property_value_length(reply.get()) > 0;
 }
 
@@ -38,12 +25,14 @@ void X11Activation::activate(const QWidget& window) {
         return;
     const auto target = xcb_window_t(window.winId());
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
-    if (windowManagerRuns(connection, root)) {
+    const QList<std::uint32_t> atoms =
+        XcbAtoms::intern(connection, {"_NET_SUPPORTING_WM_CHECK", "_NET_ACTIVE_WINDOW"});
+    if (windowManagerRuns(connection, root, atoms[0])) {
         xcb_client_message_event_t event{};
         event.response_type = XCB_CLIENT_MESSAGE;
         event.format = 32;
         event.window = target;
-        event.type = atom(connection, "_NET_ACTIVE_WINDOW");
+        event.type = atoms[1];
         // From an application, at the server's current time.
         event.data.data32[0] = 1;
         event.data.data32[1] = XCB_CURRENT_TIME;

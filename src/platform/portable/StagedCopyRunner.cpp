@@ -1,5 +1,5 @@
-#include "platform/StagedCopyRunner.h"
-#include "hosts/AtomicFileWriter.h"
+#include "platform/portable/StagedCopyRunner.h"
+#include "base/AtomicFileWriter.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "platform/macos/MacInstalledApplications.h"
+#include "platform/portable/MacInstalledApplications.h"
 
 #include <QDir>
 #include <QFileInfo>

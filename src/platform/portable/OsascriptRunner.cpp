@@ -1,4 +1,4 @@
-#include "platform/macos/OsascriptRunner.h"
+#include "platform/portable/OsascriptRunner.h"
 
 const QString OsascriptRunner::kFlushCommand =
     QStringLiteral("/usr/sbin/killall -HUP mDNSResponder >/dev/null 2>&1 || true");

@@ -1,4 +1,4 @@
-#include "hosts/AtomicFileWriter.h"
+#include "base/AtomicFileWriter.h"
 #include "base/ScopedFd.h"
 
 #include <QDir>
