@@ -40,6 +40,16 @@ void EntryListView::focusInEvent(QFocusEvent* event) {
     }
 }
 
+// QListView tells assistive technology that the new current row has the
+// focus even when the list has not; a row shown after an Add elsewhere must
+// not take a screen reader away from where the user is.
+void EntryListView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    if (hasFocus())
+        QListView::currentChanged(current, previous);
+    else
+        QAbstractItemView::currentChanged(current, previous);
+}
+
 void EntryListView::keyPressEvent(QKeyEvent* event) {
     const bool remove = event->key() == Qt::Key_Delete || event->key() == Qt::Key_Backspace;
     if (remove && currentIndex().isValid()) {

@@ -91,15 +91,24 @@ def check(session):
             apps[0].getChildAtIndex(0).name != "Tarnhollow":
         sys.exit("FAIL: the window is not a frame named Tarnhollow")
 
-    # A row's Remove action does what its trash can does.
+    # A row's Remove action does what its trash can does. Adding sends no
+    # focus to a row: the user stays where they are.
+    moved = []
+    pyatspi.Registry.registerEventListener(
+        lambda e: e.detail1 and e.source.getRole() != pyatspi.ROLE_TEXT and
+        moved.append((e.source.getRole(), e.source.name)), "object:state-changed:focused")
     field = one(pyatspi.ROLE_TEXT, "Websites")
     field.queryEditableText().insertText(0, "gone.test", 9)
     one(pyatspi.ROLE_PUSH_BUTTON, "Add to Websites").queryAction().doAction(0)
     table = one(pyatspi.ROLE_TABLE, "Websites")
     for _ in range(30):
+        while GLib.MainContext.default().iteration(False):
+            pass
         if table.childCount == 1:
             break
         time.sleep(0.1)
+    if moved:
+        sys.exit("FAIL: adding moved the focus to %r" % moved)
     row = table.getChildAtIndex(0)
     actions = row.queryAction()
     names = [actions.getName(i) for i in range(actions.nActions)]
