@@ -1,21 +1,15 @@
 #include "services/FocusSessionManager.h"
 
-#include "base/ListEntry.h"
 #include "hosts/HostsText.h"
 #include "platform/Workspace.h"
 #include "services/AppBlocker.h"
-#include "services/BlockListEdits.h"
 #include "services/FocusStore.h"
 #include "services/HostBlocker.h"
-#include "services/WebsiteHints.h"
 
-#include <QFileInfo>
 #include <QMetaObject>
 #include <QPointer>
-#include <QSet>
 
 #include <algorithm>
-#include <unistd.h>
 #include <utility>
 
 namespace {
@@ -55,17 +49,24 @@ FocusSessionManager::FocusSessionManager(std::unique_ptr<FocusStore> store,
                                          std::unique_ptr<Workspace> workspace,
                                          std::chrono::milliseconds countdownInterval,
                                          SessionOptions options, QObject* parent)
-    : QObject(parent), m_store(std::move(store)), m_hostBlocker(std::move(hostBlocker)),
-      m_workspace(std::move(workspace)), m_records(std::move(options.records)),
-      m_sessionClock(std::move(options.sessionClock)), m_wallClock(std::move(options.wallClock)),
-      m_countdownInterval(countdownInterval), m_sweepInterval(options.sweepInterval) {
-    Q_ASSERT(m_store && m_hostBlocker && m_workspace && m_records && m_sessionClock && m_wallClock);
+    : QObject(parent), m_lists(new BlockLists(std::move(store), this)),
+      m_hostBlocker(std::move(hostBlocker)), m_workspace(std::move(workspace)),
+      m_records(std::move(options.records)), m_sessionClock(std::move(options.sessionClock)),
+      m_wallClock(std::move(options.wallClock)), m_countdownInterval(countdownInterval),
+      m_sweepInterval(options.sweepInterval) {
+    m_toldWebsites = websites();
+    m_toldAppBundleIds = appBundleIds();
+    Q_ASSERT(m_hostBlocker && m_workspace && m_records && m_sessionClock && m_wallClock);
     const Change change(*this);
     m_countdown.setObjectName(QStringLiteral("countdown"));
-    m_importer = new WebsiteImporter(this);
-    connect(m_importer, &WebsiteImporter::progressChanged, this,
+    connect(m_lists, &BlockLists::importingChanged, this, &FocusSessionManager::importingChanged);
+    connect(m_lists, &BlockLists::importProgressChanged, this,
             &FocusSessionManager::importProgressChanged);
-    connect(m_importer, &WebsiteImporter::finished, this, &FocusSessionManager::finishImport);
+    connect(m_lists, &BlockLists::undoChanged, this, &FocusSessionManager::undoChanged);
+    connect(m_lists, &BlockLists::importFinished, this, [this](const ListAnswer& answer) {
+        const Change change(*this);
+        tell(answer);
+    });
     m_countdown.setTimerType(Qt::PreciseTimer);
     m_countdown.setInterval(m_countdownInterval);
     // Each firing queues one tick; one queued by a countdown that has since
@@ -79,14 +80,6 @@ FocusSessionManager::FocusSessionManager(std::unique_ptr<FocusStore> store,
             },
             Qt::QueuedConnection);
     });
-    // Lists come back exactly as stored; nothing is cleaned up on the way in.
-    if (const std::optional<FocusConfiguration> record = m_store->load()) {
-        setWebsites(record->websites);
-        setAppBundleIds(record->appBundleIds);
-    } else {
-        setWebsites({});
-        setAppBundleIds({});
-    }
     setStatusMessage(QStringLiteral("Ready"));
 }
 
@@ -103,7 +96,7 @@ void FocusSessionManager::resume() {
     // The block's end lives with the block: a lost or damaged record never
     // ends it early. The applications are the current list's.
     if (!record && own && own->until > now && now.secsTo(own->until) <= kLatestSectionEndSecs) {
-        record = SessionRecord{own->until, {}, m_appBundleIds};
+        record = SessionRecord{own->until, {}, appBundleIds()};
         (void)m_records->save(*record);
     }
     if (record && record->end > now) {
@@ -178,9 +171,11 @@ void FocusSessionManager::start(int minutes) {
         return;
     const Change change(*this);
     // Entries that give no name block nothing: no password is asked for them.
-    const bool blocksWebsites = !HostBlocker::hostNames(m_websites).isEmpty();
-    if (!blocksWebsites && m_appBundleIds.isEmpty()) {
-        setStatusMessage(m_websites.isEmpty()
+    const QStringList& websites = m_lists->websites();
+    const QStringList& apps = m_lists->appBundleIds();
+    const bool blocksWebsites = !HostBlocker::hostNames(websites).isEmpty();
+    if (!blocksWebsites && apps.isEmpty()) {
+        setStatusMessage(websites.isEmpty()
                              ? QStringLiteral("Add at least one website or app to block first.")
                              : tr("No website on the list can be blocked (see the hint beside "
                                   "each) and no app is listed."));
@@ -197,11 +192,10 @@ void FocusSessionManager::start(int minutes) {
     setRemainingSeconds(qint64(minutes) * 60);
 
     const std::chrono::seconds length = std::chrono::minutes(minutes);
-    m_sessionApps = m_appBundleIds;
+    m_sessionApps = apps;
     setPendingRun(PendingRun::Block);
     const QPointer<FocusSessionManager> self(this);
-    auto written = [self, length, websites = m_websites, apps = m_appBundleIds,
-                    replacing](HostBlocker::RunResult result) {
+    auto written = [self, length, websites, apps, replacing](HostBlocker::RunResult result) {
         if (!self)
             return;
         const Change change(*self);
@@ -230,7 +224,7 @@ void FocusSessionManager::start(int minutes) {
     if (!blocksWebsites)
         m_hostBlocker->clear(std::move(written));
     else
-        m_hostBlocker->apply(m_websites, length, std::move(written));
+        m_hostBlocker->apply(websites, length, std::move(written));
 }
 
 void FocusSessionManager::finishStart(HostBlocker::RunResult written, bool replacing) {
@@ -357,78 +351,21 @@ QString FocusSessionManager::formatDuration() const {
 
 QString FocusSessionManager::addWebsite(const QString& text) {
     const Change change(*this);
-    const QString entry = text.trimmed().toLower();
-    if (entry.isEmpty())
-        return {};
-    if (const auto existing = BlockListEdits::listed(m_websites, entry)) {
-        setStatusMessage(tr("%1 is already on the list.").arg(*existing));
-        return *existing;
-    }
-    const HostsText::DomainCheck checked = HostsText::checkDomain(entry);
-    if (checked.fault == HostsText::NameFault::None &&
-        BlockListEdits::isFullFor(m_websites, checked.name)) {
-        setStatusMessage(BlockListEdits::fullText());
-        return {};
-    }
-    setWebsites(m_websites + QStringList{entry});
-    persist();
-    setStatusMessage(checked.fault == HostsText::NameFault::None
-                         ? tr("Added %1.").arg(entry)
-                         : tr("%1 blocks nothing: %2.").arg(entry, websiteHint(checked.fault)));
-    return entry;
+    return tell(m_lists->addWebsite(text));
 }
 
 void FocusSessionManager::importWebsites(const QString& path) {
-    if (m_importer->isRunning())
-        return;
-    m_importer->start(path, m_websites);
-    setStatusMessage(tr("Importing %1…").arg(QFileInfo(path).fileName()));
-    emit importingChanged();
+    const Change change(*this);
+    tell(m_lists->importWebsites(path));
 }
 
 void FocusSessionManager::cancelImport() {
-    m_importer->cancel();
-}
-
-void FocusSessionManager::finishImport(const WebsiteImporter::Outcome& read,
-                                       const QStringList& listedBefore) {
-    const Change change(*this);
-    emit importingChanged();
-    if (read.cancelled) {
-        setStatusMessage(tr("Import cancelled; nothing was added."));
-        return;
-    }
-    if (!read.error.isEmpty()) {
-        setStatusMessage(tr("Nothing was imported."));
-        setErrorMessage(read.error);
-        return;
-    }
-    const WebsiteImporter::Outcome outcome =
-        WebsiteImporter::reconciled(read, listedBefore, m_websites);
-    if (!outcome.entries.isEmpty()) {
-        const QStringList before = m_websites;
-        setWebsites(m_websites + outcome.entries);
-        persist();
-        setUndo(
-            ListUndo(BlockList::Websites, before, m_websites,
-                     tr("Took back the import of %1.")
-                         .arg(BlockListEdits::count(BlockList::Websites, outcome.entries.size()))));
-    }
-    setStatusMessage(BlockListEdits::importSummary(outcome));
+    m_lists->cancelImport();
 }
 
 QString FocusSessionManager::addAppBundleId(const QString& text) {
     const Change change(*this);
-    const QString entry = text.trimmed();
-    if (entry.isEmpty())
-        return {};
-    if (const auto existing = BlockListEdits::listed(m_appBundleIds, entry)) {
-        setStatusMessage(tr("%1 is already on the list.").arg(*existing));
-        return *existing;
-    }
-    setAppBundleIds(m_appBundleIds + QStringList{entry});
-    persist();
-    return entry;
+    return tell(m_lists->addAppBundleId(text));
 }
 
 void FocusSessionManager::removeWebsite(const QString& entry) {
@@ -441,64 +378,33 @@ void FocusSessionManager::removeAppBundleId(const QString& entry) {
 
 void FocusSessionManager::removeEntries(BlockList list, const QStringList& entries) {
     const Change change(*this);
-    const QStringList before = entriesOf(list);
-    QStringList after = BlockListEdits::without(before, entries);
-    const qsizetype removed = before.size() - after.size();
-    setEntries(list, std::move(after));
-    persist();
-    if (removed == 0)
-        return;
-    setUndo(ListUndo(list, before, entriesOf(list),
-                     tr("Put back %1.").arg(BlockListEdits::count(list, removed))));
-    // One entry is named, so a screen reader user hears which one went.
-    const QString what =
-        entries.size() == 1 ? entries.first() : BlockListEdits::count(list, removed);
-    setStatusMessage(tr("Removed %1; Undo (Ctrl+Z) puts it back.").arg(what));
+    tell(m_lists->remove(list, entries));
 }
 
 void FocusSessionManager::undoListChange() {
-    if (!m_undo)
-        return;
     const Change change(*this);
-    const ListUndo undo = *m_undo;
-    setUndo(std::nullopt);
-    setEntries(undo.list(), undo.undone(entriesOf(undo.list())));
-    persist();
-    setStatusMessage(undo.undoneText());
+    tell(m_lists->undo());
 }
 
-void FocusSessionManager::setUndo(std::optional<ListUndo> undo) {
-    m_undo = std::move(undo);
-    emit undoChanged();
-}
-
-const QStringList& FocusSessionManager::entriesOf(BlockList list) const {
-    return list == BlockList::Websites ? m_websites : m_appBundleIds;
-}
-
-void FocusSessionManager::setEntries(BlockList list, QStringList value) {
-    if (list == BlockList::Websites)
-        setWebsites(std::move(value));
-    else
-        setAppBundleIds(std::move(value));
-}
-
-// The lists stay as edited even when they cannot be saved; the next change
-// tries again, and a save that works takes its own error away.
-void FocusSessionManager::persist() {
-    const auto saved = m_store->save(FocusConfiguration{m_websites, m_appBundleIds});
-    if (!saved) {
-        setErrorMessage(QStringLiteral("The block lists could not be saved: ") +
-                        saved.error().message());
+// A failed save stays on the error line until a save works; the lists stay
+// as edited meanwhile.
+QString FocusSessionManager::tell(const ListAnswer& answer) {
+    if (answer.saveError && !answer.saveError->isEmpty()) {
+        setErrorMessage(QStringLiteral("The block lists could not be saved: ") + *answer.saveError);
         m_saveErrorShown = true;
-    } else if (m_saveErrorShown) {
+    } else if (answer.saveError && m_saveErrorShown) {
         setErrorMessage(std::nullopt);
     }
+    if (answer.error)
+        setErrorMessage(*answer.error);
+    if (!answer.status.isEmpty())
+        setStatusMessage(answer.status);
+    return answer.entry;
 }
 
 FocusSessionManager::Published FocusSessionManager::published() const {
-    return {m_state,        m_websites, m_appBundleIds, m_remainingSeconds,
-            m_errorMessage, m_notice,   m_pendingRun,   m_unownedBlockMessage};
+    return {m_state,        m_toldWebsites, m_toldAppBundleIds, m_remainingSeconds,
+            m_errorMessage, m_notice,       m_pendingRun,       m_unownedBlockMessage};
 }
 
 // Views read the whole state after any signal, so each sees it complete.
@@ -509,9 +415,13 @@ void FocusSessionManager::announce() {
         before.state == SessionState::Starting || before.state == SessionState::Active;
     if (before.state != m_state)
         emit stateChanged();
-    if (before.websites != m_websites)
+    // Compared with what was told last: an import changes the lists before
+    // the change that tells of it begins.
+    m_toldWebsites = websites();
+    m_toldAppBundleIds = appBundleIds();
+    if (before.websites != m_toldWebsites)
         emit websitesChanged();
-    if (before.appBundleIds != m_appBundleIds)
+    if (before.appBundleIds != m_toldAppBundleIds)
         emit appBundleIdsChanged();
     if (wasActive != isSessionActive())
         emit isSessionActiveChanged();
@@ -527,16 +437,6 @@ void FocusSessionManager::announce() {
         emit isBusyChanged();
     if (before.unownedBlockMessage != m_unownedBlockMessage)
         emit unownedBlockChanged();
-}
-
-void FocusSessionManager::setWebsites(QStringList value) {
-    const Change change(*this);
-    m_websites = std::move(value);
-}
-
-void FocusSessionManager::setAppBundleIds(QStringList value) {
-    const Change change(*this);
-    m_appBundleIds = std::move(value);
 }
 
 void FocusSessionManager::setState(SessionState value) {

@@ -1,11 +1,10 @@
 #pragma once
 
 #include "platform/Workspace.h"
+#include "services/BlockLists.h"
 #include "services/FocusStore.h"
 #include "services/HostBlocker.h"
-#include "services/ListUndo.h"
 #include "services/SessionRecord.h"
-#include "services/WebsiteImporter.h"
 
 #include <QObject>
 #include <QSet>
@@ -34,8 +33,10 @@ struct SessionOptions {
     std::chrono::milliseconds sweepInterval{2000};
 };
 
-// The controller behind the window: owns the block lists, the session state
-// and the countdown, and is the only caller of the blockers and the store.
+// The controller behind the window: owns the block lists (kept by
+// `BlockLists`), the session state and the countdown, and is the only caller
+// of the blockers and the store. Everything the window reads is published
+// here.
 class FocusSessionManager : public QObject {
     Q_OBJECT
     Q_PROPERTY(QStringList websites READ websites NOTIFY websitesChanged)
@@ -82,8 +83,8 @@ public:
                         QObject* parent = nullptr);
     ~FocusSessionManager() override;
 
-    const QStringList& websites() const { return m_websites; }
-    const QStringList& appBundleIds() const { return m_appBundleIds; }
+    const QStringList& websites() const { return m_lists->websites(); }
+    const QStringList& appBundleIds() const { return m_lists->appBundleIds(); }
     SessionState state() const { return m_state; }
     bool isSessionActive() const {
         return m_state == SessionState::Starting || m_state == SessionState::Active;
@@ -123,14 +124,14 @@ public:
     // were added, already there and skipped, the error line why a file could
     // not be read. Ignored while an import runs.
     void importWebsites(const QString& path);
-    bool isImporting() const { return m_importer->isRunning(); }
+    bool isImporting() const { return m_lists->isImporting(); }
     void cancelImport();
     QString addAppBundleId(const QString& text);
     void removeWebsite(const QString& entry);
     void removeAppBundleId(const QString& entry);
     // Removes every copy of each of `entries` in one save; undoable.
     void removeEntries(BlockList list, const QStringList& entries);
-    bool canUndo() const { return m_undo.has_value(); }
+    bool canUndo() const { return m_lists->canUndo(); }
     // Takes back the last import or removal, in one save.
     void undoListChange();
 
@@ -182,14 +183,9 @@ private:
     void releaseSessionResources();
     void startCountdown();
     void tick();
-    void persist();
-    void finishImport(const WebsiteImporter::Outcome& outcome, const QStringList& listedBefore);
-    void setUndo(std::optional<ListUndo> undo);
-    const QStringList& entriesOf(BlockList list) const;
-    void setEntries(BlockList list, QStringList value);
+    // Says what a list edit had to say; returns the entry it was about.
+    QString tell(const ListAnswer& answer);
 
-    void setWebsites(QStringList value);
-    void setAppBundleIds(QStringList value);
     void setState(SessionState value);
     void setRemainingSeconds(qint64 value);
     void setStatusMessage(QString value);
@@ -197,8 +193,6 @@ private:
     void setNotice(QString value);
     void setUnownedBlockMessage(QString value);
 
-    QStringList m_websites;
-    QStringList m_appBundleIds;
     SessionState m_state = SessionState::Idle;
     qint64 m_remainingSeconds = 0;
     QString m_statusMessage = QStringLiteral("Ready");
@@ -212,10 +206,8 @@ private:
     // The error line shows a block that could not be removed.
     bool m_removalErrorShown = false;
     QString m_unownedBlockMessage;
-    WebsiteImporter* m_importer = nullptr;
-    std::optional<ListUndo> m_undo;
-
-    std::unique_ptr<FocusStore> m_store;
+    // A child.
+    BlockLists* m_lists;
     std::unique_ptr<HostBlocker> m_hostBlocker;
     std::unique_ptr<Workspace> m_workspace;
     std::unique_ptr<SessionRecordStore> m_records;
@@ -235,5 +227,8 @@ private:
     quint64 m_countdownNumber = 0;
     int m_changeDepth = 0;
     Published m_before;
+    // The lists as last told to the views.
+    QStringList m_toldWebsites;
+    QStringList m_toldAppBundleIds;
     bool m_statusSaid = false;
 };

@@ -585,6 +585,8 @@ private slots:
         QVERIFY(rig.manager->isImporting());
         QTRY_VERIFY_WITH_TIMEOUT(!rig.manager->isImporting(), 20000);
         QCOMPARE(rig.manager->websites().size(), 1 + added);
+        // The window hears of the new entries once.
+        QCOMPARE(rig.log.filter("websites=").size(), added > 0 ? 1 : 0);
         QCOMPARE(rig.manager->hasErrorMessage() ? rig.error() : rig.manager->statusMessage(), said);
         QCOMPARE(readAll(rig.configPath()), configBytes(rig.manager->websites(), {}));
     }
