@@ -3,7 +3,9 @@
 // The only part of Tarnhollow that runs as root, through pkexec and our own
 // polkit actions. It changes nothing but the block sections of the hosts
 // file, whose path is compiled in: never an argument, never from the
-// environment.
+// environment. It reads nothing from the network: the blocked names are
+// looked up by a child that has become nobody, which hands back addresses
+// alone.
 //   block           standard input: the session's length in seconds (1 to
 //                   3600, counted from the write), then one normalised host
 //                   name a line. Replaces the caller's section. Starts a
@@ -20,8 +22,8 @@
 #include "base/ScopedFd.h"
 #include "helper/BlockRules.h"
 #include "helper/ConnectionCloser.h"
-#include "helper/DnsLookups.h"
 #include "helper/Layers.h"
+#include "helper/LookupChild.h"
 #include "helper/MappedFile.h"
 #include "helper/Request.h"
 #include "helper/Waiter.h"
@@ -284,12 +286,13 @@ std::optional<QStringList> sectionStands(const Waiter::Wait& wait) {
 
 // Open connections are closed in a child, so the caller hears of the block
 // at once: the hosts file's own addresses for the names first, then what
-// DNS answers within the deadline, which also fill the kernel's set. The
+// the unprivileged lookups found within their deadline, which also fill the
+// kernel's set. The
 // browsers' lists are written again once a browser starting at the block
 // has surely read its policies. Its failures go to the system journal.
-void closeConnectionsLater(Waiter::Lock& lock, DnsLookups& lookups,
+void closeConnectionsLater(Waiter::Lock& lock, LookupChild& lookups,
                            const std::vector<ConnectionCloser::Address>& local,
-                           const Waiter::Wait& wait, DnsLookups::Clock::time_point deadline) {
+                           const Waiter::Wait& wait) {
     std::fflush(stdout);
     const pid_t child = ::fork();
     if (child < 0) {
@@ -307,8 +310,7 @@ void closeConnectionsLater(Waiter::Lock& lock, DnsLookups& lookups,
     const auto started = Waiter::bootNow();
     QStringList notes;
     notes << ConnectionCloser::closeConnections(local, wait.owner);
-    lookups.run(deadline);
-    std::vector<ConnectionCloser::Address> all = lookups.found();
+    std::vector<ConnectionCloser::Address> all = lookups.collect();
     notes << ConnectionCloser::closeConnections(all, wait.owner);
     all.insert(all.end(), local.begin(), local.end());
     // Under the lock, and only while this block stands: a newer one of the
@@ -339,12 +341,7 @@ Outcome block(uid_t caller) {
     const std::chrono::seconds length = request.value().length;
     // Asked before the block is written: a local resolver that also answers
     // from the hosts file would give the blocked names 127.0.0.1 afterwards.
-    QStringList lookupNames;
-    lookupNames.reserve(names.size() * 2);
-    for (const QString& name : names)
-        lookupNames.append(HostsText::blockedNames(name));
-    const auto lookupDeadline = DnsLookups::Clock::now() + kLookupBudget;
-    DnsLookups lookups(lookupNames);
+    LookupChild lookups(names, LookupChild::Clock::now() + kLookupBudget);
 
     Waiter::Lock lock;
     const auto hosts = readHosts();
@@ -360,8 +357,7 @@ Outcome block(uid_t caller) {
                        blocking->owner ? 1 : kUnownedStatus);
     // Read now: a hosts file written in place (a bind mount) changes under
     // this mapping.
-    const std::vector<ConnectionCloser::Address> local =
-        ConnectionCloser::addressesIn(text, lookupNames);
+    const std::vector<ConnectionCloser::Address> local = ConnectionCloser::addressesIn(text, names);
     QStringList browserNames = BlockRules::namesIn(text, parts.kept);
     browserNames.append(names);
 
@@ -388,7 +384,7 @@ Outcome block(uid_t caller) {
                                                Waiter::Millis(QDateTime::currentMSecsSinceEpoch()),
                                                Waiter::bootNow()),
                             length};
-    closeConnectionsLater(lock, lookups, local, wait, lookupDeadline);
+    closeConnectionsLater(lock, lookups, local, wait);
     if (const QString reason = Waiter::replace(wait); !reason.isEmpty())
         notes.prepend(QStringLiteral("The websites stay blocked after the session's end until "
                                      "Tarnhollow runs again: ") +
