@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <grp.h>
@@ -121,8 +122,14 @@ std::vector<LookupChild::Address> LookupChild::collect() {
     std::vector<Address> found;
     if (m_start.get() < 0)
         return found;
+    // A child that is gone already (its time is up) must not take us along.
+    struct sigaction ignore {
+    }, previous{};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGPIPE, &ignore, &previous);
     const char go = 'g';
     const bool started = writeAll(m_start.get(), &go, 1);
+    ::sigaction(SIGPIPE, &previous, nullptr);
     m_start.reset(-1);
     if (!started)
         return found;

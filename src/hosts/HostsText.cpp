@@ -3,7 +3,9 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <functional>
 
 namespace HostsText {
 
@@ -254,28 +256,50 @@ bool mayRemove(const Section& section, uint callerUid, const QDateTime& now) {
     return section.owner && (section.owner->uid == callerUid || section.owner->until <= now);
 }
 
+namespace {
+
+enum class HostByte : unsigned char { Other, LetterOrDigit, Inner, Dot };
+
+// What each byte may be in a host name; bytes past 127 are Other.
+constexpr std::array<HostByte, 128> kHostBytes = [] {
+    std::array<HostByte, 128> bytes{};
+    for (char c = 'a'; c <= 'z'; ++c)
+        bytes[size_t(c)] = HostByte::LetterOrDigit;
+    for (char c = '0'; c <= '9'; ++c)
+        bytes[size_t(c)] = HostByte::LetterOrDigit;
+    bytes['-'] = bytes['_'] = HostByte::Inner;
+    bytes['.'] = HostByte::Dot;
+    return bytes;
+}();
+
+} // namespace
+
 bool isHostName(QByteArrayView name) {
     if (name.isEmpty() || name.size() > 253 || name == "localhost" ||
         name == "localhost.localdomain")
         return false;
-    qsizetype start = 0;
-    while (start <= name.size()) {
-        qsizetype end = name.indexOf('.', start);
-        if (end < 0)
-            end = name.size();
-        const QByteArrayView label = name.sliced(start, end - start);
-        if (label.isEmpty() || label.size() > 63 || label.startsWith('-') || label.endsWith('-'))
-            return false;
-        bool alphanumeric = false;
-        for (char c : label) {
-            const bool letterOrDigit = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
-            if (!letterOrDigit && c != '-' && c != '_')
+    // One pass, a label ending at each dot and at the end: a request of
+    // 100,000 names is checked name by name.
+    const auto* bytes = reinterpret_cast<const unsigned char*>(name.data());
+    const qsizetype size = name.size();
+    qsizetype labelStart = 0;
+    bool alphanumeric = false;
+    for (qsizetype i = 0; i <= size; ++i) {
+        const HostByte kind = i == size        ? HostByte::Dot
+                              : bytes[i] < 128 ? kHostBytes[bytes[i]]
+                                               : HostByte::Other;
+        if (kind == HostByte::LetterOrDigit) {
+            alphanumeric = true;
+        } else if (kind == HostByte::Dot) {
+            const qsizetype length = i - labelStart;
+            if (length == 0 || length > 63 || !alphanumeric || bytes[labelStart] == '-' ||
+                bytes[i - 1] == '-')
                 return false;
-            alphanumeric = alphanumeric || letterOrDigit;
-        }
-        if (!alphanumeric)
+            labelStart = i + 1;
+            alphanumeric = false;
+        } else if (kind == HostByte::Other) {
             return false;
-        start = end + 1;
+        }
     }
     return true;
 }
@@ -299,51 +323,61 @@ QString sectionDate(const QDateTime& when) {
         .arg(t.second(), 2, 10, zero);
 }
 
-QStringList blockSection(QStringList hostNames, const QDateTime& when, uint ownerUid,
-                         const QDateTime& until, const QString& markerStart,
-                         const QString& markerEnd) {
-    if (!std::is_sorted(hostNames.begin(), hostNames.end()))
+QByteArray sectionText(QStringList hostNames, const QDateTime& when, uint ownerUid,
+                       const QDateTime& until) {
+    // The window and the helper pass names sorted and unique already: one
+    // pass sees that, and sorting is left for other callers.
+    if (std::adjacent_find(hostNames.cbegin(), hostNames.cend(), std::greater_equal<>()) !=
+        hostNames.cend()) {
         std::sort(hostNames.begin(), hostNames.end());
-    hostNames.erase(std::unique(hostNames.begin(), hostNames.end()), hostNames.end());
-
-    QStringList section;
-    section.reserve(hostNames.size() * 2 + 4);
-    section << QString() << markerStart
-            << QStringLiteral("# Added by Tarnhollow on ") + sectionDate(when)
-            << ownerLine(ownerUid, until);
-    for (const QString& name : std::as_const(hostNames)) {
+        hostNames.erase(std::unique(hostNames.begin(), hostNames.end()), hostNames.end());
+    }
+    const QByteArray head = "\n\n" + kMarkerStart.toByteArray() + '\n' + kDatePrefix.toByteArray() +
+                            sectionDate(when).toLatin1() + '\n' +
+                            ownerLine(ownerUid, until).toLatin1() + '\n';
+    const QByteArray tail = kMarkerEnd.toByteArray() + '\n';
+    // Sized first and filled in place: a long list costs one allocation.
+    constexpr qsizetype kLine = kAddressPrefix.size() + 3; // a blank, a dot, a line feed
+    constexpr qsizetype kWww = 4;
+    qsizetype size = head.size() + tail.size();
+    for (const QString& name : std::as_const(hostNames))
+        size += 2 * (kLine + 2 * name.size() + kWww * 2);
+    QByteArray text(size, Qt::Uninitialized);
+    char* out = text.data();
+    const auto put = [&out](const char* bytes, qsizetype count) {
+        std::memcpy(out, bytes, size_t(count));
+        out += count;
+    };
+    put(head.constData(), head.size());
+    char name[256 + 4] = {'w', 'w', 'w', '.'};
+    for (const QString& hostName : std::as_const(hostNames)) {
+        // Host names are ASCII: each UTF-16 unit is the byte itself.
+        const qsizetype length = std::min<qsizetype>(hostName.size(), 256);
+        for (qsizetype i = 0; i < length; ++i)
+            name[kWww + i] = char(hostName[i].unicode());
         // The trailing-dot form is the same name to DNS, and typed or
         // linked that way it would otherwise walk past the block.
-        for (const QString& blocked : blockedNames(name))
-            section << QStringLiteral("127.0.0.1 ") + blocked + QLatin1Char(' ') + blocked +
-                           QLatin1Char('.');
+        const bool isWww = length >= kWww && std::memcmp(name + kWww, name, kWww) == 0;
+        for (const qsizetype from : {kWww, qsizetype(0)}) {
+            if (from == 0 && isWww)
+                break;
+            put(kAddressPrefix.data(), kAddressPrefix.size());
+            put(name + from, length + kWww - from);
+            *out++ = ' ';
+            put(name + from, length + kWww - from);
+            put(".\n", 2);
+        }
     }
     // The final line feed keeps a line appended later off the end marker.
-    section << markerEnd << QString();
-    return section;
+    put(tail.constData(), tail.size());
+    text.truncate(out - text.constData());
+    return text;
 }
 
 QStringList blockedNames(const QString& hostName) {
     if (hostName.startsWith(QLatin1String("www.")))
         return {hostName};
     return {hostName, QStringLiteral("www.") + hostName};
-}
-
-QByteArray appendedBytes(const QStringList& appended) {
-    // A line feed ends the last kept line; the section's own empty line
-    // follows.
-    QByteArray bytes;
-    for (const QString& line : appended) {
-        bytes.append('\n');
-        bytes.append(line.toUtf8());
-    }
-    return bytes;
-}
-
-QByteArray joined(QByteArray kept, const QStringList& appended) {
-    if (!appended.isEmpty())
-        kept.append(appendedBytes(appended));
-    return kept;
 }
 
 } // namespace HostsText

@@ -81,18 +81,15 @@ QString ownerLine(uint uid, const QDateTime& until);
 // machine's own name for itself.
 bool isHostName(QByteArrayView name);
 
-// The section's lines, the opening empty line first and an empty last line
-// (the final line feed), for host names in any order and with duplicates.
-QStringList blockSection(QStringList hostNames, const QDateTime& when, uint ownerUid,
-                         const QDateTime& until, const QString& markerStart,
-                         const QString& markerEnd);
+// What appending a block section adds after the kept text: the line feed
+// that ends the last kept line, the section's own empty line, its markers,
+// date and owner lines and a line per blocked name (itself and its www. form,
+// each also with a trailing dot), and a final line feed. For ASCII host
+// names in any order and with duplicates.
+QByteArray sectionText(QStringList hostNames, const QDateTime& when, uint ownerUid,
+                       const QDateTime& until);
 
 // "yyyy-MM-dd HH:mm:ss +0000" in UTC.
 QString sectionDate(const QDateTime& when);
-
-// The file without sections, with `appended` (blockSection()'s lines) after it.
-QByteArray joined(QByteArray kept, const QStringList& appended = {});
-// What joined() puts after the kept text.
-QByteArray appendedBytes(const QStringList& appended);
 
 } // namespace HostsText

@@ -136,9 +136,7 @@ Result<QByteArray, HostBlockerError> HostBlocker::buildAppliedText(const QString
         return text.error();
     QByteArray kept = HostsText::stripExistingBlockSection(
         std::move(text.value()), markerStart.toUtf8(), markerEnd.toUtf8());
-    const QStringList section =
-        HostsText::blockSection(hostNames, m_clock(), m_userId, until, markerStart, markerEnd);
-    return HostsText::joined(std::move(kept), section);
+    return kept + HostsText::sectionText(hostNames, m_clock(), m_userId, until);
 }
 
 Result<QByteArray, HostBlockerError> HostBlocker::readText() const {
