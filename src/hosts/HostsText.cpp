@@ -247,6 +247,10 @@ bool hasBlockSection(QByteArrayView text, QByteArrayView markerStart, QByteArray
     return !blockSections(text, markerStart, markerEnd).isEmpty();
 }
 
+bool namesNoOwner(const Section& section) {
+    return section.markerOnly || !section.owner;
+}
+
 bool mayRemove(const Section& section, uint callerUid, const QDateTime& now) {
     if (callerUid == 0)
         return true;

@@ -73,6 +73,10 @@ bool hasBlockSection(QByteArrayView text, QByteArrayView markerStart, QByteArray
 // alone.
 bool mayRemove(const Section& section, uint callerUid, const QDateTime& now);
 
+// A section that names no owner, or a lone marker: only an administrator's
+// run removes it.
+bool namesNoOwner(const Section& section);
+
 QString ownerLine(uint uid, const QDateTime& until);
 
 // A name the hosts file can hold for a site: dot-separated labels of
