@@ -3,14 +3,17 @@
 // private mount, network and pid namespaces (DNS fails at once there), beside
 // awk and cat on the same files. Needs root. Prints medians and ratios. Each
 // run starts once the previous block's background connection closing is done.
-//   helper_bench [runs=7]
+// Last, the instructions a block of 100,000 names costs, under callgrind.
+//   helper_bench [runs=7 | instructions]
 #include "BenchNamespace.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHash>
 #include <QProcess>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QThread>
@@ -124,6 +127,81 @@ const char kAwk[] = "FILENAME == ARGV[1] { t = $0; gsub(/^[ \\t\\r]+|[ \\t\\r]+$
                     "  if (t == \"# Tarnhollow:END\") { inside = 0; next }"
                     "  if (!inside) print; next } { print }";
 
+// The "summary:" count of a callgrind output file, and whether it holds the
+// lookup child's own function; 0 until the file is complete.
+qint64 instructionsIn(const QString& path, bool* lookups, bool* ended) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray text = file.readAll();
+    *lookups = *lookups || text.contains("LookupChild::runChild");
+    *ended = *ended || text.contains("\ndesc: Trigger: Program termination");
+    const qsizetype at = text.indexOf("\nsummary: ");
+    return at < 0 ? 0 : text.mid(at + 10, text.indexOf('\n', at + 1) - at - 10).toLongLong();
+}
+
+// A block of `names` names, sorted as the app sends them, under callgrind:
+// the process the caller waits for, its closing child (both root) and the
+// lookup child (nobody). Every fork dumps and zeroes the counts, so each
+// process's files (cg.<pid>.<part>) hold only its own instructions.
+void printInstructions(QTextStream& out, const QString& root, int names) {
+    const QString dir = root + "/callgrind";
+    QDir().mkpath(dir);
+    // The lookup child writes its own file as nobody.
+    if (std::system(("chmod 1777 '" + dir + "'").toLocal8Bit().constData()) != 0)
+        return;
+    put("/etc/hosts", hostsOf(1000));
+    QByteArrayList sorted;
+    for (int i = 0; i < names; ++i)
+        sorted << "site" + QByteArray::number(i) + ".test";
+    std::sort(sorted.begin(), sorted.end());
+    QProcess process;
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.start("valgrind",
+                  {"--tool=callgrind", "--dump-before=*fork*",
+                   "--callgrind-out-file=" + dir + "/cg.%p", TARNHOLLOW_HELPER, "block"});
+    const QString mainPid = QString::number(process.processId());
+    process.write("1500\n" + sorted.join('\n') + '\n');
+    process.closeWriteChannel();
+    if (!process.waitForFinished(-1) || process.exitCode() != 0) {
+        out << "callgrind: the block failed; is valgrind installed?\n";
+        return;
+    }
+    // The closing child ends after rewriting the browsers' lists, 5 s on.
+    qint64 waited = 0, closing = 0, lookups = 0;
+    QElapsedTimer timer;
+    for (timer.start(); timer.elapsed() < 60000; QThread::msleep(200)) {
+        QHash<QString, qint64> byPid;
+        QSet<QString> lookupPids, ended;
+        for (const QString& name : QDir(dir).entryList(QDir::Files)) {
+            const QString pid = name.section('.', 1, 1);
+            bool isLookup = false, hasEnded = false;
+            byPid[pid] += instructionsIn(dir + '/' + name, &isLookup, &hasEnded);
+            if (isLookup)
+                lookupPids << pid;
+            if (hasEnded)
+                ended << pid;
+        }
+        const bool allEnded = ended.size() == byPid.size();
+        waited = byPid.take(mainPid);
+        closing = lookups = 0;
+        for (auto it = byPid.cbegin(); it != byPid.cend(); ++it)
+            (lookupPids.contains(it.key()) ? lookups : closing) += it.value();
+        if (allEnded && byPid.size() >= 2)
+            break;
+    }
+    out << QStringLiteral("1k-line hosts, %1 names under callgrind: the helper (root) %2 "
+                          "instructions a name: %3 in the process the app waits for, %4 in its "
+                          "closing child (goal: at most 1500); the unprivileged lookups %5 a "
+                          "name\n")
+               .arg(names)
+               .arg((waited + closing) / names)
+               .arg(waited)
+               .arg(closing)
+               .arg(lookups / names);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -137,6 +215,10 @@ int main(int argc, char** argv) {
     const QString root = dir.path();
     if (!BenchNamespace::privateSystem(root))
         return 1;
+    if (argc > 1 && QByteArray(argv[1]) == "instructions") {
+        printInstructions(out, root, 100000);
+        return 0;
+    }
 
     const QString section = root + "/section";
     const QString awkOut = root + "/awk-out";
@@ -211,6 +293,9 @@ int main(int argc, char** argv) {
                    .arg(block, 0, 'f', 2)
                    .arg(block < 0 ? "failed" : "completed");
     }
+    timed(TARNHOLLOW_HELPER, {"unblock"});
+    awaitBackgroundWork();
+    printInstructions(out, root, 100000);
     timed(TARNHOLLOW_HELPER, {"unblock"});
     return 0;
 }

@@ -16,6 +16,8 @@ packages=(
     at-spi2-core python3-pyatspi gir1.2-atspi-2.0
     # tests: a running browser against a block, with a local resolver (no service)
     chromium dnsmasq-base python3-websocket
+    # benches: instruction counts of the root helper
+    valgrind
 )
 
 missing=()

@@ -41,7 +41,7 @@ std::optional<HostsText::Section> blockingSection(const Split& split) {
 QList<HostsText::Section> unowned(QByteArrayView text) {
     QList<HostsText::Section> found;
     for (const HostsText::Section& section : HostsText::blockSections(text, kBegin, kEnd)) {
-        if (section.markerOnly || !section.owner)
+        if (HostsText::namesNoOwner(section))
             found.append(section);
     }
     return found;

@@ -153,7 +153,48 @@ int openManaged(int browser, bool create) {
 } // namespace
 
 QByteArray BrowserPolicy::document(const QStringList& names) {
-    return QJsonDocument(QJsonObject{{"URLBlocklist", QJsonArray::fromStringList(names)}}).toJson();
+    const auto built = [&] {
+        return QJsonDocument(QJsonObject{{"URLBlocklist", QJsonArray::fromStringList(names)}})
+            .toJson();
+    };
+    if (names.isEmpty())
+        return built();
+    // Host names need no escaping, and written straight out, in the layout
+    // QJsonDocument::Indented gives, a long list costs a small part of
+    // building the document's tree. Any other text takes the long way.
+    constexpr QByteArrayView kHead = "{\n    \"URLBlocklist\": [\n";
+    constexpr QByteArrayView kTail = "\n    ]\n}\n";
+    constexpr QByteArrayView kItem = "        \"\",\n";
+    qsizetype size = kHead.size() + kTail.size();
+    for (const QString& name : names)
+        size += kItem.size() + name.size();
+    QByteArray json(size, Qt::Uninitialized);
+    char* out = json.data();
+    const auto put = [&out](QByteArrayView bytes) {
+        std::memcpy(out, bytes.data(), size_t(bytes.size()));
+        out += bytes.size();
+    };
+    put(kHead);
+    for (const QString& name : names) {
+        if (out != json.data() + kHead.size())
+            put(",\n");
+        put("        \"");
+        // Without a branch a character: the check is looked at once a name.
+        bool escaped = false;
+        const char16_t* units = reinterpret_cast<const char16_t*>(name.constData());
+        for (qsizetype i = 0; i < name.size(); ++i) {
+            const char16_t u = units[i];
+            escaped |= (u - u'!' >= 0x7f - u'!') | (u == u'"') | (u == u'\\');
+            out[i] = char(u);
+        }
+        if (escaped)
+            return built();
+        out += name.size();
+        *out++ = '"';
+    }
+    put(kTail);
+    json.truncate(out - json.constData());
+    return json;
 }
 
 bool BrowserPolicy::setsBlocklist(QByteArrayView json) {
@@ -169,12 +210,15 @@ bool BrowserPolicy::setsBlocklist(QByteArrayView json) {
            policies.contains(QLatin1String("URLBlacklist"));
 }
 
-QStringList BrowserPolicy::sync(const QStringList& names, const QString& root) {
+QStringList BrowserPolicy::sync(const QStringList& names, const QString& root,
+                                QByteArray* madeDocument) {
     QStringList notices;
     const ScopedFd top(::open(QFile::encodeName(root).constData(), kFolderFlags & ~O_NOFOLLOW));
     if (top.get() < 0)
         return notices;
     const bool blocking = !names.isEmpty();
+    QByteArray spare;
+    QByteArray& json = madeDocument ? *madeDocument : spare; // made once, when first needed
     for (const Browser& browser : kBrowsers) {
         const ScopedFd folder(openFolder(top.get(), browser.folder));
         if (folder.get() < 0)
@@ -208,7 +252,9 @@ QStringList BrowserPolicy::sync(const QStringList& names, const QString& root) {
                                .arg(name, errorText());
             continue;
         }
-        if (!replaceFile(managed.get(), document(names)))
+        if (json.isEmpty())
+            json = document(names);
+        if (!replaceFile(managed.get(), json))
             notices << QStringLiteral("%1: the website list could not be written: %2.")
                            .arg(name, errorText());
     }

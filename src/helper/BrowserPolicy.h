@@ -15,8 +15,10 @@ public:
     // Non-empty `names`: writes them as the blocklist of every browser whose
     // own folder under /etc exists. Empty: removes our file from each. Returns
     // the notices for the user, one for each browser left alone. `root` is
-    // for tests; the helper always uses "/".
-    static QStringList sync(const QStringList& names, const QString& root = QStringLiteral("/"));
+    // for tests; the helper always uses "/". `madeDocument`, when given,
+    // keeps the document once made, or is used as it is when not empty.
+    static QStringList sync(const QStringList& names, const QString& root = QStringLiteral("/"),
+                            QByteArray* madeDocument = nullptr);
 
     // {"URLBlocklist": [names]}, nothing else.
     static QByteArray document(const QStringList& names);

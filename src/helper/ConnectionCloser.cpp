@@ -146,10 +146,13 @@ ConnectionCloser::Address ConnectionCloser::Address::from(int family, const void
 
 std::vector<ConnectionCloser::Address> ConnectionCloser::addressesIn(QByteArrayView hostsText,
                                                                      const QStringList& names) {
-    QSet<QByteArray> wanted;
-    for (const QString& name : names)
-        wanted.insert(name.toLatin1());
-    std::vector<Address> found;
+    // Lines that give a name an address worth closing come first: most files
+    // have none or a few, and then the names are never gone through.
+    struct Line {
+        Address address;
+        QByteArrayView names;
+    };
+    std::vector<Line> lines;
     const char* at = hostsText.data();
     const char* const end = at + hostsText.size();
     while (at < end) {
@@ -175,15 +178,31 @@ std::vector<ConnectionCloser::Address> ConnectionCloser::addressesIn(QByteArrayV
         if (!family)
             continue;
         const Address address = Address::from(family, &bytes);
-        if (isLocal(address))
-            continue;
-        for (qsizetype from = split; from < rest.size();) {
+        if (!isLocal(address))
+            lines.push_back({address, rest.sliced(split)});
+    }
+    std::vector<Address> found;
+    if (lines.empty())
+        return found;
+    QSet<QByteArray> wanted;
+    wanted.reserve(names.size());
+    for (const QString& name : names)
+        wanted.insert(name.toLatin1());
+    // A name is blocked itself and in its www. form, unless it is one.
+    const auto isWanted = [&](const QByteArray& name) {
+        if (wanted.contains(name))
+            return true;
+        const QByteArray bare = name.startsWith("www.") ? name.sliced(4) : QByteArray();
+        return !bare.isEmpty() && !bare.startsWith("www.") && wanted.contains(bare);
+    };
+    for (const Line& line : lines) {
+        const QByteArrayView rest = line.names;
+        for (qsizetype from = 0; from < rest.size();) {
             qsizetype to = from;
             while (to < rest.size() && rest[to] != ' ' && rest[to] != '\t')
                 ++to;
-            if (to > from &&
-                wanted.contains(rest.sliced(from, to - from).toByteArray().toLower())) {
-                found.push_back(address);
+            if (to > from && isWanted(rest.sliced(from, to - from).toByteArray().toLower())) {
+                found.push_back(line.address);
                 break;
             }
             from = to + 1;

@@ -24,8 +24,9 @@ public:
         }
     };
 
-    // The addresses that lines of `hostsText` give any of `names`, cleaned.
-    // One pass; lines that map to 0.0.0.0 or 127.x are passed over unread.
+    // The addresses that lines of `hostsText` give any of `names` or their
+    // www. forms, cleaned. Lines that map to 0.0.0.0 or 127.x are passed over
+    // unread.
     static std::vector<Address> addressesIn(QByteArrayView hostsText, const QStringList& names);
 
     // Sorted, without duplicates and without loopback, link-local and

@@ -21,7 +21,8 @@ constexpr int kFirstBatch = 32;
 constexpr int kReceiveBuffer = kMaxInFlight * 2 * 2048;
 
 int makeRoomForAnswers(ares_socket_t fd, int type, void*) {
-    // Past the system's cap as root, as the helper runs; within it otherwise.
+    // Past the system's cap while still root, as the first queries are sent;
+    // within it otherwise.
     if (type == SOCK_DGRAM &&
         ::setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &kReceiveBuffer, sizeof kReceiveBuffer) != 0)
         ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &kReceiveBuffer, sizeof kReceiveBuffer);

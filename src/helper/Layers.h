@@ -27,6 +27,7 @@ void endKernel(uid_t owner);
 
 // The browsers' lists become `names`, or go when it is empty. Returns quiet
 // notices (a browser whose administrator keeps a list of their own).
-QStringList syncBrowsers(const QStringList& names);
+// `document` keeps the list's text for writing the same names again.
+QStringList syncBrowsers(const QStringList& names, QByteArray* document = nullptr);
 
 } // namespace Layers

@@ -4,7 +4,9 @@
 
 #include <QElapsedTimer>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <poll.h>
 #include <unistd.h>
 
@@ -14,7 +16,7 @@ constexpr qsizetype kMaxNameLength = 253;
 constexpr qsizetype kMaxInput = (Request::kMaxNames + 1) * (kMaxNameLength + 1);
 
 // Plain decimal digits only: no sign, space or leading zero to read past.
-qint64 parseLength(const QByteArray& line) {
+qint64 parseLength(QByteArrayView line) {
     if (line.isEmpty() || line.size() > 4 || line.startsWith('0'))
         return 0;
     for (const char c : line)
@@ -57,23 +59,35 @@ Request::Parsed Request::parse(const QByteArray& input) {
     // stopped half-way.
     if (!input.endsWith('\n'))
         return QStringLiteral("The request was cut short.");
-    QList<QByteArray> lines = input.split('\n');
-    lines.removeLast();
+    const char* at = input.constData();
+    const char* const end = at + input.size();
+    const auto nextLine = [&] {
+        const auto* lineEnd = static_cast<const char*>(std::memchr(at, '\n', size_t(end - at)));
+        const QByteArrayView line(at, lineEnd);
+        at = lineEnd + 1;
+        return line;
+    };
     Request request;
-    const qint64 length = parseLength(lines.value(0));
+    const qint64 length = parseLength(nextLine());
     if (length < 1 || length > HostsText::kLongestSessionSecs)
         return QStringLiteral("The session's length must be a whole number of seconds from 1 "
                               "to %1.")
             .arg(HostsText::kLongestSessionSecs);
     request.length = std::chrono::seconds(length);
-    if (lines.size() - 1 > kMaxNames)
-        return QStringLiteral("At most %1 websites can be blocked at once.").arg(kMaxNames);
-    request.names.reserve(lines.size() - 1);
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        if (!HostsText::isHostName(lines[i]))
+    // One pass over the names: each is checked and kept as it is read.
+    request.text = QString::fromLatin1(input);
+    request.names.reserve(std::min<qsizetype>(input.size() / 4, kMaxNames));
+    while (at < end) {
+        if (request.names.size() == kMaxNames)
+            return QStringLiteral("At most %1 websites can be blocked at once.").arg(kMaxNames);
+        const QByteArrayView line = nextLine();
+        if (!HostsText::isHostName(line))
             return QStringLiteral("Refused a host name that is not a plain lower-case name: %1")
-                .arg(QString::fromUtf8(lines[i].left(kMaxNameLength).toPercentEncoding("./_-:")));
-        request.names.append(QString::fromLatin1(lines[i]));
+                .arg(QString::fromUtf8(line.first(std::min(line.size(), kMaxNameLength))
+                                           .toByteArray()
+                                           .toPercentEncoding("./_-:")));
+        request.names.append(QString::fromRawData(
+            request.text.constData() + (line.data() - input.constData()), line.size()));
     }
     return request;
 }

@@ -14,7 +14,11 @@ struct Request {
     // The session's length: its end is fixed when the block is written, so
     // the time the password prompt took is not taken off the session.
     std::chrono::seconds length{0};
+    // The host names, as views of `text`: valid while this request lives.
     QStringList names;
+    // The request's characters, in one piece: a request of 100,000 names
+    // costs one allocation, not one a name.
+    QString text;
 
     static constexpr int kMaxNames = HostsText::kMostBlockedNames;
 

@@ -3,7 +3,9 @@
 // The only part of Tarnhollow that runs as root, through pkexec and our own
 // polkit actions. It changes nothing but the block sections of the hosts
 // file, whose path is compiled in: never an argument, never from the
-// environment.
+// environment. It reads nothing from the network: the blocked names are
+// looked up by a child that has become nobody, which hands back addresses
+// alone.
 //   block           standard input: the session's length in seconds (1 to
 //                   3600, counted from the write), then one normalised host
 //                   name a line. Replaces the caller's section. Starts a
@@ -16,16 +18,16 @@
 //                   no owner and lone marker lines.
 //   boot            run once at boot by root: removes the sections whose end
 //                   has passed and starts a waiter for each one still running.
+#include "base/AtomicFileWriter.h"
 #include "base/Result.h"
 #include "base/ScopedFd.h"
 #include "helper/BlockRules.h"
 #include "helper/ConnectionCloser.h"
-#include "helper/DnsLookups.h"
 #include "helper/Layers.h"
+#include "helper/LookupChild.h"
 #include "helper/MappedFile.h"
 #include "helper/Request.h"
 #include "helper/Waiter.h"
-#include "base/AtomicFileWriter.h"
 #include "hosts/HostBlockerError.h"
 #include "hosts/HostsText.h"
 
@@ -267,9 +269,40 @@ Outcome boot(uid_t caller) {
     return notes.join(QLatin1Char('\n'));
 }
 
-// The names every section blocks while the one `wait` is for still stands;
-// nothing once it has gone. The caller holds the lock.
-std::optional<QStringList> sectionStands(const Waiter::Wait& wait) {
+// The hosts file as a block left it: any later write changes one of these.
+struct Stamp {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{}, changed{};
+    bool operator==(const Stamp& o) const {
+        return device == o.device && inode == o.inode && size == o.size &&
+               modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec &&
+               changed.tv_sec == o.changed.tv_sec && changed.tv_nsec == o.changed.tv_nsec;
+    }
+};
+
+std::optional<Stamp> stampOfHosts() {
+    struct stat info {};
+    if (::stat(kHostsPath, &info) != 0)
+        return std::nullopt;
+    return Stamp{info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim};
+}
+
+// What a block wrote: the file's stamp then, the names every section
+// blocked and the browsers' list of them.
+struct Written {
+    std::optional<Stamp> stamp;
+    QStringList names;
+    QByteArray browserList;
+};
+
+// What every section blocks while the one `wait` is for still stands;
+// nothing once it has gone. A file the block left as it was is not read
+// again. The caller holds the lock.
+std::optional<Written> sectionStands(const Waiter::Wait& wait, const Written& written) {
+    if (written.stamp && stampOfHosts() == written.stamp)
+        return written;
     const auto hosts = readHosts();
     if (!hosts)
         return std::nullopt;
@@ -279,17 +312,18 @@ std::optional<QStringList> sectionStands(const Waiter::Wait& wait) {
                                     [&](const auto& s) { return isFor(s, wait); });
     if (!stands)
         return std::nullopt;
-    return BlockRules::namesIn(text, sections);
+    return Written{std::nullopt, BlockRules::namesIn(text, sections), {}};
 }
 
 // Open connections are closed in a child, so the caller hears of the block
 // at once: the hosts file's own addresses for the names first, then what
-// DNS answers within the deadline, which also fill the kernel's set. The
-// browsers' lists are written again once a browser starting at the block
-// has surely read its policies. Its failures go to the system journal.
-void closeConnectionsLater(Waiter::Lock& lock, DnsLookups& lookups,
+// the unprivileged lookups found within their deadline, which also fill the
+// kernel's set. The browsers' lists are written again once a browser
+// starting at the block has surely read its policies. Its failures go to the
+// system journal.
+void closeConnectionsLater(Waiter::Lock& lock, LookupChild& lookups,
                            const std::vector<ConnectionCloser::Address>& local,
-                           const Waiter::Wait& wait, DnsLookups::Clock::time_point deadline) {
+                           const Waiter::Wait& wait, const Written& written) {
     std::fflush(stdout);
     const pid_t child = ::fork();
     if (child < 0) {
@@ -307,13 +341,12 @@ void closeConnectionsLater(Waiter::Lock& lock, DnsLookups& lookups,
     const auto started = Waiter::bootNow();
     QStringList notes;
     notes << ConnectionCloser::closeConnections(local, wait.owner);
-    lookups.run(deadline);
-    std::vector<ConnectionCloser::Address> all = lookups.found();
+    std::vector<ConnectionCloser::Address> all = lookups.collect();
     notes << ConnectionCloser::closeConnections(all, wait.owner);
     all.insert(all.end(), local.begin(), local.end());
     // Under the lock, and only while this block stands: a newer one of the
     // same owner must not get this one's earlier timeouts.
-    if (const Waiter::Lock again; sectionStands(wait)) {
+    if (const Waiter::Lock again; sectionStands(wait, written)) {
         if (const QString missing = Layers::prepareKernel(wait.owner); !missing.isEmpty())
             notes << missing;
         else
@@ -321,8 +354,8 @@ void closeConnectionsLater(Waiter::Lock& lock, DnsLookups& lookups,
                                         wait.deadline - Waiter::bootNow());
     }
     Waiter::sleepUntil(started + kBrowserRewrite);
-    if (const Waiter::Lock again; const auto names = sectionStands(wait))
-        Layers::syncBrowsers(*names);
+    if (const Waiter::Lock again; auto now = sectionStands(wait, written))
+        Layers::syncBrowsers(now->names, &now->browserList);
     for (const QString& note : std::as_const(notes)) {
         if (!note.isEmpty())
             ::syslog(LOG_AUTHPRIV | LOG_WARNING, "%s", note.toUtf8().constData());
@@ -339,12 +372,7 @@ Outcome block(uid_t caller) {
     const std::chrono::seconds length = request.value().length;
     // Asked before the block is written: a local resolver that also answers
     // from the hosts file would give the blocked names 127.0.0.1 afterwards.
-    QStringList lookupNames;
-    lookupNames.reserve(names.size() * 2);
-    for (const QString& name : names)
-        lookupNames.append(HostsText::blockedNames(name));
-    const auto lookupDeadline = DnsLookups::Clock::now() + kLookupBudget;
-    DnsLookups lookups(lookupNames);
+    LookupChild lookups(names, LookupChild::Clock::now() + kLookupBudget);
 
     Waiter::Lock lock;
     const auto hosts = readHosts();
@@ -360,33 +388,23 @@ Outcome block(uid_t caller) {
                        blocking->owner ? 1 : kUnownedStatus);
     // Read now: a hosts file written in place (a bind mount) changes under
     // this mapping.
-    const std::vector<ConnectionCloser::Address> local =
-        ConnectionCloser::addressesIn(text, lookupNames);
-    // The lookups hold their own copies; twice the names need not wait for
-    // the section and the browsers' lists to be made.
-    lookupNames = QStringList();
+    const std::vector<ConnectionCloser::Address> local = ConnectionCloser::addressesIn(text, names);
     QStringList browserNames = BlockRules::namesIn(text, parts.kept);
     browserNames.append(names);
 
     const QDateTime now = QDateTime::currentDateTimeUtc();
     const QDateTime until = BlockRules::endOf(now, length);
-    // Written from views of the names: the section's text is never held
-    // whole, and its pieces are gone before the browsers' lists are made.
-    {
-        const QByteArrayList sectionNames = HostsText::sectionNames(names);
-        const HostsText::SectionPieces section =
-            HostsText::sectionPieces(sectionNames, now, caller, until, kBegin, kEnd);
-        if (Step written = write(HostsText::keptPieces(text, parts.removable) << section.pieces);
-            !written)
-            return Failure(written.error());
-    }
+    const QByteArray section = HostsText::sectionText(names, now, caller, until);
+    if (Step written = write(HostsText::keptPieces(text, parts.removable) << section); !written)
+        return Failure(written.error());
+    Written written{stampOfHosts(), browserNames, {}};
     // The block stands either way; the notes explain what did not follow it.
     QStringList notes;
     // The rules themselves are made in the closing child: nft takes longer
     // to start than the rest of the block.
     if (const QString missing = Layers::kernelMissing(); !missing.isEmpty())
         notes << QStringLiteral("notice: ") + missing;
-    for (const QString& notice : Layers::syncBrowsers(browserNames))
+    for (const QString& notice : Layers::syncBrowsers(browserNames, &written.browserList))
         notes << QStringLiteral("notice: ") + notice;
 
     // The end on the boot clock, and once more counted from our exit, which
@@ -396,7 +414,7 @@ Outcome block(uid_t caller) {
                                                Waiter::Millis(QDateTime::currentMSecsSinceEpoch()),
                                                Waiter::bootNow()),
                             length};
-    closeConnectionsLater(lock, lookups, local, wait, lookupDeadline);
+    closeConnectionsLater(lock, lookups, local, wait, written);
     if (const QString reason = Waiter::replace(wait); !reason.isEmpty())
         notes.prepend(QStringLiteral("The websites stay blocked after the session's end until "
                                      "Tarnhollow runs again: ") +

@@ -3,7 +3,9 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <functional>
 
 namespace HostsText {
 
@@ -268,6 +270,10 @@ QByteArray stripExistingBlockSection(QByteArrayView text, QByteArrayView markerS
     return withoutSections(text, blockSections(text, markerStart, markerEnd));
 }
 
+bool namesNoOwner(const Section& section) {
+    return section.markerOnly || !section.owner;
+}
+
 bool mayRemove(const Section& section, uint callerUid, const QDateTime& now) {
     if (callerUid == 0)
         return true;
@@ -340,62 +346,55 @@ QString sectionDate(const QDateTime& when) {
         .arg(t.second(), 2, 10, zero);
 }
 
-QStringList blockSection(QStringList hostNames, const QDateTime& when, uint ownerUid,
-                         const QDateTime& until, const QString& markerStart,
-                         const QString& markerEnd) {
-    if (!std::is_sorted(hostNames.begin(), hostNames.end()))
+QByteArray sectionText(QStringList hostNames, const QDateTime& when, uint ownerUid,
+                       const QDateTime& until) {
+    // The window and the helper pass names sorted and unique already: one
+    // pass sees that, and sorting is left for other callers.
+    if (std::adjacent_find(hostNames.cbegin(), hostNames.cend(), std::greater_equal<>()) !=
+        hostNames.cend()) {
         std::sort(hostNames.begin(), hostNames.end());
-    hostNames.erase(std::unique(hostNames.begin(), hostNames.end()), hostNames.end());
-
-    QStringList section;
-    section.reserve(hostNames.size() * 2 + 4);
-    section << QString() << markerStart
-            << QStringLiteral("# Added by Tarnhollow on ") + sectionDate(when)
-            << ownerLine(ownerUid, until);
-    for (const QString& name : std::as_const(hostNames)) {
+        hostNames.erase(std::unique(hostNames.begin(), hostNames.end()), hostNames.end());
+    }
+    const QByteArray head = "\n\n" + kMarkerStart.toByteArray() + '\n' + kDatePrefix.toByteArray() +
+                            sectionDate(when).toLatin1() + '\n' +
+                            ownerLine(ownerUid, until).toLatin1() + '\n';
+    const QByteArray tail = kMarkerEnd.toByteArray() + '\n';
+    // Sized first and filled in place: a long list costs one allocation.
+    constexpr qsizetype kLine = kAddressPrefix.size() + 3; // a blank, a dot, a line feed
+    constexpr qsizetype kWww = 4;
+    qsizetype size = head.size() + tail.size();
+    for (const QString& name : std::as_const(hostNames))
+        size += 2 * (kLine + 2 * name.size() + kWww * 2);
+    QByteArray text(size, Qt::Uninitialized);
+    char* out = text.data();
+    const auto put = [&out](const char* bytes, qsizetype count) {
+        std::memcpy(out, bytes, size_t(count));
+        out += count;
+    };
+    put(head.constData(), head.size());
+    char name[256 + 4] = {'w', 'w', 'w', '.'};
+    for (const QString& hostName : std::as_const(hostNames)) {
+        // Host names are ASCII: each UTF-16 unit is the byte itself.
+        const qsizetype length = std::min<qsizetype>(hostName.size(), 256);
+        for (qsizetype i = 0; i < length; ++i)
+            name[kWww + i] = char(hostName[i].unicode());
         // The trailing-dot form is the same name to DNS, and typed or
         // linked that way it would otherwise walk past the block.
-        for (const QString& blocked : blockedNames(name))
-            section << QStringLiteral("127.0.0.1 ") + blocked + QLatin1Char(' ') + blocked +
-                           QLatin1Char('.');
+        const bool isWww = length >= kWww && std::memcmp(name + kWww, name, kWww) == 0;
+        for (const qsizetype from : {kWww, qsizetype(0)}) {
+            if (from == 0 && isWww)
+                break;
+            put(kAddressPrefix.data(), kAddressPrefix.size());
+            put(name + from, length + kWww - from);
+            *out++ = ' ';
+            put(name + from, length + kWww - from);
+            put(".\n", 2);
+        }
     }
     // The final line feed keeps a line appended later off the end marker.
-    section << markerEnd << QString();
-    return section;
-}
-
-QByteArrayList sectionNames(const QStringList& hostNames) {
-    QByteArrayList names;
-    names.reserve(hostNames.size());
-    for (const QString& name : hostNames)
-        names.append(name.toLatin1());
-    std::sort(names.begin(), names.end());
-    names.erase(std::unique(names.begin(), names.end()), names.end());
-    return names;
-}
-
-SectionPieces sectionPieces(const QByteArrayList& names, const QDateTime& when, uint ownerUid,
-                            const QDateTime& until, QByteArrayView markerStart,
-                            QByteArrayView markerEnd) {
-    static constexpr QByteArrayView kLine = "\n127.0.0.1 ";
-    static constexpr QByteArrayView kWwwLine = "\n127.0.0.1 www.";
-    static constexpr QByteArrayView kBlank = " ";
-    static constexpr QByteArrayView kWwwBlank = " www.";
-    static constexpr QByteArrayView kDot = ".";
-    SectionPieces section;
-    // As appendedBytes() joins blockSection()'s lines: each after a line feed.
-    section.head = "\n\n" + markerStart.toByteArray() + "\n# Added by Tarnhollow on " +
-                   sectionDate(when).toLatin1() + '\n' + ownerLine(ownerUid, until).toLatin1();
-    section.tail = '\n' + markerEnd.toByteArray() + '\n';
-    section.pieces.reserve(names.size() * 10 + 2);
-    section.pieces.append(section.head);
-    for (const QByteArray& name : names) {
-        section.pieces << kLine << name << kBlank << name << kDot;
-        if (!name.startsWith("www."))
-            section.pieces << kWwwLine << name << kWwwBlank << name << kDot;
-    }
-    section.pieces.append(section.tail);
-    return section;
+    put(tail.constData(), tail.size());
+    text.truncate(out - text.constData());
+    return text;
 }
 
 QStringList blockedNames(const QString& hostName) {
@@ -406,23 +405,6 @@ QStringList blockedNames(const QString& hostName) {
     www.reserve(4 + hostName.size());
     www.append(QLatin1StringView("www.")).append(hostName);
     return {hostName, www};
-}
-
-QByteArray appendedBytes(const QStringList& appended) {
-    // A line feed ends the last kept line; the section's own empty line
-    // follows.
-    QByteArray bytes;
-    for (const QString& line : appended) {
-        bytes.append('\n');
-        bytes.append(line.toUtf8());
-    }
-    return bytes;
-}
-
-QByteArray joined(QByteArray kept, const QStringList& appended) {
-    if (!appended.isEmpty())
-        kept.append(appendedBytes(appended));
-    return kept;
 }
 
 } // namespace HostsText

@@ -27,6 +27,8 @@ inline constexpr int kMostBlockedNames = 100000;
 // The lines that open and close a block section of ours.
 inline constexpr QByteArrayView kMarkerStart = "# Tarnhollow:BEGIN";
 inline constexpr QByteArrayView kMarkerEnd = "# Tarnhollow:END";
+// What each line of a section begins with.
+inline constexpr QByteArrayView kAddressPrefix = "127.0.0.1 ";
 
 // The names a blocked host name covers: itself, and its www. form unless it
 // is one.
@@ -93,6 +95,10 @@ QByteArray stripExistingBlockSection(QByteArrayView text, QByteArrayView markerS
 // alone.
 bool mayRemove(const Section& section, uint callerUid, const QDateTime& now);
 
+// A section that names no owner, or a lone marker: only an administrator's
+// run removes it.
+bool namesNoOwner(const Section& section);
+
 QString ownerLine(uint uid, const QDateTime& until);
 
 // A name the hosts file can hold for a site: at least two dot-separated
@@ -103,33 +109,15 @@ QString ownerLine(uint uid, const QDateTime& until);
 NameFault hostNameFault(QByteArrayView name);
 bool isHostName(QByteArrayView name);
 
-// The section's lines, the opening empty line first and an empty last line
-// (the final line feed), for host names in any order and with duplicates.
-QStringList blockSection(QStringList hostNames, const QDateTime& when, uint ownerUid,
-                         const QDateTime& until, const QString& markerStart,
-                         const QString& markerEnd);
-
-// The bytes appendedBytes(blockSection(...)) gives, as pieces to write one
-// after another: views of `names` and of constant text, no line copied, so
-// that a section of 100,000 names costs a few pointers a line instead of
-// its text in UTF-16. `names` must outlive the pieces.
-struct SectionPieces {
-    QByteArray head;
-    QByteArray tail;
-    QList<QByteArrayView> pieces;
-};
-// `names` as the section holds them: Latin-1, sorted, each once.
-QByteArrayList sectionNames(const QStringList& hostNames);
-SectionPieces sectionPieces(const QByteArrayList& names, const QDateTime& when, uint ownerUid,
-                            const QDateTime& until, QByteArrayView markerStart,
-                            QByteArrayView markerEnd);
+// What appending a block section adds after the kept text: the line feed
+// that ends the last kept line, the section's own empty line, its markers,
+// date and owner lines and a line per blocked name (itself and its www. form,
+// each also with a trailing dot), and a final line feed. For ASCII host
+// names in any order and with duplicates.
+QByteArray sectionText(QStringList hostNames, const QDateTime& when, uint ownerUid,
+                       const QDateTime& until);
 
 // "yyyy-MM-dd HH:mm:ss +0000" in UTC.
 QString sectionDate(const QDateTime& when);
-
-// The file without sections, with `appended` (blockSection()'s lines) after it.
-QByteArray joined(QByteArray kept, const QStringList& appended = {});
-// What joined() puts after the kept text.
-QByteArray appendedBytes(const QStringList& appended);
 
 } // namespace HostsText

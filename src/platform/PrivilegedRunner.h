@@ -4,7 +4,6 @@
 #include "hosts/HostBlockerError.h"
 
 #include <QByteArray>
-#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -24,20 +23,11 @@ struct RunnerOutcome {
 // the way; nothing is written then.
 inline constexpr int kUnownedSectionStatus = 3;
 
-// What a block puts into the hosts file.
-struct BlockRequest {
-    QStringList hostNames; // normalised
-    // How long the block lasts from the moment it is written.
-    std::chrono::seconds length{0};
-    // The complete new hosts text, for runners that copy a prepared file
-    // into place; empty for runners that build it themselves.
-    QByteArray newText;
-};
-
-// Changes the hosts file's block section with administrator rights, after
-// the system's own authentication prompt where one is needed. Every call
-// returns at once; `done` runs exactly once, from the event loop (a runner
-// that finishes on the spot may call it before returning).
+// Changes the hosts file's block sections with administrator rights, after
+// the system's own authentication prompt where one is needed. Each call says
+// what is wanted; how the file's text changes is the runner's own business.
+// Every call returns at once; `done` runs exactly once, from the event loop
+// (a runner that finishes on the spot may call it before returning).
 class PrivilegedRunner {
 public:
     using Outcome = Result<RunnerOutcome, HostBlockerError>;
@@ -45,12 +35,12 @@ public:
 
     virtual ~PrivilegedRunner() = default;
 
-    virtual void block(const BlockRequest& request, Done done) = 0;
-    // `newText` is the hosts text without a section, for copying runners.
-    virtual void unblock(const QByteArray& newText, Done done) = 0;
+    // Replaces the caller's block with one for `hostNames` (normalised) that
+    // lasts `length` from the moment it is written.
+    virtual void block(const QStringList& hostNames, std::chrono::seconds length, Done done) = 0;
+    // Removes the sections the caller may remove (HostsText::mayRemove).
+    virtual void unblock(Done done) = 0;
     // Removes every section that names no owner and every lone marker, and
-    // nothing else; `newText` is the hosts text without them.
-    virtual void removeUnowned(const QByteArray& newText, Done done) = 0;
-    // False where the privileged side reads and rewrites the file itself.
-    virtual bool needsText() const { return true; }
+    // nothing else.
+    virtual void removeUnowned(Done done) = 0;
 };

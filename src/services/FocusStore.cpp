@@ -10,95 +10,116 @@
 #include <QJsonValue>
 #include <QStandardPaths>
 
+#include <algorithm>
+
 namespace {
 
 const QString kWebsitesKey = QStringLiteral("websites");
 const QString kAppBundleIdsKey = QStringLiteral("appBundleIds");
 
-void appendHexEscape(QByteArray& out, char16_t unit) {
+// Room for any UTF-16 unit as it is written: a "\u" escape is the longest.
+constexpr qsizetype kMostBytesAUnit = 6;
+
+char* putHexEscape(char* out, char16_t unit) {
     static const char digits[] = "0123456789abcdef";
-    out.append("\\u");
+    *out++ = '\\';
+    *out++ = 'u';
     for (int shift = 12; shift >= 0; shift -= 4)
-        out.append(digits[(unit >> shift) & 0xf]);
+        *out++ = digits[(unit >> shift) & 0xf];
+    return out;
 }
 
-void appendCodePointUtf8(QByteArray& out, char32_t cp) {
+char* putCodePointUtf8(char* out, char32_t cp) {
     if (cp < 0x80) {
-        out.append(char(cp));
+        *out++ = char(cp);
     } else if (cp < 0x800) {
-        out.append(char(0xc0 | (cp >> 6)));
-        out.append(char(0x80 | (cp & 0x3f)));
+        *out++ = char(0xc0 | (cp >> 6));
+        *out++ = char(0x80 | (cp & 0x3f));
     } else if (cp < 0x10000) {
-        out.append(char(0xe0 | (cp >> 12)));
-        out.append(char(0x80 | ((cp >> 6) & 0x3f)));
-        out.append(char(0x80 | (cp & 0x3f)));
+        *out++ = char(0xe0 | (cp >> 12));
+        *out++ = char(0x80 | ((cp >> 6) & 0x3f));
+        *out++ = char(0x80 | (cp & 0x3f));
     } else {
-        out.append(char(0xf0 | (cp >> 18)));
-        out.append(char(0x80 | ((cp >> 12) & 0x3f)));
-        out.append(char(0x80 | ((cp >> 6) & 0x3f)));
-        out.append(char(0x80 | (cp & 0x3f)));
+        *out++ = char(0xf0 | (cp >> 18));
+        *out++ = char(0x80 | ((cp >> 12) & 0x3f));
+        *out++ = char(0x80 | ((cp >> 6) & 0x3f));
+        *out++ = char(0x80 | (cp & 0x3f));
+    }
+    return out;
+}
+
+// The escape of a character JSON writes with a backslash, or 0.
+char shortEscape(char16_t unit) {
+    switch (unit) {
+    case u'"':
+        return '"';
+    case u'\\':
+        return '\\';
+    case u'/':
+        return '/';
+    case u'\b':
+        return 'b';
+    case u'\f':
+        return 'f';
+    case u'\n':
+        return 'n';
+    case u'\r':
+        return 'r';
+    case u'\t':
+        return 't';
+    default:
+        return 0;
     }
 }
 
-// A JSON string literal. The solidus is escaped as "\/"; other characters
+// A JSON string literal at `out`, which has room for kMostBytesAUnit bytes
+// a unit and the quotes. The solidus is escaped as "\/"; other characters
 // outside the control range are written as UTF-8. A lone surrogate cannot be
 // UTF-8, so it is kept as its "\u" escape and comes back unchanged.
-void appendJsonString(QByteArray& out, const QString& text) {
-    out.append('"');
+char* putJsonString(char* out, const QString& text) {
+    *out++ = '"';
+    const auto* units = reinterpret_cast<const char16_t*>(text.constData());
     const qsizetype size = text.size();
     for (qsizetype i = 0; i < size; ++i) {
-        const char16_t unit = text.at(i).unicode();
-        switch (unit) {
-        case u'"':
-            out.append("\\\"");
-            continue;
-        case u'\\':
-            out.append("\\\\");
-            continue;
-        case u'/':
-            out.append("\\/");
-            continue;
-        case u'\b':
-            out.append("\\b");
-            continue;
-        case u'\f':
-            out.append("\\f");
-            continue;
-        case u'\n':
-            out.append("\\n");
-            continue;
-        case u'\r':
-            out.append("\\r");
-            continue;
-        case u'\t':
-            out.append("\\t");
-            continue;
-        default:
-            break;
-        }
-        if (unit < 0x20) {
-            appendHexEscape(out, unit);
+        const char16_t unit = units[i];
+        // Most entries are plain ASCII, which goes straight through.
+        if (unit >= 0x20 && unit < 0x80 && unit != u'"' && unit != u'\\' && unit != u'/') {
+            *out++ = char(unit);
+        } else if (const char escape = shortEscape(unit)) {
+            *out++ = '\\';
+            *out++ = escape;
+        } else if (unit < 0x20) {
+            out = putHexEscape(out, unit);
         } else if (QChar::isHighSurrogate(unit) && i + 1 < size &&
-                   QChar::isLowSurrogate(text.at(i + 1).unicode())) {
-            appendCodePointUtf8(out, QChar::surrogateToUcs4(unit, text.at(i + 1).unicode()));
+                   QChar::isLowSurrogate(units[i + 1])) {
+            out = putCodePointUtf8(out, QChar::surrogateToUcs4(unit, units[i + 1]));
             ++i;
         } else if (QChar::isSurrogate(unit)) {
-            appendHexEscape(out, unit);
+            out = putHexEscape(out, unit);
         } else {
-            appendCodePointUtf8(out, unit);
+            out = putCodePointUtf8(out, unit);
         }
     }
-    out.append('"');
+    *out++ = '"';
+    return out;
 }
 
-void appendJsonArray(QByteArray& out, const QStringList& list) {
-    out.append('[');
+char* putJsonArray(char* out, const QStringList& list) {
+    *out++ = '[';
     for (qsizetype i = 0; i < list.size(); ++i) {
         if (i > 0)
-            out.append(',');
-        appendJsonString(out, list.at(i));
+            *out++ = ',';
+        out = putJsonString(out, list.at(i));
     }
-    out.append(']');
+    *out++ = ']';
+    return out;
+}
+
+qsizetype mostBytes(const QStringList& list) {
+    qsizetype bytes = 2;
+    for (const QString& text : list)
+        bytes += kMostBytesAUnit * text.size() + 3;
+    return bytes;
 }
 
 std::optional<QStringList> stringArray(const QJsonObject& object, const QString& key) {
@@ -154,12 +175,19 @@ QString FocusStore::unreadableCopyPath() const {
 // expect these exact bytes (key order, the escaped solidus), which Qt's
 // writer does not produce.
 QByteArray FocusStore::encode(const FocusConfiguration& configuration) {
-    QByteArray out;
-    out.append("{\"websites\":");
-    appendJsonArray(out, configuration.websites);
-    out.append(",\"appBundleIds\":");
-    appendJsonArray(out, configuration.appBundleIds);
-    out.append('}');
+    // Room for the longest text is made once and cut to size: a save of a
+    // long list costs one pass over it.
+    constexpr QByteArrayView kWebsites = "{\"websites\":";
+    constexpr QByteArrayView kApps = ",\"appBundleIds\":";
+    QByteArray out(kWebsites.size() + kApps.size() + 1 + mostBytes(configuration.websites) +
+                       mostBytes(configuration.appBundleIds),
+                   Qt::Uninitialized);
+    char* at = std::copy(kWebsites.begin(), kWebsites.end(), out.data());
+    at = putJsonArray(at, configuration.websites);
+    at = std::copy(kApps.begin(), kApps.end(), at);
+    at = putJsonArray(at, configuration.appBundleIds);
+    *at++ = '}';
+    out.truncate(at - out.constData());
     return out;
 }
 

@@ -59,62 +59,51 @@ QStringList HostBlocker::hostNames(const QStringList& domainList) {
 }
 
 void HostBlocker::apply(const QStringList& domainList, std::chrono::seconds length, Done done) {
-    BlockRequest request{hostNames(domainList), length, {}};
-    if (m_runner->needsText()) {
-        // A prepared text can only count from now.
-        auto text = buildAppliedText(request.hostNames, m_clock().addSecs(length.count()));
-        if (!text)
-            return done(text.error());
-        request.newText = std::move(text.value());
-    }
-    m_runner->block(request, [this, done = std::move(done)](PrivilegedRunner::Outcome outcome) {
-        RunResult result = toResult(outcome, true);
-        // Best effort: the hosts file is already written.
-        if (result)
-            m_flusher->flush();
-        done(std::move(result));
-    });
+    m_runner->block(hostNames(domainList), length,
+                    [this, done = std::move(done)](PrivilegedRunner::Outcome outcome) {
+                        RunResult result = toResult(outcome, true);
+                        // Best effort: the hosts file is already written.
+                        if (result)
+                            m_flusher->flush();
+                        done(std::move(result));
+                    });
+}
+
+Result<bool, HostBlockerError>
+HostBlocker::holdsSection(const std::function<bool(const HostsText::Section&)>& wanted) const {
+    auto text = readText();
+    if (!text)
+        return text.error();
+    const auto sections =
+        HostsText::blockSections(text.value(), HostsText::kMarkerStart, HostsText::kMarkerEnd);
+    return std::any_of(sections.cbegin(), sections.cend(), wanted);
 }
 
 void HostBlocker::clear(Done done) {
-    auto text = readText();
-    if (!text)
-        return done(text.error());
-    // Another user's running session is not ours to end, nor is a section
-    // without owner or a lone marker: only an administrator may remove those.
-    QList<HostsText::Section> ours;
+    // Which sections go is the privileged side's business; only whether
+    // there is one to ask about is decided here, by the same rule.
     const QDateTime now = m_clock();
-    for (const HostsText::Section& section :
-         HostsText::blockSections(text.value(), markerStart.toUtf8(), markerEnd.toUtf8())) {
-        if (m_userId == 0 ||
-            (section.owner && !section.markerOnly && HostsText::mayRemove(section, m_userId, now)))
-            ours.append(section);
-    }
-    if (ours.isEmpty())
+    const auto ours = holdsSection([&](const HostsText::Section& section) {
+        return HostsText::mayRemove(section, m_userId, now);
+    });
+    if (!ours)
+        return done(ours.error());
+    if (!ours.value())
         return done(HostBlockerNotes{});
-    QByteArray cleared = HostsText::withoutSections(text.value(), ours);
-    m_runner->unblock(cleared, [this, done = std::move(done)](PrivilegedRunner::Outcome outcome) {
+    m_runner->unblock([this, done = std::move(done)](PrivilegedRunner::Outcome outcome) {
         done(toResult(outcome));
     });
 }
 
 void HostBlocker::removeUnowned(Done done) {
-    auto text = readText();
-    if (!text)
-        return done(text.error());
-    QList<HostsText::Section> unowned;
-    for (const HostsText::Section& section :
-         HostsText::blockSections(text.value(), markerStart.toUtf8(), markerEnd.toUtf8())) {
-        if (!section.owner || section.markerOnly)
-            unowned.append(section);
-    }
-    if (unowned.isEmpty())
+    const auto unowned = holdsSection(HostsText::namesNoOwner);
+    if (!unowned)
+        return done(unowned.error());
+    if (!unowned.value())
         return done(HostBlockerNotes{});
-    QByteArray cleared = HostsText::withoutSections(text.value(), unowned);
-    m_runner->removeUnowned(cleared,
-                            [this, done = std::move(done)](PrivilegedRunner::Outcome outcome) {
-                                done(toResult(outcome));
-                            });
+    m_runner->removeUnowned([this, done = std::move(done)](PrivilegedRunner::Outcome outcome) {
+        done(toResult(outcome));
+    });
 }
 
 std::optional<HostsText::SectionOwner> HostBlocker::ownSection() const {
@@ -122,23 +111,11 @@ std::optional<HostsText::SectionOwner> HostBlocker::ownSection() const {
     if (!text)
         return std::nullopt;
     for (const HostsText::Section& section :
-         HostsText::blockSections(text.value(), markerStart.toUtf8(), markerEnd.toUtf8())) {
+         HostsText::blockSections(text.value(), HostsText::kMarkerStart, HostsText::kMarkerEnd)) {
         if (section.owner && section.owner->uid == m_userId)
             return section.owner;
     }
     return std::nullopt;
-}
-
-Result<QByteArray, HostBlockerError> HostBlocker::buildAppliedText(const QStringList& hostNames,
-                                                                   const QDateTime& until) const {
-    auto text = readText();
-    if (!text)
-        return text.error();
-    QByteArray kept = HostsText::stripExistingBlockSection(
-        std::move(text.value()), markerStart.toUtf8(), markerEnd.toUtf8());
-    const QStringList section =
-        HostsText::blockSection(hostNames, m_clock(), m_userId, until, markerStart, markerEnd);
-    return HostsText::joined(std::move(kept), section);
 }
 
 Result<QByteArray, HostBlockerError> HostBlocker::readText() const {

@@ -55,8 +55,6 @@ public:
     HostBlocker& operator=(const HostBlocker&) = delete;
 
     const QString hostsPath;
-    const QString markerStart = QString::fromLatin1(HostsText::kMarkerStart);
-    const QString markerEnd = QString::fromLatin1(HostsText::kMarkerEnd);
 
     // Replaces any block section with one for `domainList` that lasts for
     // `length` from the moment it is written, then flushes DNS.
@@ -68,11 +66,6 @@ public:
     // only an administrator may; without any nothing is asked.
     void removeUnowned(Done done);
 
-    // The UTF-8 text apply() hands to a copying writer, built from the
-    // hosts file as it is now. Nothing is written or run.
-    Result<QByteArray, HostBlockerError> buildAppliedText(const QStringList& hostNames,
-                                                          const QDateTime& until) const;
-
     // The owner line of this user's own block section, as the hosts file is
     // now; nothing without one.
     std::optional<HostsText::SectionOwner> ownSection() const;
@@ -83,6 +76,9 @@ public:
 private:
     // The whole hosts file, whatever its encoding.
     Result<QByteArray, HostBlockerError> readText() const;
+    // Whether the hosts file holds a section `wanted` picks.
+    Result<bool, HostBlockerError>
+    holdsSection(const std::function<bool(const HostsText::Section&)>& wanted) const;
     // `blocking`: the run was a block, for which one more status has a meaning.
     RunResult toResult(const PrivilegedRunner::Outcome& outcome, bool blocking = false) const;
 

@@ -15,9 +15,7 @@ const QDateTime kNow = QDateTime::fromString("2026-12-08T12:00:00.250Z", Qt::ISO
 
 // A section of `uid` ending `minutes` from kNow.
 QByteArray section(uint uid, int minutes) {
-    return HostsText::appendedBytes(
-        HostsText::blockSection({"a.test"}, kNow, uid, kNow.addSecs(minutes * 60),
-                                "# Tarnhollow:BEGIN", "# Tarnhollow:END"));
+    return HostsText::sectionText({"a.test"}, kNow, uid, kNow.addSecs(minutes * 60));
 }
 
 } // namespace

@@ -38,7 +38,13 @@ struct Fixture {
         staging = given ? stagingName : dir.filePath(stagingName);
         if (!given)
             QDir().mkpath(staging);
-        use(std::unique_ptr<PrivilegedRunner>(shell = new DirectShellRunner(hostsPath, staging)));
+        use(shellRunner());
+    }
+    // A shell runner that writes as the blocker's user, at the blocker's time.
+    std::unique_ptr<PrivilegedRunner> shellRunner(const QString& afterBlock = {}) {
+        return std::unique_ptr<PrivilegedRunner>(
+            shell =
+                new DirectShellRunner(hostsPath, staging, afterBlock, user, [] { return kNow; }));
     }
     void use(std::unique_ptr<PrivilegedRunner> runner) {
         blocker = std::make_unique<HostBlocker>(
@@ -48,7 +54,7 @@ struct Fixture {
     // The blocker as user `userId`, with a new shell runner.
     void runAs(uint userId) {
         user = userId;
-        use(std::unique_ptr<PrivilegedRunner>(shell = new DirectShellRunner(hostsPath, staging)));
+        use(shellRunner());
     }
     // Waits for the outcome, as the controller's event loop would.
     template <typename Call> HostBlocker::RunResult await(Call call) {
@@ -193,9 +199,7 @@ private slots:
     void followUpSharesTheBlocksRun() {
         Fixture f("x\n");
         const QString mark = f.dir.filePath("flushed");
-        f.use(std::unique_ptr<PrivilegedRunner>(
-            f.shell =
-                new DirectShellRunner(f.hostsPath, f.staging, "touch " + mark + " && false")));
+        f.use(f.shellRunner("touch " + mark + " && false"));
         QVERIFY(f.apply({"a.test"}).ok());
         QVERIFY(QFile::remove(mark));
         QVERIFY(f.clear().ok());

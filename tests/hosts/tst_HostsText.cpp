@@ -57,21 +57,7 @@ private slots:
         QCOMPARE(HostsText::normalizeDomain(entry).value_or(QString()), expected);
     }
 
-    // The helper writes the section from pieces; the bytes are the same.
-    void sectionPiecesMatchTheSection() {
-        const QStringList names{"b.test", "www.a.test", "a.test", "b.test"};
-        const QDateTime when(QDate(2026, 1, 2), QTime(3, 4, 5), Qt::UTC);
-        const QByteArrayList sorted = HostsText::sectionNames(names);
-        const auto section = HostsText::sectionPieces(sorted, when, 1000, when.addSecs(60),
-                                                      kBegin.toUtf8(), kEnd.toUtf8());
-        QByteArray joined;
-        for (const QByteArrayView piece : section.pieces)
-            joined += piece;
-        QCOMPARE(joined, HostsText::appendedBytes(HostsText::blockSection(
-                             names, when, 1000, when.addSecs(60), kBegin, kEnd)));
-    }
-
-    void blockSection_data() {
+    void sectionText_data() {
         QTest::addColumn<QStringList>("names");
         QTest::addColumn<QDateTime>("when");
         QTest::addColumn<QStringList>("expected");
@@ -103,13 +89,12 @@ private slots:
         QTest::newRow("no names") << QStringList{} << utc
                                   << QStringList{"", kBegin, dateLine, kEnd, ""};
     }
-    void blockSection() {
+    void sectionText() {
         QFETCH(QStringList, names);
         QFETCH(QDateTime, when);
         QFETCH(QStringList, expected);
         const QDateTime until(QDate(2027, 1, 1), QTime(1, 0), Qt::OffsetFromUTC, 3600);
-        QCOMPARE(HostsText::blockSection(names, when, 1000, until, kBegin, kEnd).join('\n'),
-                 expected.join('\n'));
+        QCOMPARE(HostsText::sectionText(names, when, 1000, until), '\n' + expected.join('\n'));
     }
 
     void strip_data() {
@@ -152,7 +137,7 @@ private slots:
     void strip() {
         QFETCH(QString, text);
         QFETCH(QString, expected);
-        QCOMPARE(HostsText::joined(stripped(text.toUtf8())), expected.toUtf8());
+        QCOMPARE(stripped(text.toUtf8()), expected.toUtf8());
     }
 };
 

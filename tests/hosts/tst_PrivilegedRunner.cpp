@@ -53,7 +53,7 @@ private slots:
     void missingToolIsPlatformError() {
         QTemporaryDir dir;
         const auto runner = platformRunner("/nonexistent/tool", dir.filePath("hosts"));
-        const auto outcome = await([&](auto done) { runner->unblock({}, done); });
+        const auto outcome = await([&](auto done) { runner->unblock(done); });
         QVERIFY(!outcome.ok());
         QVERIFY(!outcome.error().detail().isEmpty());
     }

@@ -2,8 +2,10 @@
 #include "fakes/SkipOrFail.h"
 #include "helper/ConnectionCloser.h"
 #include "helper/DnsLookups.h"
+#include "helper/LookupChild.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
@@ -228,6 +230,28 @@ private slots:
             QVERIFY2(std::ranges::count(lookups.found(),
                                         ConnectionCloser::Address::from(AF_INET, &address)),
                      qPrintable(names[unanswered + n - 1]));
+        }
+    }
+
+    // The answers are read by nobody, without capabilities, and come back whole.
+    void lookupsRunAsNobody() {
+        QStringList names;
+        for (int n = 1; n <= 300; ++n)
+            names << QString("%1.answered.test").arg(n);
+        LookupChild lookups(names, LookupChild::Clock::now() + 400ms);
+        QFile children(QString("/proc/self/task/%1/children").arg(::gettid()));
+        QVERIFY(children.open(QIODevice::ReadOnly));
+        const QString status = "/proc/" + children.readAll().trimmed() + "/status";
+        // It waits for collect() once its rights are gone.
+        QTRY_VERIFY(readAll(status).contains("Uid:\t65534\t65534\t65534\t65534\n"));
+        for (const char* line :
+             {"Gid:\t65534\t65534\t65534\t65534\n", "Groups:\t \n", "CapPrm:\t0000000000000000\n",
+              "CapEff:\t0000000000000000\n", "NoNewPrivs:\t1\n"})
+            QVERIFY2(readAll(status).contains(line), line);
+        const std::vector<ConnectionCloser::Address> found = lookups.collect();
+        for (int n = 1; n <= 300; ++n) {
+            const in_addr_t address = htonl(0x0A000000 | n);
+            QVERIFY(std::ranges::count(found, ConnectionCloser::Address::from(AF_INET, &address)));
         }
     }
 

@@ -32,20 +32,56 @@ QString shellWord(const QString& path) {
 
 } // namespace
 
-StagedCopyRunner::StagedCopyRunner(QString hostsPath, QString stagingDirectory, QString afterBlock)
+StagedCopyRunner::StagedCopyRunner(QString hostsPath, QString stagingDirectory, QString afterBlock,
+                                   uint userId, Clock clock)
     : m_hostsPath(std::move(hostsPath)), m_stagingDirectory(std::move(stagingDirectory)),
-      m_afterBlock(std::move(afterBlock)) {}
-
-void StagedCopyRunner::block(const BlockRequest& request, Done done) {
-    copyIntoPlace(request.newText, m_afterBlock, std::move(done));
+      m_afterBlock(std::move(afterBlock)), m_userId(userId), m_clock(std::move(clock)) {
+    if (!m_clock)
+        m_clock = [] { return QDateTime::currentDateTimeUtc(); };
 }
 
-void StagedCopyRunner::unblock(const QByteArray& newText, Done done) {
-    copyIntoPlace(newText, QString(), std::move(done));
+void StagedCopyRunner::block(const QStringList& hostNames, std::chrono::seconds length, Done done) {
+    copyIntoPlace(blockedText(hostNames, length), m_afterBlock, std::move(done));
 }
 
-void StagedCopyRunner::removeUnowned(const QByteArray& newText, Done done) {
-    copyIntoPlace(newText, QString(), std::move(done));
+void StagedCopyRunner::unblock(Done done) {
+    const QDateTime now = m_clock();
+    copyIntoPlace(textWithout([&](const HostsText::Section& section) {
+                      return HostsText::mayRemove(section, m_userId, now);
+                  }),
+                  QString(), std::move(done));
+}
+
+void StagedCopyRunner::removeUnowned(Done done) {
+    copyIntoPlace(textWithout(HostsText::namesNoOwner), QString(), std::move(done));
+}
+
+Result<QByteArray, HostBlockerError>
+StagedCopyRunner::blockedText(const QStringList& hostNames, std::chrono::seconds length) const {
+    // A prepared text can only count from now.
+    const QDateTime now = m_clock();
+    auto kept = textWithout([](const HostsText::Section&) { return true; });
+    if (!kept)
+        return kept;
+    return kept.value() +
+           HostsText::sectionText(hostNames, now, m_userId, now.addSecs(length.count()));
+}
+
+Result<QByteArray, HostBlockerError>
+StagedCopyRunner::textWithout(const std::function<bool(const HostsText::Section&)>& goes) const {
+    QFile file(m_hostsPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return HostBlockerError::platform(file.errorString());
+    const QByteArray text = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return HostBlockerError::platform(file.errorString());
+    QList<HostsText::Section> going;
+    for (const HostsText::Section& section :
+         HostsText::blockSections(text, HostsText::kMarkerStart, HostsText::kMarkerEnd)) {
+        if (goes(section))
+            going.append(section);
+    }
+    return HostsText::withoutSections(text, going);
 }
 
 QString StagedCopyRunner::stagingFilePath() const {
@@ -63,13 +99,16 @@ QString StagedCopyRunner::copyCommand(const QString& stagingPath) const {
            QLatin1Char(' ') + shellWord(m_hostsPath);
 }
 
-void StagedCopyRunner::copyIntoPlace(const QByteArray& text, const QString& afterCopy, Done done) {
+void StagedCopyRunner::copyIntoPlace(Result<QByteArray, HostBlockerError> text,
+                                     const QString& afterCopy, Done done) {
+    if (!text)
+        return done(text.error());
     const QString stagingPath = stagingFilePath();
     if (stagingPath.isEmpty())
         return done(HostBlockerError::platform(
             QStringLiteral("No private temporary directory is available for the new hosts file.")));
     // The copy must never run on a staging file that is not complete.
-    if (auto staged = AtomicFileWriter().write(stagingPath, text); !staged)
+    if (auto staged = AtomicFileWriter().write(stagingPath, text.value()); !staged)
         return done(HostBlockerError::platform(staged.error().message()));
     QString command = copyCommand(stagingPath);
     // Braced, so that only its own failure is ignored, never the copy's.

@@ -47,18 +47,19 @@ QString LinuxPrivilegedRunner::unsafeHelperReason(const QString& helper) {
     }
 }
 
-void LinuxPrivilegedRunner::block(const BlockRequest& request, Done done) {
-    QByteArray input = QByteArray::number(qint64(request.length.count())) + '\n';
-    for (const QString& name : request.hostNames)
+void LinuxPrivilegedRunner::block(const QStringList& hostNames, std::chrono::seconds length,
+                                  Done done) {
+    QByteArray input = QByteArray::number(qint64(length.count())) + '\n';
+    for (const QString& name : hostNames)
         input += name.toUtf8() + '\n';
     run(QStringLiteral("block"), input, std::move(done));
 }
 
-void LinuxPrivilegedRunner::unblock(const QByteArray&, Done done) {
+void LinuxPrivilegedRunner::unblock(Done done) {
     run(QStringLiteral("unblock"), {}, std::move(done));
 }
 
-void LinuxPrivilegedRunner::removeUnowned(const QByteArray&, Done done) {
+void LinuxPrivilegedRunner::removeUnowned(Done done) {
     run(QStringLiteral("remove-unowned"), {}, std::move(done));
 }
 

@@ -17,10 +17,9 @@ public:
                                    QString pkexec = QStringLiteral("/usr/bin/pkexec"),
                                    std::optional<bool> asRoot = std::nullopt);
 
-    void block(const BlockRequest& request, Done done) override;
-    void unblock(const QByteArray& newText, Done done) override;
-    void removeUnowned(const QByteArray& newText, Done done) override;
-    bool needsText() const override { return false; }
+    void block(const QStringList& hostNames, std::chrono::seconds length, Done done) override;
+    void unblock(Done done) override;
+    void removeUnowned(Done done) override;
 
     // Where the installed helper lives.
     static QString defaultHelperPath();
