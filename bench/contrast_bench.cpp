@@ -102,6 +102,9 @@ int main(int argc, char* argv[]) {
         report("Start caption on blue", Theme::textOn(blue), blue, Theme::textContrast);
         report("Stop caption on red", Theme::textOn(red), red, Theme::textContrast);
         report("Add caption on accent", Theme::textOn(accent), accent, Theme::textContrast);
+        const QColor highlight = palette.color(QPalette::Highlight);
+        report("selected entry on highlight", Theme::textOn(highlight), highlight,
+               Theme::textContrast);
         // A busy button is drawn halfway to the window's colour.
         const QColor faded((blue.red() + window.red()) / 2, (blue.green() + window.green()) / 2,
                            (blue.blue() + window.blue()) / 2);

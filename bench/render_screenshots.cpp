@@ -32,6 +32,7 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QThreadPool>
 
 #include <cstdio>
 
@@ -73,9 +74,18 @@ int main(int argc, char* argv[]) {
     controller.addAppBundleId(QStringLiteral("org.mozilla.firefox"));
     view.resize(view.sizeHint());
     view.show();
+    // The first frame starts reading the installed applications, which
+    // give the applications field its example.
+    view.grab();
+    QApplication::processEvents();
+    QThreadPool::globalInstance()->waitForDone();
+    QApplication::processEvents();
 
     // The window, with its open popup drawn where it shows on screen.
     const auto save = [&](const QString& name, QWidget* popup = nullptr) {
+        QApplication::processEvents();
+        // Sized to its content, as the window opens.
+        view.resize(view.sizeHint());
         QApplication::processEvents();
         const QString path = output.filePath(name);
         QPixmap image = view.grab();

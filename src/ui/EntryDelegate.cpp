@@ -53,6 +53,9 @@ void EntryDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
 
     // The selected row is marked only while the list has the keyboard focus.
     const bool marked = (option.state & QStyle::State_Selected) && widget && widget->hasFocus();
+    // Black or white on the highlight, whichever reads (many themes' own
+    // highlighted text falls short of AA contrast).
+    const QColor markedText = Theme::textOn(palette.color(QPalette::Highlight));
     if (marked) {
         painter->setPen(Qt::NoPen);
         painter->setBrush(palette.color(QPalette::Highlight));
@@ -71,15 +74,14 @@ void EntryDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
         const int hintWidth = QFontMetrics(hintFont).horizontalAdvance(hint);
         const QRect hintRect(text.right() - hintWidth + 1, text.top(), hintWidth, text.height());
         painter->setFont(hintFont);
-        painter->setPen(marked ? palette.color(QPalette::HighlightedText)
-                               : Theme::secondary(palette));
+        painter->setPen(marked ? markedText : Theme::secondary(palette));
         painter->drawText(hintRect, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, hint);
         text.setRight(hintRect.left() - spacing(widget));
     }
 
     // The model already cut the text, so eliding it stays cheap.
     painter->setFont(option.font);
-    painter->setPen(palette.color(marked ? QPalette::HighlightedText : QPalette::WindowText));
+    painter->setPen(marked ? markedText : palette.color(QPalette::WindowText));
     const QString shown = index.data(Qt::DisplayRole).toString();
     painter->drawText(text, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                       option.fontMetrics.elidedText(shown, Qt::ElideRight, text.width()));
