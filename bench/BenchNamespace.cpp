@@ -1,5 +1,10 @@
 #include "BenchNamespace.h"
 
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QThread>
+
 #include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
@@ -33,6 +38,23 @@ bool privateSystem(const QString& root) {
                        "'%1' && cp -a /etc '%1/etc' && mount --bind '%1/etc' /etc")
             .arg(root);
     return std::system(setup.toLocal8Bit().constData()) == 0;
+}
+
+void awaitHelperBlocks(const QString& helper, int limitMs, int pollMs) {
+    const QByteArray wanted = QFile::encodeName(helper) + '\0' + "block" + '\0';
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < limitMs) {
+        bool busy = false;
+        for (const QString& pid : QDir("/proc").entryList(QDir::Dirs)) {
+            QFile cmdline("/proc/" + pid + "/cmdline");
+            if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll() == wanted)
+                busy = true;
+        }
+        if (!busy)
+            return;
+        QThread::msleep(pollMs);
+    }
 }
 
 } // namespace BenchNamespace

@@ -14,4 +14,8 @@ bool enter(int argc, char** argv, const char* name);
 // Mounts the private /run and /etc (a copy under `root`); loopback is up.
 bool privateSystem(const QString& root);
 
+// Until no `helper block` runs any more (the connection closing a block
+// leaves behind), for at most `limitMs`; polls every `pollMs`.
+void awaitHelperBlocks(const QString& helper, int limitMs, int pollMs);
+
 } // namespace BenchNamespace

@@ -82,20 +82,7 @@ double timed(const QString& program, const QStringList& arguments, const QByteAr
 // Until the connection closing a block leaves running has finished, so that
 // no run is timed against the previous one's background work.
 void awaitBackgroundWork() {
-    QElapsedTimer waited;
-    waited.start();
-    while (waited.elapsed() < 5000) {
-        bool busy = false;
-        for (const QString& pid : QDir("/proc").entryList(QDir::Dirs)) {
-            QFile cmdline("/proc/" + pid + "/cmdline");
-            if (cmdline.open(QIODevice::ReadOnly) &&
-                cmdline.readAll() == QByteArray(TARNHOLLOW_HELPER) + '\0' + "block" + '\0')
-                busy = true;
-        }
-        if (!busy)
-            return;
-        QThread::msleep(1);
-    }
+    BenchNamespace::awaitHelperBlocks(QStringLiteral(TARNHOLLOW_HELPER), 5000, 1);
 }
 
 // The helper on `hosts` as /etc/hosts, fresh for every run.

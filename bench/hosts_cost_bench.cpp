@@ -98,20 +98,7 @@ Run helper(const char* action, const QByteArray& input) {
 
 // Until the connection closing a block leaves running has finished.
 void awaitBackgroundWork() {
-    QElapsedTimer waited;
-    waited.start();
-    while (waited.elapsed() < 10000) {
-        bool busy = false;
-        for (const QString& pid : QDir("/proc").entryList(QDir::Dirs)) {
-            QFile cmdline("/proc/" + pid + "/cmdline");
-            if (cmdline.open(QIODevice::ReadOnly) &&
-                cmdline.readAll() == QByteArray(TARNHOLLOW_HELPER) + '\0' + "block" + '\0')
-                busy = true;
-        }
-        if (!busy)
-            return;
-        QThread::msleep(5);
-    }
+    BenchNamespace::awaitHelperBlocks(QStringLiteral(TARNHOLLOW_HELPER), 10000, 5);
 }
 
 // The median time of one lookup of a name the file does not hold, in µs.
