@@ -1,13 +1,16 @@
 // Sits idle until killed, for workspace_bench to count its wake-ups: a
-// window with one label, and with "session" also the application blocking
-// of a running session (the workspace on the session bus and the blocker
-// with one listed application, as the app wires them).
-//   idle_session [label|session]
+// window with one label; with "sweep" also an empty 2-second timer, the
+// least any blocker that sweeps every 2 seconds costs; with "session" the
+// application blocking of a running session instead (the workspace on the
+// session bus and the blocker with one listed application, as the app
+// wires them).
+//   idle_session [label|sweep|session]
 #include "platform/linux/workspace/LinuxWorkspace.h"
 #include "services/AppBlocker.h"
 
 #include <QApplication>
 #include <QLabel>
+#include <QTimer>
 
 #include <memory>
 
@@ -17,6 +20,11 @@ int main(int argc, char* argv[]) {
     label.show();
     std::unique_ptr<LinuxWorkspace> workspace;
     std::unique_ptr<AppBlocker> blocker;
+    QTimer sweep;
+    if (argc > 1 && QByteArray(argv[1]) == "sweep") {
+        sweep.setTimerType(Qt::PreciseTimer);
+        sweep.start(2000);
+    }
     if (argc > 1 && QByteArray(argv[1]) == "session") {
         workspace = std::make_unique<LinuxWorkspace>(LinuxWorkspace::Options{},
                                                      QDBusConnection::sessionBus());
