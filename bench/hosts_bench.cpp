@@ -28,7 +28,7 @@ public:
     using StagedCopyRunner::StagedCopyRunner;
 
 protected:
-    void runShell(const QString&, Done) override {}
+    void runAsRoot(const QString&, Done) override {}
 };
 
 double median(std::vector<double> values) {

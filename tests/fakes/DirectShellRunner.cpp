@@ -5,11 +5,11 @@
 
 #include <utility>
 
-void DirectShellRunner::runShell(const QString& commandLine, Done done) {
+void DirectShellRunner::runAsRoot(const QString& commandLine, Done done) {
     if (m_delayMs >= 0) {
         QTimer::singleShot(m_delayMs, &m_processes, [this, commandLine, done] {
             const int delay = std::exchange(m_delayMs, -1);
-            runShell(commandLine, done);
+            runAsRoot(commandLine, done);
             m_delayMs = delay;
         });
         return;

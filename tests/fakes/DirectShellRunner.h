@@ -31,7 +31,7 @@ public:
     }
 
 protected:
-    void runShell(const QString& commandLine, Done done) override;
+    void runAsRoot(const QString& commandLine, Done done) override;
 
 private:
     QStringList m_commands;

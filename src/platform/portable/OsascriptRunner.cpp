@@ -16,7 +16,7 @@ QString OsascriptRunner::script(const QString& commandLine) {
            QStringLiteral("\" with administrator privileges");
 }
 
-void OsascriptRunner::runShell(const QString& commandLine, Done done) {
+void OsascriptRunner::runAsRoot(const QString& commandLine, Done done) {
     runProcess(&m_processes, m_program, {QStringLiteral("-e"), script(commandLine)}, {},
                [done = std::move(done)](Outcome outcome) {
                    // -128 is AppleScript's "User canceled".

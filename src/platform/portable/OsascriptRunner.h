@@ -19,7 +19,7 @@ public:
     static QString script(const QString& commandLine);
 
 protected:
-    void runShell(const QString& commandLine, Done done) override;
+    void runAsRoot(const QString& commandLine, Done done) override;
 
 private:
     QString m_program;

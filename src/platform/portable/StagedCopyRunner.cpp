@@ -41,19 +41,19 @@ StagedCopyRunner::StagedCopyRunner(QString hostsPath, QString stagingDirectory, 
 }
 
 void StagedCopyRunner::block(const QStringList& hostNames, std::chrono::seconds length, Done done) {
-    copyIntoPlace(blockedText(hostNames, length), m_afterBlock, std::move(done));
+    writeHosts(blockedText(hostNames, length), m_afterBlock, std::move(done));
 }
 
 void StagedCopyRunner::unblock(Done done) {
     const QDateTime now = m_clock();
-    copyIntoPlace(textWithout([&](const HostsText::Section& section) {
-                      return HostsText::mayRemove(section, m_userId, now);
-                  }),
-                  QString(), std::move(done));
+    writeHosts(textWithout([&](const HostsText::Section& section) {
+                   return HostsText::mayRemove(section, m_userId, now);
+               }),
+               QString(), std::move(done));
 }
 
 void StagedCopyRunner::removeUnowned(Done done) {
-    copyIntoPlace(textWithout(HostsText::namesNoOwner), QString(), std::move(done));
+    writeHosts(textWithout(HostsText::namesNoOwner), QString(), std::move(done));
 }
 
 Result<QByteArray, HostBlockerError>
@@ -99,8 +99,8 @@ QString StagedCopyRunner::copyCommand(const QString& stagingPath) const {
            QLatin1Char(' ') + shellWord(m_hostsPath);
 }
 
-void StagedCopyRunner::copyIntoPlace(Result<QByteArray, HostBlockerError> text,
-                                     const QString& afterCopy, Done done) {
+void StagedCopyRunner::writeHosts(Result<QByteArray, HostBlockerError> text,
+                                  const QString& afterCopy, Done done) {
     if (!text)
         return done(text.error());
     const QString stagingPath = stagingFilePath();
@@ -114,7 +114,7 @@ void StagedCopyRunner::copyIntoPlace(Result<QByteArray, HostBlockerError> text,
     // Braced, so that only its own failure is ignored, never the copy's.
     if (!afterCopy.isEmpty())
         command += QStringLiteral(" && { ") + afterCopy + QStringLiteral("; true; }");
-    runShell(command, [stagingPath, done = std::move(done)](Outcome outcome) {
+    runAsRoot(command, [stagingPath, done = std::move(done)](Outcome outcome) {
         // A full copy of the hosts file has no reason to stay behind.
         QFile::remove(stagingPath);
         done(std::move(outcome));

@@ -41,7 +41,7 @@ public:
 
 protected:
     // Runs one shell command line with administrator rights.
-    virtual void runShell(const QString& commandLine, Done done) = 0;
+    virtual void runAsRoot(const QString& commandLine, Done done) = 0;
     // Owns the running processes, so none outlives the runner.
     ProcessOwner m_processes;
 
@@ -49,8 +49,7 @@ private:
     // The hosts file without the sections `goes` picks.
     Result<QByteArray, HostBlockerError>
     textWithout(const std::function<bool(const HostsText::Section&)>& goes) const;
-    void copyIntoPlace(Result<QByteArray, HostBlockerError> text, const QString& afterCopy,
-                       Done done);
+    void writeHosts(Result<QByteArray, HostBlockerError> text, const QString& afterCopy, Done done);
 
     QString m_hostsPath;
     QString m_stagingDirectory;
