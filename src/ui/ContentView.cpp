@@ -137,7 +137,6 @@ ContentView::ContentView(std::unique_ptr<FocusSessionManager> manager,
     blockLists->addWidget(m_nextSessionNote);
     layout->addLayout(blockLists);
 
-    m_scroll->setWidget(m_scrolled);
     // Takes the height the window has, up to what it needs (updateMinimumSize).
     window->addWidget(m_scroll, 1);
 
@@ -201,6 +200,8 @@ ContentView::ContentView(std::unique_ptr<FocusSessionManager> manager,
     showUnownedBlock();
     applyColors();
     updateTabOrder();
+    // Once the texts are in: the scroll area measures its content here.
+    m_scroll->setWidget(m_scrolled);
     updateMinimumSize();
     m_websitesCard->inputField()->setFocus(Qt::OtherFocusReason);
 }

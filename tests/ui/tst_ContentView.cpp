@@ -19,6 +19,7 @@
 #include "ui/SegmentedControl.h"
 #include "ui/SessionCard.h"
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QAccessible>
 #include <QApplication>
@@ -203,6 +204,8 @@ private slots:
         QTest::keyClick(harness.view.get(), Qt::Key_F, Qt::ControlModifier);
         QTest::keyClicks(QApplication::focusWidget(), "SITE29");
         QCOMPARE(card->entries()->rowCount(), 11);
+        const auto clear = card->filterField()->findChild<QAbstractButton*>();
+        QVERIFY(clear && clear->accessibleName() == "Clear the filter");
         card->entryList()->setFocus();
         QTest::keyClick(card->entryList(), Qt::Key_A, Qt::ControlModifier);
         QTest::keyClick(card->entryList(), Qt::Key_Delete);
