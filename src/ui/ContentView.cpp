@@ -12,6 +12,7 @@
 #include "ui/SessionCard.h"
 #include "ui/StatusLine.h"
 #include "ui/Theme.h"
+#include "ui/WrappedLabel.h"
 
 #include <QAbstractButton>
 #include <QFutureWatcher>
@@ -60,8 +61,8 @@ ContentView::ContentView(std::unique_ptr<FocusSessionManager> manager,
     header->setSpacing(6);
     auto* title = new QLabel(tr("Tarnhollow"), this);
     title->setFont(Theme::largeTitle(font()));
-    m_subtitle = new QLabel(tr("Turn websites and apps off during deep work sessions."), this);
-    m_subtitle->setWordWrap(true);
+    m_subtitle =
+        new WrappedLabel(tr("Turn websites and apps off during deep work sessions."), this);
     m_status = new StatusLine(this);
     m_status->setFont(Theme::font(Theme::TextStyle::Callout, font()));
     header->addWidget(title);

@@ -334,6 +334,11 @@ private slots:
         QVERIFY(error->isVisibleTo(harness.view.get()));
         QCOMPARE(error->text(), harness.manager().errorMessageText());
         QVERIFY(harness.view->sizeHint().height() > heightWithout);
+        // A longer one takes the lines it needs.
+        const int heightShort = harness.view->sizeHint().height();
+        harness.runner->failWith(1, "cp: " + QByteArray("permission denied ").repeated(30));
+        QTest::mouseClick(harness.view->sessionCard()->startStopButton(), Qt::LeftButton);
+        QVERIFY(harness.view->sizeHint().height() > heightShort);
 
         harness.runner->succeed();
         QTest::mouseClick(harness.view->sessionCard()->startStopButton(), Qt::LeftButton);
