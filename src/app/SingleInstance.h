@@ -5,12 +5,14 @@
 
 #include <memory>
 
-class QLocalServer;
 class QLockFile;
+class QSocketNotifier;
 
 // Decides which process is the user's one running copy: whoever holds the
 // lock file in the runtime directory. A later launch asks that copy, through
-// a local socket beside the lock, to show its window.
+// a named pipe beside the lock, to show its window. A pipe rather than a
+// local socket: the network module would load nine more libraries, Kerberos
+// among them, before the first frame.
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
@@ -35,8 +37,12 @@ signals:
 
 private:
     void askRunningCopy() const;
+    void listen(const QString& path);
+    void readKnocks();
 
     QString m_directory;
     std::unique_ptr<QLockFile> m_lock;
-    QLocalServer* m_server = nullptr;
+    QByteArray m_pipePath;
+    int m_pipe = -1;
+    QSocketNotifier* m_knocks = nullptr;
 };

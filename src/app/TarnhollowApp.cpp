@@ -1,7 +1,7 @@
 #include "app/TarnhollowApp.h"
 
-#include "app/CommandLine.h"
 #include "app/AfterFirstPaint.h"
+#include "app/CommandLine.h"
 #include "app/SingleInstance.h"
 #include "base/ApplicationId.h"
 #include "services/FocusSessionManager.h"
@@ -71,12 +71,16 @@ int TarnhollowApp::run(int& argc, char** argv) const {
     QApplication::setStyle(new FieldStyle);
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Tarnhollow"));
     QGuiApplication::setDesktopFileName(tarnhollowApplicationId());
-    QGuiApplication::setWindowIcon(
-        Theme::applicationIcon(tarnhollowApplicationId(), QGuiApplication::palette()));
     SingleInstance instance;
     if (instance.claim() == SingleInstance::Claim::AnotherCopyRuns)
         return 0;
     const std::unique_ptr<ContentView> window = makeWindow();
+    // Looking the icon up reads the icon themes; the desktop finds the
+    // application by its desktop file name meanwhile.
+    new AfterFirstPaint(window.get(), [] {
+        QGuiApplication::setWindowIcon(
+            Theme::applicationIcon(tarnhollowApplicationId(), QGuiApplication::palette()));
+    });
     QObject::connect(&instance, &SingleInstance::activationRequested, window.get(),
                      [target = window.get()] {
                          if (auto* guard = target->findChild<CloseGuard*>())

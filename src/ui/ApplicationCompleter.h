@@ -25,8 +25,8 @@ private:
     void offer(const QString& text);
 
     QLineEdit* m_field;
-    ApplicationListModel* m_applications;
-    QSortFilterProxyModel* m_matches;
+    ApplicationListModel* m_applications = nullptr;
+    QSortFilterProxyModel* m_matches = nullptr;
     // Keys of the installed IDs, compared as list entries are.
     QSet<QString> m_ids;
     bool m_loaded = false;

@@ -12,6 +12,7 @@
 #include "ui/SessionCard.h"
 #include "ui/StatusLine.h"
 #include "ui/Theme.h"
+#include "ui/WrappedLabel.h"
 
 #include <QAbstractButton>
 #include <QFutureWatcher>
@@ -60,8 +61,8 @@ ContentView::ContentView(std::unique_ptr<FocusSessionManager> manager,
     header->setSpacing(6);
     auto* title = new QLabel(tr("Tarnhollow"), this);
     title->setFont(Theme::largeTitle(font()));
-    m_subtitle = new QLabel(tr("Turn websites and apps off during deep work sessions."), this);
-    m_subtitle->setWordWrap(true);
+    m_subtitle =
+        new WrappedLabel(tr("Turn websites and apps off during deep work sessions."), this);
     m_status = new StatusLine(this);
     m_status->setFont(Theme::font(Theme::TextStyle::Callout, font()));
     header->addWidget(title);
@@ -137,7 +138,6 @@ ContentView::ContentView(std::unique_ptr<FocusSessionManager> manager,
     blockLists->addWidget(m_nextSessionNote);
     layout->addLayout(blockLists);
 
-    m_scroll->setWidget(m_scrolled);
     // Takes the height the window has, up to what it needs (updateMinimumSize).
     window->addWidget(m_scroll, 1);
 
@@ -201,6 +201,8 @@ ContentView::ContentView(std::unique_ptr<FocusSessionManager> manager,
     showUnownedBlock();
     applyColors();
     updateTabOrder();
+    // Once the texts are in: the scroll area measures its content here.
+    m_scroll->setWidget(m_scrolled);
     updateMinimumSize();
     m_websitesCard->inputField()->setFocus(Qt::OtherFocusReason);
 }

@@ -48,13 +48,17 @@ FormCard::FormCard(const QString& title, const QString& placeholder, AddAction o
     m_title->setFont(titleFont);
     // On the title's row, so that a card grows no taller for them.
     m_filter->setPlaceholderText(tr("Filter"));
-    m_filter->setClearButtonEnabled(true);
-    for (QAbstractButton* clear : m_filter->findChildren<QAbstractButton*>())
-        clear->setAccessibleName(tr("Clear the filter"));
     m_filter->setAccessibleName(tr("Filter %1").arg(title));
     m_filter->setAccessibleDescription(tr("Shows only the entries holding this text (Ctrl+F)"));
     m_filter->setMaximumWidth(m_filter->fontMetrics().averageCharWidth() * 24);
     connect(m_filter, &QLineEdit::textChanged, this, [this](const QString& text) {
+        // The clear button shows only over text, and its icon loads the
+        // image readers: it comes with the first letter, not with the window.
+        if (!text.isEmpty() && !m_filter->isClearButtonEnabled()) {
+            m_filter->setClearButtonEnabled(true);
+            for (QAbstractButton* clear : m_filter->findChildren<QAbstractButton*>())
+                clear->setAccessibleName(tr("Clear the filter"));
+        }
         m_entries->setFilter(text);
         updateListControls();
     });

@@ -6,6 +6,7 @@
 #include "ui/SegmentButton.h"
 #include "ui/SegmentedControl.h"
 #include "ui/Theme.h"
+#include "ui/WrappedLabel.h"
 
 #include <QAccessible>
 #include <QHBoxLayout>
@@ -21,7 +22,7 @@ SessionCard::SessionCard(const QString& tip, QWidget* parent)
       m_duration(new SegmentedControl(
           minuteOptions, [](int minutes) { return tr("%1 min").arg(minutes); }, this)),
       m_remaining(new QLabel(this)), m_startStop(new ProminentButton(QString(), this)),
-      m_tip(new QLabel(tip, this)) {
+      m_tip(new WrappedLabel(tip, this)) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(10);
@@ -53,7 +54,6 @@ SessionCard::SessionCard(const QString& tip, QWidget* parent)
     layout->addWidget(m_startStop);
 
     m_tip->setFont(Theme::font(Theme::TextStyle::Footnote, font()));
-    m_tip->setWordWrap(true);
     layout->addWidget(m_tip);
 
     setSessionActive(false);

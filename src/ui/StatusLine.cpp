@@ -2,9 +2,8 @@
 
 #include <QAccessible>
 
-StatusLine::StatusLine(QWidget* parent) : QLabel(parent) {
+StatusLine::StatusLine(QWidget* parent) : WrappedLabel({}, parent) {
     setTextFormat(Qt::PlainText);
-    setWordWrap(true);
 }
 
 void StatusLine::setMessage(const QString& message) {

@@ -19,6 +19,7 @@
 #include "ui/SegmentedControl.h"
 #include "ui/SessionCard.h"
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QAccessible>
 #include <QApplication>
@@ -203,6 +204,8 @@ private slots:
         QTest::keyClick(harness.view.get(), Qt::Key_F, Qt::ControlModifier);
         QTest::keyClicks(QApplication::focusWidget(), "SITE29");
         QCOMPARE(card->entries()->rowCount(), 11);
+        const auto clear = card->filterField()->findChild<QAbstractButton*>();
+        QVERIFY(clear && clear->accessibleName() == "Clear the filter");
         card->entryList()->setFocus();
         QTest::keyClick(card->entryList(), Qt::Key_A, Qt::ControlModifier);
         QTest::keyClick(card->entryList(), Qt::Key_Delete);
@@ -331,6 +334,11 @@ private slots:
         QVERIFY(error->isVisibleTo(harness.view.get()));
         QCOMPARE(error->text(), harness.manager().errorMessageText());
         QVERIFY(harness.view->sizeHint().height() > heightWithout);
+        // A longer one takes the lines it needs.
+        const int heightShort = harness.view->sizeHint().height();
+        harness.runner->failWith(1, "cp: " + QByteArray("permission denied ").repeated(30));
+        QTest::mouseClick(harness.view->sessionCard()->startStopButton(), Qt::LeftButton);
+        QVERIFY(harness.view->sizeHint().height() > heightShort);
 
         harness.runner->succeed();
         QTest::mouseClick(harness.view->sessionCard()->startStopButton(), Qt::LeftButton);

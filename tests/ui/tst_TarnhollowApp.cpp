@@ -1,3 +1,4 @@
+#include "app/SingleInstance.h"
 #include "app/TarnhollowApp.h"
 #include "fakes/DirectShellRunner.h"
 #include "fakes/FakeInstalledApplications.h"
@@ -254,6 +255,16 @@ private slots:
         window->show();
         QTRY_COMPARE(m_notifiersMade, 1);
         QCOMPARE(m_readAheads, 1);
+    }
+
+    // A later launch finds the running copy and asks it to show itself.
+    void oneCopyPerUser() {
+        QTemporaryDir runtime;
+        SingleInstance first(runtime.path());
+        QCOMPARE(first.claim(), SingleInstance::Claim::Claimed);
+        QSignalSpy asked(&first, &SingleInstance::activationRequested);
+        QCOMPARE(SingleInstance(runtime.path()).claim(), SingleInstance::Claim::AnotherCopyRuns);
+        QVERIFY(asked.wait(2000));
     }
 
 private:
