@@ -14,7 +14,10 @@ const QString kUnowned = "The hosts file holds an old Tarnhollow block that name
 // Pid 1 of a private namespace, so no waiter outlives it. A waiter holding
 // the helper's pipe would hold up `block` until the section is gone.
 // grep -s: a process may end between the glob and its read.
-const char kWaiterSteps[] = R"sh(mount -t tmpfs tmpfs /run; mount --bind "$0" /etc/hosts; h=$1
+// The file stands in for /etc/hosts over a private copy of /etc, so the
+// browsers' policy folders the helper writes are private too.
+#define PRIVATE_ETC "mount -t tmpfs tmpfs /run; cp -a /etc /run/etc; mount --bind /run/etc /etc; "
+const char kWaiterSteps[] = PRIVATE_ETC R"sh(mount --bind "$0" /etc/hosts; h=$1
 block() { printf %s "$(printf '%s\na.test\n' $1 | "$h" block 2>&1)"; }
 state() { echo $(grep -c a.test /etc/hosts) $(grep -slzx -e '--end-session-waite[r]' \
     /proc/[0-9]*/cmdline | wc -l); }
@@ -56,7 +59,7 @@ u=$(date -d "$(sed -n 's/^# Tarnhollow:owner 0 until //p' /etc/hosts)" +%s)000; 
 wait $w; echo $(($(up "$0/gone") - $(up "$0/exit"))) $(($(cat "$0/wall") / 1000000 - u)))sh";
 
 // Any interleaving of blocks and unblocks leaves at most one waiter.
-const char kPairSteps[] = R"sh(mount -t tmpfs tmpfs /run; mount --bind "$0" /etc/hosts; h=$1
+const char kPairSteps[] = PRIVATE_ETC R"sh(mount --bind "$0" /etc/hosts; h=$1
 n() { pgrep -fc 'waite[r] 1002'; }; most=0
 for i in $(seq 200); do
     printf '60\na.test\n' | PKEXEC_UID=1002 $h block >/dev/null & PKEXEC_UID=1002 $h unblock &

@@ -18,7 +18,7 @@ cleanup() {
     [ -n "$bus_pid" ] && kill "$bus_pid" 2>/dev/null || true
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
     wait 2>/dev/null || true
-    [ -n "$mounted" ] && umount /etc/hosts 2>/dev/null || true
+    [ -n "$mounted" ] && { umount /etc/hosts; umount /etc; } 2>/dev/null || true
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -47,8 +47,12 @@ wait_for() {
 printf '127.0.0.1\tlocalhost\n::1\tlocalhost ip6-localhost ip6-loopback\n# kept byte for byte\n' \
     >"$work/hosts"
 cp "$work/hosts" "$work/hosts.orig"
-mount --bind "$work/hosts" /etc/hosts
+# A private copy of /etc under it, so the browsers' policy folders the
+# helper writes are private too.
+cp -a /etc "$work/etc"
+mount --bind "$work/etc" /etc
 mounted=1
+mount --bind "$work/hosts" /etc/hosts
 # The helper's waiter keeps its files in /run: ours, not the system's.
 mount -t tmpfs -o mode=755 tmpfs /run
 cmp -s /etc/hosts "$work/hosts.orig" || fail "the bind mount over /etc/hosts did not take"

@@ -19,6 +19,10 @@ mount -t tmpfs tmpfs /run
 mkdir -p /run/dbus
 dbus-daemon --system --fork
 
+# A private copy of /etc, so the browsers' policy folders the helper writes
+# are private too; the rules and the hosts file are bound over it.
+cp -a /etc "$work/etc"
+mount --bind "$work/etc" /etc
 mkdir -p "$work/rules"
 case $rule in
 yes | no)

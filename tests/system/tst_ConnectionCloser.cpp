@@ -24,14 +24,16 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Inside the new namespaces: the files in %1 replace the system's, so every
-// name the test looks up is answered from them and any other goes to the name
-// server of serveDns(); v1 moves to the "remote" namespace, open as %2.
+// Inside the new namespaces: a private copy of /etc in %1 whose files answer
+// every name the test looks up and send any other to the name server of
+// serveDns(), and whose browser policy folders take the helper's writes; v1
+// moves to the "remote" namespace, open as %2.
 const char kSetup[] =
-    "cd %1 && printf '192.0.2.10 site.test www.site.test\\n127.0.0.1 loop.test\\n::1 loop6.test\\n"
+    "cp -a /etc %1/etc && mount --bind %1/etc /etc && cd /etc && rm -f resolv.conf && "
+    "printf '192.0.2.10 site.test www.site.test\\n127.0.0.1 loop.test\\n::1 loop6.test\\n"
     "169.254.1.1 link.test\\nfe80::1 link6.test\\n0.0.0.0 zero.test\\n:: zero6.test\\n"
     "::ffff:127.0.0.1 mapped.test\\n' >hosts && echo nameserver 192.0.2.53 >resolv.conf && "
-    "echo hosts: files dns >nsswitch.conf && for f in *; do mount --bind $f /etc/$f; done && "
+    "echo hosts: files dns >nsswitch.conf && "
     "ip link set lo up && ip link add v0 type veth peer name v1 && ip addr add 192.0.2.1/24 dev "
     "v0 && ip link set v0 up && ip route add default via 192.0.2.10 && ip link set v1 netns "
     "/proc/self/fd/%2";
