@@ -1,14 +1,15 @@
 #include "base/AtomicFileWriter.h"
 #include "base/ScopedFd.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -64,6 +65,20 @@ qsizetype totalSize(const QList<QByteArrayView>& pieces) {
     return size;
 }
 
+// All that `tail` makes, through a buffer of a fixed size.
+bool writeTail(int fd, AtomicFileWriter::Source* tail) {
+    if (!tail)
+        return true;
+    constexpr qsizetype kRoom = 128 * 1024;
+    const std::unique_ptr<char[]> buffer(new char[kRoom]);
+    tail->rewind();
+    while (const qsizetype n = tail->read(buffer.get(), kRoom)) {
+        if (!writeAll(fd, {QByteArrayView(buffer.get(), n)}, 0, false))
+            return false;
+    }
+    return true;
+}
+
 // A bind-mounted file cannot be renamed over.
 bool isMountRoot(const char* path) {
 #if defined(__linux__)
@@ -98,20 +113,30 @@ QString resolved(const QString& requestedPath) {
 
 void AtomicFileWriter::removeLeftovers(const QString& requestedPath) {
     const QFileInfo target(resolved(requestedPath));
-    QDir directory = target.absoluteDir();
-    const QStringList names =
-        directory.entryList({QLatin1Char('.') + target.fileName() + QStringLiteral(".*.new")},
-                            QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString& name : names) {
-        const QByteArray leftover = QFile::encodeName(directory.filePath(name));
+    const QByteArray directory = QFile::encodeName(target.absolutePath());
+    const QByteArray prefix = '.' + QFile::encodeName(target.fileName()) + '.';
+    constexpr QByteArrayView kSuffix = ".new";
+    // Read with the system's own calls: the root helper runs this before
+    // every write, and needs no pattern machinery for one prefix.
+    DIR* folder = ::opendir(directory.constData());
+    if (!folder)
+        return;
+    while (const dirent* entry = ::readdir(folder)) {
+        const QByteArrayView name(entry->d_name);
+        if (name.size() < prefix.size() + kSuffix.size() || !name.startsWith(prefix) ||
+            !name.endsWith(kSuffix))
+            continue;
+        const QByteArray leftover = directory + '/' + name.toByteArray();
         struct stat info {};
         if (::lstat(leftover.constData(), &info) == 0 && S_ISREG(info.st_mode))
             ::unlink(leftover.constData());
     }
+    ::closedir(folder);
 }
 
 Result<void, FileError> AtomicFileWriter::write(const QString& requestedPath,
-                                                const QList<QByteArrayView>& bytes) const {
+                                                const QList<QByteArrayView>& bytes,
+                                                Source* tail) const {
     const QString path = resolved(requestedPath);
     const QByteArray target = QFile::encodeName(path);
     const auto failure = [&path](int error) { return FileError{path, systemReason(error)}; };
@@ -124,7 +149,7 @@ Result<void, FileError> AtomicFileWriter::write(const QString& requestedPath,
         return FileError{path, QStringLiteral("Not a regular file")};
 
     if (exists && m_options.inPlaceOnMountPoint && isMountRoot(target.constData()))
-        return writeInPlace(path, bytes);
+        return writeInPlace(path, bytes, tail);
 
     const QByteArray directory = QFile::encodeName(QFileInfo(path).absolutePath());
     const QByteArray base = QFile::encodeName(QFileInfo(path).fileName());
@@ -152,7 +177,8 @@ Result<void, FileError> AtomicFileWriter::write(const QString& requestedPath,
         if (::fchmod(file.get(), old.st_mode & 07777) != 0)
             return abandon(errno);
     }
-    if (!writeAll(file.get(), bytes, 0, false) || ::fsync(file.get()) != 0 || !file.close())
+    if (!writeAll(file.get(), bytes, 0, false) || !writeTail(file.get(), tail) ||
+        ::fsync(file.get()) != 0 || !file.close())
         return abandon(errno);
 
     if (::rename(temporary.constData(), target.constData()) == 0)
@@ -162,11 +188,12 @@ Result<void, FileError> AtomicFileWriter::write(const QString& requestedPath,
     if (renameError != EBUSY || !m_options.inPlaceOnMountPoint)
         return failure(renameError);
 
-    return writeInPlace(path, bytes);
+    return writeInPlace(path, bytes, tail);
 }
 
 Result<void, FileError> AtomicFileWriter::writeInPlace(const QString& path,
-                                                       const QList<QByteArrayView>& pieces) const {
+                                                       const QList<QByteArrayView>& pieces,
+                                                       Source* tail) const {
     // The room is reserved first, so a full disk is refused before a byte
     // changes.
     const auto failure = [&path](int error) { return FileError{path, systemReason(error)}; };
@@ -179,6 +206,12 @@ Result<void, FileError> AtomicFileWriter::writeInPlace(const QString& path,
     joined.reserve(totalSize(pieces));
     for (const QByteArrayView piece : pieces)
         joined.append(piece);
+    if (tail) {
+        char part[4096];
+        tail->rewind();
+        while (const qsizetype n = tail->read(part, sizeof part))
+            joined.append(part, n);
+    }
     const QList<QByteArrayView> bytes{joined};
     const off_t size = off_t(joined.size());
     if (!reserveSpace(file.get(), size))

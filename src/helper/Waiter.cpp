@@ -1,8 +1,9 @@
 #include "helper/Waiter.h"
 
+#include "base/ScopedFd.h"
+
 #include <QByteArray>
-#include <QDir>
-#include <QFile>
+#include <QByteArrayList>
 
 #include <algorithm>
 #include <cerrno>
@@ -10,6 +11,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
@@ -63,10 +65,12 @@ bool isWaiterOf(pid_t pid, uid_t owner) {
         exe.chop(10);
     if (!exe.endsWith("/" + kProgram.toByteArray()))
         return false;
-    QFile cmdline(QString::fromLatin1(proc + "/cmdline"));
-    if (!cmdline.open(QIODevice::ReadOnly))
+    const ScopedFd cmdline(::open((proc + "/cmdline").constData(), O_RDONLY | O_CLOEXEC));
+    char text[4096];
+    const ssize_t size = cmdline.get() < 0 ? -1 : ::read(cmdline.get(), text, sizeof text);
+    if (size < 0)
         return false;
-    const QList<QByteArray> args = cmdline.readAll().split('\0');
+    const QList<QByteArray> args = QByteArray(text, size).split('\0');
     return args.value(1) == kMarker && args.value(2) == QByteArray::number(owner);
 }
 
@@ -134,12 +138,18 @@ void sleepUntil(Millis deadline) {
 // crashed or replaced helper never recorded is ended all the same.
 void end(uid_t owner) {
     const pid_t self = ::getpid();
-    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+    // The system's own calls: Qt's directory listing would load its pattern
+    // machinery into a process that has no use for it.
+    DIR* proc = ::opendir("/proc");
+    if (!proc)
+        return;
+    while (const dirent* entry = ::readdir(proc)) {
         bool ok = false;
-        const pid_t pid = entry.toInt(&ok);
+        const pid_t pid = QByteArray(entry->d_name).toInt(&ok);
         if (ok && pid > 1 && pid != self && isWaiterOf(pid, owner))
             kill(pid, owner);
     }
+    ::closedir(proc);
 }
 
 QString replace(const Wait& wait) {

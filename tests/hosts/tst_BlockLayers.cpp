@@ -110,8 +110,8 @@ private slots:
         QTemporaryDir root;
         const QString in = "cd '" + root.path() + "' && ";
         QCOMPARE(std::system(qPrintable(in + setup)), 0);
-        BrowserPolicy::sync(names, root.path()); // a second write leaves no leftover behind
-        QCOMPARE(BrowserPolicy::sync(names, root.path()).join('\n'), notice);
+        BrowserPolicy::sync({NameLines::of(names)}, root.path()); // no leftover after a second
+        QCOMPARE(BrowserPolicy::sync({NameLines::of(names)}, root.path()).join('\n'), notice);
         QCOMPARE(std::system(qPrintable(in + check)), 0);
         const QJsonObject expected{{"URLBlocklist", QJsonArray::fromStringList(names)}};
         int found = 0;

@@ -183,10 +183,10 @@ private slots:
         QElapsedTimer timer;
         timer.start();
         // The hosts file answers from memory; every other name goes to DNS.
-        DnsLookups lookups(names);
+        DnsLookups lookups(NameLines::of(names));
         lookups.run(DnsLookups::Clock::now() + 400ms);
         std::vector<ConnectionCloser::Address> addresses =
-            ConnectionCloser::addressesIn(readAll("/etc/hosts"), names);
+            ConnectionCloser::addressesIn(readAll("/etc/hosts"), NameLines::of(names));
         addresses.insert(addresses.end(), lookups.found().begin(), lookups.found().end());
         addresses = ConnectionCloser::cleaned(addresses);
         QVERIFY(timer.elapsed() < 800);
@@ -222,7 +222,7 @@ private slots:
         QStringList names(unanswered, "unanswered.test");
         for (int n = 1; n <= answered; ++n)
             names << QString("%1.answered.test").arg(n);
-        DnsLookups lookups(names);
+        DnsLookups lookups(NameLines::of(names));
         lookups.run(DnsLookups::Clock::now() + 400ms);
         QCOMPARE(int(lookups.found().size()), answered);
         for (int n = 1; n <= answered; ++n) {
@@ -238,7 +238,7 @@ private slots:
         QStringList names;
         for (int n = 1; n <= 300; ++n)
             names << QString("%1.answered.test").arg(n);
-        LookupChild lookups(names, LookupChild::Clock::now() + 400ms);
+        LookupChild lookups(NameLines::of(names), LookupChild::Clock::now() + 400ms);
         QFile children(QString("/proc/self/task/%1/children").arg(::gettid()));
         QVERIFY(children.open(QIODevice::ReadOnly));
         const QString status = "/proc/" + children.readAll().trimmed() + "/status";
