@@ -393,7 +393,7 @@ Outcome block(uid_t caller) {
 
     const QDateTime now = QDateTime::currentDateTimeUtc();
     const QDateTime until = BlockRules::endOf(now, length);
-    HostsSection section(names.sortedUnique(), now, caller, until);
+    HostsSection section(names, now, caller, until);
     if (Step written = write(HostsText::keptPieces(text, parts.removable), &section); !written)
         return Failure(written.error());
     const Written written{stampOfHosts(), browserNames};

@@ -7,12 +7,14 @@
 
 HostsSection::HostsSection(NameLines names, const QDateTime& when, uint ownerUid,
                            const QDateTime& until)
-    : m_names(std::move(names)), m_head(HostsText::sectionHead(when, ownerUid, until)) {
+    : m_names(std::move(names)), m_places(m_names.sortedPlaces()),
+      m_head(HostsText::sectionHead(when, ownerUid, until)) {
     rewind();
 }
 
 void HostsSection::rewind() {
     m_next = m_names.begin();
+    m_placed = 0;
     m_headDone = m_tailDone = false;
 }
 
@@ -34,8 +36,10 @@ qsizetype HostsSection::read(char* into, qsizetype room) {
     char name[256 + 4] = {'w', 'w', 'w', '.'};
     constexpr qsizetype kWww = 4;
     const NameLines::Iterator end = m_names.end();
-    for (; m_next != end && out - into <= room - kMostPerName; ++m_next) {
-        const QByteArrayView hostName = *m_next;
+    const bool inOrder = m_places.empty();
+    const auto more = [&] { return inOrder ? m_next != end : m_placed < m_places.size(); };
+    while (more() && out - into <= room - kMostPerName) {
+        const QByteArrayView hostName = inOrder ? *m_next++ : m_names.at(m_places[m_placed++]);
         const qsizetype length = std::min<qsizetype>(hostName.size(), 253);
         std::memcpy(name + kWww, hostName.data(), size_t(length));
         // The trailing-dot form is the same name to DNS, and typed or
@@ -52,7 +56,7 @@ qsizetype HostsSection::read(char* into, qsizetype room) {
         }
     }
     // The final line feed keeps a line appended later off the end marker.
-    if (m_next == end && !m_tailDone && out - into < room - kEnd.size()) {
+    if (!more() && !m_tailDone && out - into < room - kEnd.size()) {
         put(kEnd.data(), kEnd.size());
         *out++ = '\n';
         m_tailDone = true;

@@ -362,7 +362,7 @@ QByteArray sectionHead(const QDateTime& when, uint ownerUid, const QDateTime& un
 
 QByteArray sectionText(const QStringList& hostNames, const QDateTime& when, uint ownerUid,
                        const QDateTime& until) {
-    return HostsSection(NameLines::of(hostNames).sortedUnique(), when, ownerUid, until).text();
+    return HostsSection(NameLines::of(hostNames), when, ownerUid, until).text();
 }
 
 QStringList blockedNames(const QString& hostName) {

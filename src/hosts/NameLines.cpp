@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <functional>
-#include <vector>
 
 NameLines NameLines::of(const QStringList& names) {
     QByteArray text;
@@ -16,15 +15,16 @@ qsizetype NameLines::count() const {
     return std::count(lines.begin(), lines.end(), '\n');
 }
 
-NameLines NameLines::sortedUnique() const {
+std::vector<quint64> NameLines::sortedPlaces() const {
+    std::vector<quint64> places;
     if (std::adjacent_find(begin(), end(), std::greater_equal<>()) == end())
-        return *this;
-    std::vector<QByteArrayView> names(begin(), end());
-    std::sort(names.begin(), names.end());
-    names.erase(std::unique(names.begin(), names.end()), names.end());
-    QByteArray sorted;
-    sorted.reserve(text().size());
-    for (const QByteArrayView name : names)
-        sorted.append(name).append('\n');
-    return NameLines(sorted);
+        return places;
+    const char* const first = text().data();
+    for (const QByteArrayView name : *this)
+        places.push_back(quint64(name.data() - first) << 16 | quint64(name.size() & 0xffff));
+    const auto less = [this](quint64 a, quint64 b) { return at(a) < at(b); };
+    const auto same = [this](quint64 a, quint64 b) { return at(a) == at(b); };
+    std::sort(places.begin(), places.end(), less);
+    places.erase(std::unique(places.begin(), places.end(), same), places.end());
+    return places;
 }
