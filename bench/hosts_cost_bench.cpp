@@ -41,9 +41,10 @@ bool put(const QString& path, const QByteArray& bytes) {
            file.write(bytes) == bytes.size();
 }
 
-// `names` names of `length` bytes (0: short ones, as most lists have).
+// `names` names of `length` bytes (0: short ones, as most lists have),
+// sorted and unique as the app sends them.
 QByteArray requestOf(int names, int length) {
-    QByteArray request = "1500\n";
+    QByteArrayList list;
     for (int i = 0; i < names; ++i) {
         QByteArray name = "site" + QByteArray::number(i);
         // Labels of 62 bytes up to the length, the last one filled up.
@@ -52,9 +53,10 @@ QByteArray requestOf(int names, int length) {
             name +=
                 room < 1 ? QByteArray("x") : '.' + QByteArray(std::min<qsizetype>(room, 62), 'a');
         }
-        request += name + ".test\n";
+        list.append(name + ".test");
     }
-    return request;
+    std::sort(list.begin(), list.end());
+    return "1500\n" + list.join('\n') + '\n';
 }
 
 struct Run {

@@ -2,10 +2,9 @@
 #include "base/ScopedFd.h"
 
 #include <QFile>
-#include <QFileInfo>
-#include <QRandomGenerator>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -69,7 +68,7 @@ qsizetype totalSize(const QList<QByteArrayView>& pieces) {
 bool writeTail(int fd, AtomicFileWriter::Source* tail) {
     if (!tail)
         return true;
-    constexpr qsizetype kRoom = 128 * 1024;
+    constexpr qsizetype kRoom = 32 * 1024;
     const std::unique_ptr<char[]> buffer(new char[kRoom]);
     tail->rewind();
     while (const qsizetype n = tail->read(buffer.get(), kRoom)) {
@@ -104,17 +103,42 @@ bool reserveSpace(int fd, off_t size) {
 #endif
 }
 
+// The target of a link, or the path itself. The system's own calls, as in
+// the rest of this file: the root helper writes with this, and Qt's file
+// information machinery is most of what it would otherwise load.
 QString resolved(const QString& requestedPath) {
-    const QFileInfo link(requestedPath);
-    return link.isSymLink() && link.exists() ? link.canonicalFilePath() : requestedPath;
+    const QByteArray path = QFile::encodeName(requestedPath);
+    struct stat info {};
+    if (::lstat(path.constData(), &info) != 0 || !S_ISLNK(info.st_mode) ||
+        ::stat(path.constData(), &info) != 0)
+        return requestedPath;
+    char* target = ::realpath(path.constData(), nullptr);
+    const QString canonical = target ? QFile::decodeName(target) : requestedPath;
+    std::free(target);
+    return canonical;
+}
+
+// The absolute folder of `path`, and its last part.
+struct Place {
+    QByteArray directory;
+    QByteArray name;
+};
+Place placeOf(const QString& path) {
+    QByteArray absolute = QFile::encodeName(path);
+    if (!absolute.startsWith('/')) {
+        char* here = ::getcwd(nullptr, 0);
+        absolute.prepend(QByteArray(here ? here : "") + '/');
+        std::free(here);
+    }
+    const qsizetype slash = absolute.lastIndexOf('/');
+    return {slash == 0 ? QByteArray("/") : absolute.first(slash), absolute.sliced(slash + 1)};
 }
 
 } // namespace
 
 void AtomicFileWriter::removeLeftovers(const QString& requestedPath) {
-    const QFileInfo target(resolved(requestedPath));
-    const QByteArray directory = QFile::encodeName(target.absolutePath());
-    const QByteArray prefix = '.' + QFile::encodeName(target.fileName()) + '.';
+    const auto [directory, base] = placeOf(resolved(requestedPath));
+    const QByteArray prefix = '.' + base + '.';
     constexpr QByteArrayView kSuffix = ".new";
     // Read with the system's own calls: the root helper runs this before
     // every write, and needs no pattern machinery for one prefix.
@@ -151,13 +175,11 @@ Result<void, FileError> AtomicFileWriter::write(const QString& requestedPath,
     if (exists && m_options.inPlaceOnMountPoint && isMountRoot(target.constData()))
         return writeInPlace(path, bytes, tail);
 
-    const QByteArray directory = QFile::encodeName(QFileInfo(path).absolutePath());
-    const QByteArray base = QFile::encodeName(QFileInfo(path).fileName());
+    const auto [directory, base] = placeOf(path);
     QByteArray temporary;
     int fd = -1;
     for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        temporary = directory + "/." + base + '.' +
-                    QByteArray::number(QRandomGenerator::global()->generate(), 36) + ".new";
+        temporary = directory + "/." + base + '.' + QByteArray::number(::arc4random(), 36) + ".new";
         // 0666 less the umask for a new file, like any other program's.
         fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)

@@ -2,8 +2,6 @@
 
 #include "hosts/HostsText.h"
 
-#include <QElapsedTimer>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -32,10 +30,11 @@ Request::Parsed Request::read(int fd, std::chrono::milliseconds deadline) {
     // until the bytes arrive, so the request costs its own size once.
     QByteArray input;
     input.reserve(kMaxInput + 1);
-    QElapsedTimer elapsed;
-    elapsed.start();
+    const auto end = std::chrono::steady_clock::now() + deadline;
     for (;;) {
-        const qint64 left = deadline.count() - elapsed.elapsed();
+        const qint64 left =
+            std::chrono::ceil<std::chrono::milliseconds>(end - std::chrono::steady_clock::now())
+                .count();
         pollfd ready{fd, POLLIN, 0};
         const int polled = left > 0 ? ::poll(&ready, 1, int(left)) : 0;
         if (polled < 0 && errno == EINTR)

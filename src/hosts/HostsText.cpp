@@ -6,7 +6,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
+#include <charconv>
+#include <chrono>
 #include <cstring>
 #include <functional>
 
@@ -334,30 +335,56 @@ namespace {
 
 // By hand: two lines of a section are not worth the locale's machinery in
 // the root helper.
-QString utcText(const QDateTime& at, const char* format) {
-    const QDateTime utc = at.toUTC();
-    const QDate d = utc.date();
-    const QTime t = utc.time();
-    char text[64];
-    const int n = std::snprintf(text, sizeof text, format, d.year(), d.month(), d.day(), t.hour(),
-                                t.minute(), t.second());
-    return QString::fromLatin1(text, std::clamp(n, 0, int(sizeof text) - 1));
+QByteArray utcText(const QDateTime& at, bool iso) {
+    using namespace std::chrono;
+    const sys_seconds time{seconds(at.toSecsSinceEpoch())};
+    const sys_days day = floor<days>(time);
+    const year_month_day date(day);
+    const hh_mm_ss clock(time - day);
+    char text[] = "0000-00-00 00:00:00 +0000";
+    const auto put = [&text](int at, int value, int digits) {
+        for (int i = digits - 1; i >= 0; --i, value /= 10)
+            text[at + i] = char('0' + value % 10);
+    };
+    put(0, int(date.year()) % 10000, 4);
+    put(5, int(unsigned(date.month())), 2);
+    put(8, int(unsigned(date.day())), 2);
+    put(11, int(clock.hours().count()), 2);
+    put(14, int(clock.minutes().count()), 2);
+    put(17, int(clock.seconds().count()), 2);
+    if (!iso)
+        return QByteArray(text, sizeof text - 1);
+    text[10] = 'T';
+    text[19] = 'Z';
+    return QByteArray(text, 20);
+}
+
+QByteArray ownerBytes(uint uid, const QDateTime& until) {
+    char number[16];
+    const auto digits = std::to_chars(number, number + sizeof number, uid);
+    QByteArray line = kOwnerPrefix.toByteArray();
+    return line.append(number, digits.ptr - number).append(" until ").append(utcText(until, true));
 }
 
 } // namespace
 
 QString ownerLine(uint uid, const QDateTime& until) {
-    return QString::fromLatin1(kOwnerPrefix) + QString::number(uid) + QStringLiteral(" until ") +
-           utcText(until, "%04d-%02d-%02dT%02d:%02d:%02dZ");
+    return QString::fromLatin1(ownerBytes(uid, until));
 }
 
 QString sectionDate(const QDateTime& when) {
-    return utcText(when, "%04d-%02d-%02d %02d:%02d:%02d +0000");
+    return QString::fromLatin1(utcText(when, false));
 }
 
 QByteArray sectionHead(const QDateTime& when, uint ownerUid, const QDateTime& until) {
-    return "\n\n" + kMarkerStart.toByteArray() + '\n' + kDatePrefix.toByteArray() +
-           sectionDate(when).toLatin1() + '\n' + ownerLine(ownerUid, until).toLatin1() + '\n';
+    QByteArray head("\n\n");
+    return head.append(kMarkerStart)
+        .append('\n')
+        .append(kDatePrefix)
+        .append(utcText(when, false))
+        .append('\n')
+        .append(ownerBytes(ownerUid, until))
+        .append('\n');
 }
 
 QByteArray sectionText(const QStringList& hostNames, const QDateTime& when, uint ownerUid,
