@@ -151,7 +151,13 @@ int main(int argc, char** argv) {
     if (!BenchNamespace::privateSystem(dir.path()) || !put("/etc/nsswitch.conf", "hosts: files\n"))
         return 1;
     const QString requestFile = dir.path() + "/request";
-    const Run bare = helper(nullptr, {}, requestFile);
+    // The median of a few: which of its libraries' pages are mapped at once
+    // depends on what the page cache holds.
+    std::vector<long> starts;
+    for (int i = 0; i < 5; ++i)
+        starts.push_back(helper(nullptr, {}, requestFile).peakKiB);
+    std::sort(starts.begin(), starts.end());
+    const Run bare{0, starts[starts.size() / 2]};
     std::printf("helper refusing its arguments: peak %.1f MB\n", bare.peakKiB / 1024.0);
     std::printf("%8s %6s %10s %10s %10s %7s %12s %12s %10s\n", "names", "bytes", "request MB",
                 "hosts MB", "peak MB", "ratio", "lookup µs", "without µs", "added µs");

@@ -68,7 +68,7 @@ qsizetype totalSize(const QList<QByteArrayView>& pieces) {
 bool writeTail(int fd, AtomicFileWriter::Source* tail) {
     if (!tail)
         return true;
-    constexpr qsizetype kRoom = 32 * 1024;
+    constexpr qsizetype kRoom = 16 * 1024;
     const std::unique_ptr<char[]> buffer(new char[kRoom]);
     tail->rewind();
     while (const qsizetype n = tail->read(buffer.get(), kRoom)) {

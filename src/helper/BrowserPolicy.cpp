@@ -112,7 +112,7 @@ bool writeAll(int fd, QByteArrayView bytes) {
 bool writeDocument(int fd, const QList<NameLines>& names) {
     constexpr QByteArrayView kHead = "{\n    \"URLBlocklist\": [\n";
     constexpr QByteArrayView kTail = "\n    ]\n}\n";
-    constexpr qsizetype kRoom = 32 * 1024;
+    constexpr qsizetype kRoom = 16 * 1024;
     constexpr qsizetype kMostPerName = 512;
     const std::unique_ptr<char[]> buffer(new char[kRoom]);
     char* out = buffer.get();

@@ -17,10 +17,13 @@ constexpr qsizetype kMaxInput = (Request::kMaxNames + 1) * (kMaxNameLength + 1);
 qint64 parseLength(QByteArrayView line) {
     if (line.isEmpty() || line.size() > 4 || line.startsWith('0'))
         return 0;
-    for (const char c : line)
+    qint64 value = 0;
+    for (const char c : line) {
         if (c < '0' || c > '9')
             return 0;
-    return line.toLongLong();
+        value = value * 10 + (c - '0');
+    }
+    return value;
 }
 
 } // namespace
