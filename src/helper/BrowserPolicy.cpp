@@ -106,12 +106,47 @@ bool writeAll(int fd, QByteArrayView bytes) {
     return true;
 }
 
+constexpr QByteArrayView kHead = "{\n    \"URLBlocklist\": [\n";
+constexpr QByteArrayView kTail = "\n    ]\n}\n";
+
+// The size writeDocument gives the list.
+qint64 documentSize(const QList<NameLines>& names) {
+    qint64 count = 0, bytes = 0;
+    for (const NameLines& part : names) {
+        const qsizetype lines = part.count();
+        count += lines;
+        bytes += part.text().size() - lines;
+    }
+    // Each name quoted on a line of its own, indented by 8, a comma between.
+    return kHead.size() + kTail.size() + bytes + count * 10 + std::max<qint64>(count - 1, 0) * 2;
+}
+
+// The list as our file holds it already, copied by the kernel: writing the
+// same list again then costs no pass over the names. Only a file of the
+// size the list has is taken.
+enum class Copy { Done, NotOurs, Failed };
+Copy copyOurFile(int managed, int fd, const QList<NameLines>& names) {
+    const ScopedFd ours(::openat(managed, kFile, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat info {};
+    if (ours.get() < 0 || ::fstat(ours.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        info.st_size != documentSize(names))
+        return Copy::NotOurs;
+    for (off_t done = 0; done < info.st_size;) {
+        const ssize_t n =
+            ::copy_file_range(ours.get(), nullptr, fd, nullptr, size_t(info.st_size - done), 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return done == 0 ? Copy::NotOurs : Copy::Failed;
+        done += n;
+    }
+    return Copy::Done;
+}
+
 // Host names need no escaping: written straight out, in the layout
 // QJsonDocument::Indented gives, a long list costs a buffer's room. False
 // with EILSEQ at a name that would need escaping.
 bool writeDocument(int fd, const QList<NameLines>& names) {
-    constexpr QByteArrayView kHead = "{\n    \"URLBlocklist\": [\n";
-    constexpr QByteArrayView kTail = "\n    ]\n}\n";
     constexpr qsizetype kRoom = 16 * 1024;
     constexpr qsizetype kMostPerName = 512;
     const std::unique_ptr<char[]> buffer(new char[kRoom]);
@@ -165,12 +200,15 @@ bool writeList(int fd, const QList<NameLines>& names) {
 }
 
 // A browser reads the old list or the new one, never a mix of the two.
-bool replaceFile(int managed, const QList<NameLines>& names) {
+bool replaceFile(int managed, const QList<NameLines>& names, bool again) {
     // A leftover of an interrupted write; the folder is root's alone.
     ::unlinkat(managed, kTemporary, 0);
     ScopedFd file(
         ::openat(managed, kTemporary, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
-    const bool written = file.get() >= 0 && writeList(file.get(), names) &&
+    const Copy copied =
+        again && file.get() >= 0 ? copyOurFile(managed, file.get(), names) : Copy::NotOurs;
+    const bool written = file.get() >= 0 && copied != Copy::Failed &&
+                         (copied == Copy::Done || writeList(file.get(), names)) &&
                          ::fchmod(file.get(), 0644) == 0 && ::fsync(file.get()) == 0 &&
                          file.close() && ::renameat(managed, kTemporary, managed, kFile) == 0;
     if (!written) {
@@ -233,7 +271,7 @@ bool BrowserPolicy::setsBlocklist(QByteArrayView json) {
            policies.contains(QLatin1String("URLBlacklist"));
 }
 
-QStringList BrowserPolicy::sync(const QList<NameLines>& names, const QString& root) {
+QStringList BrowserPolicy::sync(const QList<NameLines>& names, const QString& root, bool again) {
     QStringList notices;
     const ScopedFd top(::open(QFile::encodeName(root).constData(), kFolderFlags & ~O_NOFOLLOW));
     if (top.get() < 0)
@@ -273,7 +311,7 @@ QStringList BrowserPolicy::sync(const QList<NameLines>& names, const QString& ro
                                .arg(name, errorText());
             continue;
         }
-        if (!replaceFile(managed.get(), names))
+        if (!replaceFile(managed.get(), names, again))
             notices << QStringLiteral("%1: the website list could not be written: %2.")
                            .arg(name, errorText());
     }

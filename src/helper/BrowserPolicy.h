@@ -19,9 +19,11 @@ public:
     // blocklist of every browser whose own folder under /etc exists. None:
     // removes our file from each. Returns the notices for the user, one for
     // each browser left alone. `root` is for tests; the helper always uses
-    // "/". The list is made anew for each file as it is written.
+    // "/". The list is made anew for each file as it is written; `again`
+    // (the same names as a sync just before) copies our file where it still
+    // stands instead.
     static QStringList sync(const QList<NameLines>& names,
-                            const QString& root = QStringLiteral("/"));
+                            const QString& root = QStringLiteral("/"), bool again = false);
 
     // {"URLBlocklist": [names]}, nothing else, made whole.
     static QByteArray document(const QList<NameLines>& names);

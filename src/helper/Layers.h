@@ -28,7 +28,7 @@ void endKernel(uid_t owner);
 
 // The browsers' lists become `names`, the lists one after another, or go
 // when they are empty. Returns quiet notices (a browser whose administrator
-// keeps a list of their own).
-QStringList syncBrowsers(const QList<NameLines>& names);
+// keeps a list of their own). `again`: the same names as the sync before.
+QStringList syncBrowsers(const QList<NameLines>& names, bool again = false);
 
 } // namespace Layers

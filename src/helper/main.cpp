@@ -355,7 +355,7 @@ void closeConnectionsLater(Waiter::Lock& lock, LookupChild& lookups,
     }
     Waiter::sleepUntil(started + kBrowserRewrite);
     if (const Waiter::Lock again; auto now = sectionStands(wait, written))
-        Layers::syncBrowsers(now->names);
+        Layers::syncBrowsers(now->names, now->stamp.has_value());
     for (const QString& note : std::as_const(notes)) {
         if (!note.isEmpty())
             ::syslog(LOG_AUTHPRIV | LOG_WARNING, "%s", note.toUtf8().constData());

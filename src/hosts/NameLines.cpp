@@ -11,8 +11,14 @@ NameLines NameLines::of(const QStringList& names) {
 }
 
 qsizetype NameLines::count() const {
-    const QByteArrayView lines = text();
-    return std::count(lines.begin(), lines.end(), '\n');
+    // memchr's wide steps: a byte-wise count costs more than a name's section.
+    qsizetype lines = 0;
+    const char* const end = text().end();
+    for (const char* at = text().begin(); at < end; ++lines) {
+        const void* next = std::memchr(at, '\n', size_t(end - at));
+        at = next ? static_cast<const char*>(next) + 1 : end;
+    }
+    return lines;
 }
 
 namespace {
