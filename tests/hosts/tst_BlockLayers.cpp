@@ -102,9 +102,10 @@ private slots:
         QTest::newRow("a list longer than a write")
             << "mkdir -p etc/chromium" << many << 1 << "true"
             << "";
-        QTest::newRow("a name to escape")
-            << "mkdir -p etc/chromium" << QStringList{"a.test", "b\"\\.test"} << 1 << "true"
-            << "";
+        for (const QString& odd : {"b\".test", "c\\.test"})
+            QTest::newRow(qPrintable("a name to escape: " + odd))
+                << "mkdir -p etc/chromium" << QStringList{"a.test", odd} << 1 << "true"
+                << "";
         QTest::newRow("linked browser folder")
             << "mkdir -p x/policies etc/opt && ln -s ../../x etc/opt/chrome" << names << 0 << "true"
             << "";
