@@ -4,6 +4,7 @@
 #include <QFile>
 
 #include <cerrno>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
@@ -62,6 +63,13 @@ qsizetype totalSize(const QList<QByteArrayView>& pieces) {
     for (const QByteArrayView piece : pieces)
         size += piece.size();
     return size;
+}
+
+// Base 36 by hand: Qt's conversion brings its locale code along.
+QByteArray randomName() {
+    char digits[16];
+    return QByteArray(
+        digits, std::to_chars(digits, digits + sizeof digits, ::arc4random(), 36).ptr - digits);
 }
 
 // All that `tail` makes, through a buffer of a fixed size.
@@ -179,7 +187,7 @@ Result<void, FileError> AtomicFileWriter::write(const QString& requestedPath,
     QByteArray temporary;
     int fd = -1;
     for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        temporary = directory + "/." + base + '.' + QByteArray::number(::arc4random(), 36) + ".new";
+        temporary = directory + "/." + base + '.' + randomName() + ".new";
         // 0666 less the umask for a new file, like any other program's.
         fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)

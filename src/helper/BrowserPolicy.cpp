@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -45,12 +46,15 @@ QString errorText() {
 // could lead a root write anywhere. -1 when a step is missing or a link.
 int openFolder(int from, const char* path) {
     int fd = ::fcntl(from, F_DUPFD_CLOEXEC, 0);
-    for (const QByteArray& step : QByteArray(path).split('/')) {
-        if (fd < 0)
-            break;
-        const int next = ::openat(fd, step.constData(), kFolderFlags);
+    char step[NAME_MAX + 1];
+    for (const char* at = path; fd >= 0 && *at;) {
+        const size_t length = std::min(std::strcspn(at, "/"), sizeof step - 1);
+        std::memcpy(step, at, length);
+        step[length] = '\0';
+        const int next = ::openat(fd, step, kFolderFlags);
         ::close(fd);
         fd = next;
+        at += length + (at[length] == '/');
     }
     return fd;
 }

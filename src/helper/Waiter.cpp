@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <csignal>
 #include <cstdlib>
@@ -47,6 +48,20 @@ bool ensureDir() {
     return (info.st_mode & 07777) == 0700 || ::fchmod(dir.get(), 0700) == 0;
 }
 
+// Numbers by hand: Qt's conversions bring its locale code into a process
+// that only ever needs digits.
+QByteArray decimal(qint64 value) {
+    char digits[24];
+    return QByteArray(digits, std::to_chars(digits, digits + sizeof digits, value).ptr - digits);
+}
+
+// A process id of /proc, or 0.
+pid_t pidOf(const char* name) {
+    pid_t pid = 0;
+    const auto [end, error] = std::from_chars(name, name + std::strlen(name), pid);
+    return error == std::errc() && *end == '\0' ? pid : 0;
+}
+
 QByteArray readLink(const QByteArray& path) {
     char target[PATH_MAX];
     const ssize_t size = ::readlink(path.constData(), target, sizeof target);
@@ -56,7 +71,7 @@ QByteArray readLink(const QByteArray& path) {
 // A root process running a program of ours, the same or one an upgrade has
 // since replaced, started as the owner's waiter.
 bool isWaiterOf(pid_t pid, uid_t owner) {
-    const QByteArray proc = "/proc/" + QByteArray::number(pid);
+    const QByteArray proc = "/proc/" + decimal(pid);
     struct stat info {};
     if (::stat(proc.constData(), &info) != 0 || info.st_uid != 0)
         return false;
@@ -71,7 +86,7 @@ bool isWaiterOf(pid_t pid, uid_t owner) {
     if (size < 0)
         return false;
     const QList<QByteArray> args = QByteArray(text, size).split('\0');
-    return args.value(1) == kMarker && args.value(2) == QByteArray::number(owner);
+    return args.value(1) == kMarker && args.value(2) == decimal(owner);
 }
 
 void kill(pid_t pid, uid_t owner) {
@@ -144,9 +159,8 @@ void end(uid_t owner) {
     if (!proc)
         return;
     while (const dirent* entry = ::readdir(proc)) {
-        bool ok = false;
-        const pid_t pid = QByteArray(entry->d_name).toInt(&ok);
-        if (ok && pid > 1 && pid != self && isWaiterOf(pid, owner))
+        const pid_t pid = pidOf(entry->d_name);
+        if (pid > 1 && pid != self && isWaiterOf(pid, owner))
             kill(pid, owner);
     }
     ::closedir(proc);
@@ -157,10 +171,10 @@ QString replace(const Wait& wait) {
         return QStringLiteral("%1 is not a folder only root can use.").arg(QLatin1String(kDir));
     end(wait.owner);
 
-    QByteArray owner = QByteArray::number(wait.owner);
-    QByteArray until = QByteArray::number(qint64(wait.until));
-    QByteArray deadline = QByteArray::number(qint64(wait.deadline.count()));
-    QByteArray afterExit = QByteArray::number(qint64(wait.afterExit.count()));
+    QByteArray owner = decimal(wait.owner);
+    QByteArray until = decimal(qint64(wait.until));
+    QByteArray deadline = decimal(qint64(wait.deadline.count()));
+    QByteArray afterExit = decimal(qint64(wait.afterExit.count()));
     QByteArray name = kProgram.toByteArray();
     QByteArray marker = kMarker;
     char* const argv[] = {name.data(),     marker.data(),    owner.data(), until.data(),
