@@ -30,7 +30,8 @@ namespace {
 const char kSetup[] =
     "cd %1 && printf '192.0.2.10 site.test www.site.test\\n127.0.0.1 loop.test\\n::1 loop6.test\\n"
     "169.254.1.1 link.test\\nfe80::1 link6.test\\n0.0.0.0 zero.test\\n:: zero6.test\\n"
-    "::ffff:127.0.0.1 mapped.test\\n' >hosts && echo nameserver 192.0.2.53 >resolv.conf && "
+    "::ffff:127.0.0.1 mapped.test\\n192.0.2.11 www.other.test\\n' >hosts && echo nameserver "
+    "192.0.2.53 >resolv.conf && "
     "echo hosts: files dns >nsswitch.conf && for f in *; do mount --bind $f /etc/$f; done && "
     "ip link set lo up && ip link add v0 type veth peer name v1 && ip addr add 192.0.2.1/24 dev "
     "v0 && ip link set v0 up && ip route add default via 192.0.2.10 && ip link set v1 netns "
@@ -164,6 +165,8 @@ private slots:
         QTest::newRow("QUIC 443") << site << 1 << "udp://192.0.2.10:443" << 0u << true;
         QTest::newRow("v4-mapped") << site << 1 << "tcp://[::ffff:192.0.2.10]:80" << 0u << true;
         QTest::newRow("other port") << site << 1 << "tcp://192.0.2.10:8080" << 0u << false;
+        QTest::newRow("www. form")
+            << QStringList{"other.test"} << 1 << "tcp://192.0.2.10:80" << 0u << false;
         QTest::newRow("other user") << site << 1 << "tcp://192.0.2.10:80" << 65534u << false;
         QTest::newRow("local addresses")
             << QStringList{"loop.test", "loop6.test", "link.test",  "link6.test",
