@@ -1,14 +1,15 @@
 #include "base/AtomicFileWriter.h"
 #include "base/ScopedFd.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QRandomGenerator>
 
 #include <cerrno>
+#include <charconv>
+#include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -64,6 +65,27 @@ qsizetype totalSize(const QList<QByteArrayView>& pieces) {
     return size;
 }
 
+// Base 36 by hand: Qt's conversion brings its locale code along.
+QByteArray randomName() {
+    char digits[16];
+    return QByteArray(
+        digits, std::to_chars(digits, digits + sizeof digits, ::arc4random(), 36).ptr - digits);
+}
+
+// All that `tail` makes, through a buffer of a fixed size.
+bool writeTail(int fd, AtomicFileWriter::Source* tail) {
+    if (!tail)
+        return true;
+    constexpr qsizetype kRoom = 16 * 1024;
+    const std::unique_ptr<char[]> buffer(new char[kRoom]);
+    tail->rewind();
+    while (const qsizetype n = tail->read(buffer.get(), kRoom)) {
+        if (!writeAll(fd, {QByteArrayView(buffer.get(), n)}, 0, false))
+            return false;
+    }
+    return true;
+}
+
 // A bind-mounted file cannot be renamed over.
 bool isMountRoot(const char* path) {
 #if defined(__linux__)
@@ -89,29 +111,64 @@ bool reserveSpace(int fd, off_t size) {
 #endif
 }
 
+// The target of a link, or the path itself. The system's own calls, as in
+// the rest of this file: the root helper writes with this, and Qt's file
+// information machinery is most of what it would otherwise load.
 QString resolved(const QString& requestedPath) {
-    const QFileInfo link(requestedPath);
-    return link.isSymLink() && link.exists() ? link.canonicalFilePath() : requestedPath;
+    const QByteArray path = QFile::encodeName(requestedPath);
+    struct stat info {};
+    if (::lstat(path.constData(), &info) != 0 || !S_ISLNK(info.st_mode) ||
+        ::stat(path.constData(), &info) != 0)
+        return requestedPath;
+    char* target = ::realpath(path.constData(), nullptr);
+    const QString canonical = target ? QFile::decodeName(target) : requestedPath;
+    std::free(target);
+    return canonical;
+}
+
+// The absolute folder of `path`, and its last part.
+struct Place {
+    QByteArray directory;
+    QByteArray name;
+};
+Place placeOf(const QString& path) {
+    QByteArray absolute = QFile::encodeName(path);
+    if (!absolute.startsWith('/')) {
+        char* here = ::getcwd(nullptr, 0);
+        absolute.prepend(QByteArray(here ? here : "") + '/');
+        std::free(here);
+    }
+    const qsizetype slash = absolute.lastIndexOf('/');
+    return {slash == 0 ? QByteArray("/") : absolute.first(slash), absolute.sliced(slash + 1)};
 }
 
 } // namespace
 
 void AtomicFileWriter::removeLeftovers(const QString& requestedPath) {
-    const QFileInfo target(resolved(requestedPath));
-    QDir directory = target.absoluteDir();
-    const QStringList names =
-        directory.entryList({QLatin1Char('.') + target.fileName() + QStringLiteral(".*.new")},
-                            QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString& name : names) {
-        const QByteArray leftover = QFile::encodeName(directory.filePath(name));
+    const auto [directory, base] = placeOf(resolved(requestedPath));
+    const QByteArray prefix = '.' + base + '.';
+    constexpr QByteArrayView kSuffix = ".new";
+    // Read with the system's own calls: the root helper runs this before
+    // every write, and needs no pattern machinery for one prefix.
+    DIR* folder = ::opendir(directory.constData());
+    if (!folder)
+        return;
+    while (const dirent* entry = ::readdir(folder)) {
+        const QByteArrayView name(entry->d_name);
+        if (name.size() < prefix.size() + kSuffix.size() || !name.startsWith(prefix) ||
+            !name.endsWith(kSuffix))
+            continue;
+        const QByteArray leftover = directory + '/' + name.toByteArray();
         struct stat info {};
         if (::lstat(leftover.constData(), &info) == 0 && S_ISREG(info.st_mode))
             ::unlink(leftover.constData());
     }
+    ::closedir(folder);
 }
 
 Result<void, FileError> AtomicFileWriter::write(const QString& requestedPath,
-                                                const QList<QByteArrayView>& bytes) const {
+                                                const QList<QByteArrayView>& bytes,
+                                                Source* tail) const {
     const QString path = resolved(requestedPath);
     const QByteArray target = QFile::encodeName(path);
     const auto failure = [&path](int error) { return FileError{path, systemReason(error)}; };
@@ -124,15 +181,13 @@ Result<void, FileError> AtomicFileWriter::write(const QString& requestedPath,
         return FileError{path, QStringLiteral("Not a regular file")};
 
     if (exists && m_options.inPlaceOnMountPoint && isMountRoot(target.constData()))
-        return writeInPlace(path, bytes);
+        return writeInPlace(path, bytes, tail);
 
-    const QByteArray directory = QFile::encodeName(QFileInfo(path).absolutePath());
-    const QByteArray base = QFile::encodeName(QFileInfo(path).fileName());
+    const auto [directory, base] = placeOf(path);
     QByteArray temporary;
     int fd = -1;
     for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        temporary = directory + "/." + base + '.' +
-                    QByteArray::number(QRandomGenerator::global()->generate(), 36) + ".new";
+        temporary = directory + "/." + base + '.' + randomName() + ".new";
         // 0666 less the umask for a new file, like any other program's.
         fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
@@ -152,7 +207,8 @@ Result<void, FileError> AtomicFileWriter::write(const QString& requestedPath,
         if (::fchmod(file.get(), old.st_mode & 07777) != 0)
             return abandon(errno);
     }
-    if (!writeAll(file.get(), bytes, 0, false) || ::fsync(file.get()) != 0 || !file.close())
+    if (!writeAll(file.get(), bytes, 0, false) || !writeTail(file.get(), tail) ||
+        ::fsync(file.get()) != 0 || !file.close())
         return abandon(errno);
 
     if (::rename(temporary.constData(), target.constData()) == 0)
@@ -162,11 +218,12 @@ Result<void, FileError> AtomicFileWriter::write(const QString& requestedPath,
     if (renameError != EBUSY || !m_options.inPlaceOnMountPoint)
         return failure(renameError);
 
-    return writeInPlace(path, bytes);
+    return writeInPlace(path, bytes, tail);
 }
 
 Result<void, FileError> AtomicFileWriter::writeInPlace(const QString& path,
-                                                       const QList<QByteArrayView>& pieces) const {
+                                                       const QList<QByteArrayView>& pieces,
+                                                       Source* tail) const {
     // The room is reserved first, so a full disk is refused before a byte
     // changes.
     const auto failure = [&path](int error) { return FileError{path, systemReason(error)}; };
@@ -179,6 +236,12 @@ Result<void, FileError> AtomicFileWriter::writeInPlace(const QString& path,
     joined.reserve(totalSize(pieces));
     for (const QByteArrayView piece : pieces)
         joined.append(piece);
+    if (tail) {
+        char part[4096];
+        tail->rewind();
+        while (const qsizetype n = tail->read(part, sizeof part))
+            joined.append(part, n);
+    }
     const QList<QByteArrayView> bytes{joined};
     const off_t size = off_t(joined.size());
     if (!reserveSpace(file.get(), size))

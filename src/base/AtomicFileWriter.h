@@ -22,6 +22,18 @@ public:
         bool inPlaceOnMountPoint = false;
     };
 
+    // Bytes made a part at a time as they are written, so that a long text
+    // need never be whole in memory.
+    class Source {
+    public:
+        virtual ~Source() = default;
+        // Back to the first byte.
+        virtual void rewind() = 0;
+        // Puts the next bytes, at most `room` of them, into `into`; returns
+        // how many, 0 once all are out.
+        virtual qsizetype read(char* into, qsizetype room) = 0;
+    };
+
     explicit AtomicFileWriter(Options options) : m_options(options) {}
     AtomicFileWriter() : AtomicFileWriter(Options{}) {}
 
@@ -31,15 +43,20 @@ public:
         return write(path, QList<QByteArrayView>{bytes});
     }
     // The concatenation of `pieces`, written without joining them first.
-    Result<void, FileError> write(const QString& path, const QList<QByteArrayView>& pieces) const;
+    Result<void, FileError> write(const QString& path, const QList<QByteArrayView>& pieces) const {
+        return write(path, pieces, nullptr);
+    }
+    // The pieces, then all that `tail` makes.
+    Result<void, FileError> write(const QString& path, const QList<QByteArrayView>& pieces,
+                                  Source* tail) const;
 
     // Removes the files a write killed half-way left beside `path`. Only
     // where no other write of `path` can be under way.
     static void removeLeftovers(const QString& path);
 
 private:
-    Result<void, FileError> writeInPlace(const QString& path,
-                                         const QList<QByteArrayView>& pieces) const;
+    Result<void, FileError> writeInPlace(const QString& path, const QList<QByteArrayView>& pieces,
+                                         Source* tail) const;
 
     Options m_options;
 };

@@ -1,8 +1,7 @@
 #include "helper/BlockRules.h"
 
-#include <QSet>
-
 #include <algorithm>
+#include <vector>
 
 namespace BlockRules {
 
@@ -72,8 +71,8 @@ QString refusalText(const HostsText::Section& section) {
         .arg(section.owner->until.toString(QStringLiteral("yyyy-MM-dd HH:mm")));
 }
 
-QStringList namesIn(QByteArrayView text, const QList<HostsText::Section>& sections) {
-    QSet<QByteArray> names;
+NameLines namesIn(QByteArrayView text, const QList<HostsText::Section>& sections) {
+    std::vector<QByteArrayView> names;
     for (const HostsText::Section& section : sections) {
         if (section.markerOnly)
             continue;
@@ -89,16 +88,19 @@ QStringList namesIn(QByteArrayView text, const QList<HostsText::Section>& sectio
             if (const qsizetype space = name.indexOf(' '); space >= 0)
                 name = name.first(space);
             if (!name.isEmpty())
-                names.insert(name.toByteArray());
+                names.push_back(name);
         }
     }
-    QStringList listed;
-    for (const QByteArray& name : std::as_const(names)) {
-        if (!(name.startsWith("www.") && names.contains(name.sliced(4))))
-            listed.append(QString::fromLatin1(name));
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    // A copy: the text may be a mapping of a file about to change.
+    QByteArray listed;
+    for (const QByteArrayView name : names) {
+        if (!(name.startsWith("www.") &&
+              std::binary_search(names.begin(), names.end(), name.sliced(4))))
+            listed.append(name).append('\n');
     }
-    listed.sort();
-    return listed;
+    return NameLines(listed);
 }
 
 } // namespace BlockRules

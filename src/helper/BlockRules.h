@@ -1,6 +1,7 @@
 #pragma once
 
 #include "hosts/HostsText.h"
+#include "hosts/NameLines.h"
 
 #include <QByteArrayView>
 #include <QDateTime>
@@ -48,6 +49,6 @@ QString refusalText(const HostsText::Section& section);
 
 // The host names the given sections block, without the www. forms of names
 // that are there themselves.
-QStringList namesIn(QByteArrayView text, const QList<HostsText::Section>& sections);
+NameLines namesIn(QByteArrayView text, const QList<HostsText::Section>& sections);
 
 } // namespace BlockRules

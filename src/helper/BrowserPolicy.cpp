@@ -8,9 +8,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -44,12 +46,15 @@ QString errorText() {
 // could lead a root write anywhere. -1 when a step is missing or a link.
 int openFolder(int from, const char* path) {
     int fd = ::fcntl(from, F_DUPFD_CLOEXEC, 0);
-    for (const QByteArray& step : QByteArray(path).split('/')) {
-        if (fd < 0)
-            break;
-        const int next = ::openat(fd, step.constData(), kFolderFlags);
+    char step[NAME_MAX + 1];
+    for (const char* at = path; fd >= 0 && *at;) {
+        const size_t length = std::min(std::strcspn(at, "/"), sizeof step - 1);
+        std::memcpy(step, at, length);
+        step[length] = '\0';
+        const int next = ::openat(fd, step, kFolderFlags);
         ::close(fd);
         fd = next;
+        at += length + (at[length] == '/');
     }
     return fd;
 }
@@ -95,7 +100,7 @@ bool holdsOtherList(int managed) {
     return found;
 }
 
-bool writeAll(int fd, const QByteArray& bytes) {
+bool writeAll(int fd, QByteArrayView bytes) {
     for (qsizetype done = 0; done < bytes.size();) {
         const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
         if (n < 0 && errno != EINTR)
@@ -105,13 +110,109 @@ bool writeAll(int fd, const QByteArray& bytes) {
     return true;
 }
 
+constexpr QByteArrayView kHead = "{\n    \"URLBlocklist\": [\n";
+constexpr QByteArrayView kTail = "\n    ]\n}\n";
+
+// The size writeDocument gives the list.
+qint64 documentSize(const QList<NameLines>& names) {
+    qint64 count = 0, bytes = 0;
+    for (const NameLines& part : names) {
+        const qsizetype lines = part.count();
+        count += lines;
+        bytes += part.text().size() - lines;
+    }
+    // Each name quoted on a line of its own, indented by 8, a comma between.
+    return kHead.size() + kTail.size() + bytes + count * 10 + std::max<qint64>(count - 1, 0) * 2;
+}
+
+// The list as our file holds it already, copied by the kernel: writing the
+// same list again then costs no pass over the names. Only a file of the
+// size the list has is taken.
+enum class Copy { Done, NotOurs, Failed };
+Copy copyOurFile(int managed, int fd, const QList<NameLines>& names) {
+    const ScopedFd ours(::openat(managed, kFile, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat info {};
+    if (ours.get() < 0 || ::fstat(ours.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        info.st_size != documentSize(names))
+        return Copy::NotOurs;
+    for (off_t done = 0; done < info.st_size;) {
+        const ssize_t n =
+            ::copy_file_range(ours.get(), nullptr, fd, nullptr, size_t(info.st_size - done), 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return done == 0 ? Copy::NotOurs : Copy::Failed;
+        done += n;
+    }
+    return Copy::Done;
+}
+
+// Host names need no escaping: written straight out, in the layout
+// QJsonDocument::Indented gives, a long list costs a buffer's room. False
+// with EILSEQ at a name that would need escaping.
+bool writeDocument(int fd, const QList<NameLines>& names) {
+    constexpr qsizetype kRoom = 16 * 1024;
+    constexpr qsizetype kMostPerName = 512;
+    const std::unique_ptr<char[]> buffer(new char[kRoom]);
+    char* out = buffer.get();
+    const auto put = [&out](QByteArrayView bytes) {
+        std::memcpy(out, bytes.data(), size_t(bytes.size()));
+        out += bytes.size();
+    };
+    const auto flush = [&] {
+        const bool written = writeAll(fd, QByteArrayView(buffer.get(), out - buffer.get()));
+        out = buffer.get();
+        return written;
+    };
+    put(kHead);
+    bool first = true;
+    for (const NameLines& part : names) {
+        for (const QByteArrayView name : part) {
+            if (name.size() > kMostPerName - 16) {
+                errno = EILSEQ;
+                return false;
+            }
+            if (out - buffer.get() > kRoom - kMostPerName && !flush())
+                return false;
+            put(first ? QByteArrayView("        \"") : QByteArrayView(",\n        \""));
+            first = false;
+            // Without a branch a byte: the check is looked at once a name.
+            bool escaped = false;
+            for (qsizetype i = 0; i < name.size(); ++i) {
+                const auto c = static_cast<unsigned char>(name[i]);
+                escaped |= (unsigned(c) - '!' >= 0x7fU - '!') | (c == '"') | (c == '\\');
+                out[i] = char(c);
+            }
+            if (escaped) {
+                errno = EILSEQ;
+                return false;
+            }
+            out += name.size();
+            *out++ = '"';
+        }
+    }
+    put(kTail);
+    return flush();
+}
+
+// The list, the long way when a name needs escaping.
+bool writeList(int fd, const QList<NameLines>& names) {
+    if (writeDocument(fd, names))
+        return true;
+    return errno == EILSEQ && ::ftruncate(fd, 0) == 0 && ::lseek(fd, 0, SEEK_SET) == 0 &&
+           writeAll(fd, BrowserPolicy::document(names));
+}
+
 // A browser reads the old list or the new one, never a mix of the two.
-bool replaceFile(int managed, const QByteArray& bytes) {
+bool replaceFile(int managed, const QList<NameLines>& names, bool again) {
     // A leftover of an interrupted write; the folder is root's alone.
     ::unlinkat(managed, kTemporary, 0);
     ScopedFd file(
         ::openat(managed, kTemporary, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
-    const bool written = file.get() >= 0 && writeAll(file.get(), bytes) &&
+    const Copy copied =
+        again && file.get() >= 0 ? copyOurFile(managed, file.get(), names) : Copy::NotOurs;
+    const bool written = file.get() >= 0 && copied != Copy::Failed &&
+                         (copied == Copy::Done || writeList(file.get(), names)) &&
                          ::fchmod(file.get(), 0644) == 0 && ::fsync(file.get()) == 0 &&
                          file.close() && ::renameat(managed, kTemporary, managed, kFile) == 0;
     if (!written) {
@@ -152,49 +253,13 @@ int openManaged(int browser, bool create) {
 
 } // namespace
 
-QByteArray BrowserPolicy::document(const QStringList& names) {
-    const auto built = [&] {
-        return QJsonDocument(QJsonObject{{"URLBlocklist", QJsonArray::fromStringList(names)}})
-            .toJson();
-    };
-    if (names.isEmpty())
-        return built();
-    // Host names need no escaping, and written straight out, in the layout
-    // QJsonDocument::Indented gives, a long list costs a small part of
-    // building the document's tree. Any other text takes the long way.
-    constexpr QByteArrayView kHead = "{\n    \"URLBlocklist\": [\n";
-    constexpr QByteArrayView kTail = "\n    ]\n}\n";
-    constexpr QByteArrayView kItem = "        \"\",\n";
-    qsizetype size = kHead.size() + kTail.size();
-    for (const QString& name : names)
-        size += kItem.size() + name.size();
-    QByteArray json(size, Qt::Uninitialized);
-    char* out = json.data();
-    const auto put = [&out](QByteArrayView bytes) {
-        std::memcpy(out, bytes.data(), size_t(bytes.size()));
-        out += bytes.size();
-    };
-    put(kHead);
-    for (const QString& name : names) {
-        if (out != json.data() + kHead.size())
-            put(",\n");
-        put("        \"");
-        // Without a branch a character: the check is looked at once a name.
-        bool escaped = false;
-        const char16_t* units = reinterpret_cast<const char16_t*>(name.constData());
-        for (qsizetype i = 0; i < name.size(); ++i) {
-            const char16_t u = units[i];
-            escaped |= (u - u'!' >= 0x7f - u'!') | (u == u'"') | (u == u'\\');
-            out[i] = char(u);
-        }
-        if (escaped)
-            return built();
-        out += name.size();
-        *out++ = '"';
+QByteArray BrowserPolicy::document(const QList<NameLines>& names) {
+    QStringList list;
+    for (const NameLines& part : names) {
+        for (const QByteArrayView name : part)
+            list.append(QString::fromLatin1(name));
     }
-    put(kTail);
-    json.truncate(out - json.constData());
-    return json;
+    return QJsonDocument(QJsonObject{{"URLBlocklist", QJsonArray::fromStringList(list)}}).toJson();
 }
 
 bool BrowserPolicy::setsBlocklist(QByteArrayView json) {
@@ -210,15 +275,13 @@ bool BrowserPolicy::setsBlocklist(QByteArrayView json) {
            policies.contains(QLatin1String("URLBlacklist"));
 }
 
-QStringList BrowserPolicy::sync(const QStringList& names, const QString& root,
-                                QByteArray* madeDocument) {
+QStringList BrowserPolicy::sync(const QList<NameLines>& names, const QString& root, bool again) {
     QStringList notices;
     const ScopedFd top(::open(QFile::encodeName(root).constData(), kFolderFlags & ~O_NOFOLLOW));
     if (top.get() < 0)
         return notices;
-    const bool blocking = !names.isEmpty();
-    QByteArray spare;
-    QByteArray& json = madeDocument ? *madeDocument : spare; // made once, when first needed
+    const bool blocking =
+        std::any_of(names.begin(), names.end(), [](const NameLines& n) { return !n.isEmpty(); });
     for (const Browser& browser : kBrowsers) {
         const ScopedFd folder(openFolder(top.get(), browser.folder));
         if (folder.get() < 0)
@@ -252,9 +315,7 @@ QStringList BrowserPolicy::sync(const QStringList& names, const QString& root,
                                .arg(name, errorText());
             continue;
         }
-        if (json.isEmpty())
-            json = document(names);
-        if (!replaceFile(managed.get(), json))
+        if (!replaceFile(managed.get(), names, again))
             notices << QStringLiteral("%1: the website list could not be written: %2.")
                            .arg(name, errorText());
     }

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "hosts/NameLines.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -12,16 +15,18 @@
 // folders are made when missing.
 class BrowserPolicy {
 public:
-    // Non-empty `names`: writes them as the blocklist of every browser whose
-    // own folder under /etc exists. Empty: removes our file from each. Returns
-    // the notices for the user, one for each browser left alone. `root` is
-    // for tests; the helper always uses "/". `madeDocument`, when given,
-    // keeps the document once made, or is used as it is when not empty.
-    static QStringList sync(const QStringList& names, const QString& root = QStringLiteral("/"),
-                            QByteArray* madeDocument = nullptr);
+    // Any `names`: writes them, the lists one after another, as the
+    // blocklist of every browser whose own folder under /etc exists. None:
+    // removes our file from each. Returns the notices for the user, one for
+    // each browser left alone. `root` is for tests; the helper always uses
+    // "/". The list is made anew for each file as it is written; `again`
+    // (the same names as a sync just before) copies our file where it still
+    // stands instead.
+    static QStringList sync(const QList<NameLines>& names,
+                            const QString& root = QStringLiteral("/"), bool again = false);
 
-    // {"URLBlocklist": [names]}, nothing else.
-    static QByteArray document(const QStringList& names);
+    // {"URLBlocklist": [names]}, nothing else, made whole.
+    static QByteArray document(const QList<NameLines>& names);
 
     // Whether a policy file sets a URL blocklist (under its old name too).
     static bool setsBlocklist(QByteArrayView json);

@@ -1,8 +1,6 @@
 #include "ConnectionCloser.h"
 #include "base/ScopedFd.h"
 
-#include <QSet>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -145,7 +143,7 @@ ConnectionCloser::Address ConnectionCloser::Address::from(int family, const void
 }
 
 std::vector<ConnectionCloser::Address> ConnectionCloser::addressesIn(QByteArrayView hostsText,
-                                                                     const QStringList& names) {
+                                                                     const NameLines& names) {
     // Lines that give a name an address worth closing come first: most files
     // have none or a few, and then the names are never gone through.
     struct Line {
@@ -184,29 +182,45 @@ std::vector<ConnectionCloser::Address> ConnectionCloser::addressesIn(QByteArrayV
     std::vector<Address> found;
     if (lines.empty())
         return found;
-    QSet<QByteArray> wanted;
-    wanted.reserve(names.size());
-    for (const QString& name : names)
-        wanted.insert(name.toLatin1());
-    // A name is blocked itself and in its www. form, unless it is one.
-    const auto isWanted = [&](const QByteArray& name) {
-        if (wanted.contains(name))
-            return true;
-        const QByteArray bare = name.startsWith("www.") ? name.sliced(4) : QByteArray();
-        return !bare.isEmpty() && !bare.startsWith("www.") && wanted.contains(bare);
+    // The few names those lines give, each with its line, looked up once a
+    // blocked name: the blocked names are never copied.
+    struct Given {
+        QByteArray name;
+        size_t line;
+        bool operator<(const Given& other) const { return name < other.name; }
     };
-    for (const Line& line : lines) {
-        const QByteArrayView rest = line.names;
+    std::vector<Given> given;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const QByteArrayView rest = lines[i].names;
         for (qsizetype from = 0; from < rest.size();) {
             qsizetype to = from;
             while (to < rest.size() && rest[to] != ' ' && rest[to] != '\t')
                 ++to;
-            if (to > from && isWanted(rest.sliced(from, to - from).toByteArray().toLower())) {
-                found.push_back(line.address);
-                break;
-            }
+            if (to > from)
+                given.push_back({rest.sliced(from, to - from).toByteArray().toLower(), i});
             from = to + 1;
         }
+    }
+    std::sort(given.begin(), given.end());
+    std::vector<bool> hit(lines.size());
+    const auto mark = [&](QByteArrayView name) {
+        auto at = std::lower_bound(given.begin(), given.end(), name,
+                                   [](const Given& g, QByteArrayView n) { return g.name < n; });
+        for (; at != given.end() && at->name == name; ++at)
+            hit[at->line] = true;
+    };
+    // A name is blocked itself and in its www. form, unless it is one.
+    char www[4 + 256] = {'w', 'w', 'w', '.'};
+    for (const QByteArrayView name : names) {
+        mark(name);
+        if (!name.startsWith("www.") && name.size() <= 256) {
+            std::memcpy(www + 4, name.data(), size_t(name.size()));
+            mark(QByteArrayView(www, 4 + name.size()));
+        }
+    }
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (hit[i])
+            found.push_back(lines[i].address);
     }
     return cleaned(std::move(found));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "hosts/NameLines.h"
+
 #include <QByteArrayView>
 #include <QString>
 #include <QStringList>
@@ -27,7 +29,7 @@ public:
     // The addresses that lines of `hostsText` give any of `names` or their
     // www. forms, cleaned. Lines that map to 0.0.0.0 or 127.x are passed over
     // unread.
-    static std::vector<Address> addressesIn(QByteArrayView hostsText, const QStringList& names);
+    static std::vector<Address> addressesIn(QByteArrayView hostsText, const NameLines& names);
 
     // Sorted, without duplicates and without loopback, link-local and
     // unspecified addresses, so an earlier block section cannot point this

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <poll.h>
 #include <sys/socket.h>
 
@@ -31,9 +32,8 @@ int makeRoomForAnswers(ares_socket_t fd, int type, void*) {
 
 } // namespace
 
-DnsLookups::DnsLookups(const QStringList& hostNames) {
-    for (const QString& name : hostNames)
-        m_names.append(name.toLatin1());
+DnsLookups::DnsLookups(const NameLines& hostNames, WwwForms www)
+    : m_names(hostNames), m_next(m_names.begin()), m_www(www == WwwForms::Too) {
     if (m_names.isEmpty() || ares_library_init(ARES_LIB_INIT_ALL) != ARES_SUCCESS)
         return;
     ares_options options{};
@@ -47,7 +47,7 @@ DnsLookups::DnsLookups(const QStringList& hostNames) {
     if (ares_init_options(&channel, &options,
                           ARES_OPT_LOOKUPS | ARES_OPT_FLAGS | ARES_OPT_TIMEOUTMS |
                               ARES_OPT_TRIES) != ARES_SUCCESS) {
-        m_next = m_names.size();
+        m_next = m_names.end();
         return;
     }
     m_channel = channel;
@@ -73,14 +73,28 @@ void DnsLookups::submit(qsizetype most) {
     hints.ai_family = AF_UNSPEC;
     // Sorting would connect a socket to every address found.
     hints.ai_flags = ARES_AI_NOSORT;
-    // Counted from what is left: m_next + most would overflow for the default.
-    const qsizetype last = m_next + std::min(most, m_names.size() - m_next);
-    while (m_channel && m_inFlight < kMaxInFlight && m_next < last &&
-           ((m_next & 63) != 0 || Clock::now() < m_deadline)) {
+    for (qsizetype sent = 0; m_channel && m_inFlight < kMaxInFlight && sent < most &&
+                             (m_next != m_names.end() || m_wwwNext) &&
+                             ((m_asked & 63) != 0 || Clock::now() < m_deadline);
+         ++sent) {
         ++m_inFlight;
-        ares_getaddrinfo(m_channel, m_names[m_next++].constData(), nullptr, &hints, answered, this);
+        ++m_asked;
+        ares_getaddrinfo(m_channel, nextName(), nullptr, &hints, answered, this);
     }
     m_submitting = false;
+}
+
+const char* DnsLookups::nextName() {
+    if (m_wwwNext) {
+        m_wwwNext = false;
+        return m_name;
+    }
+    const QByteArrayView name = *m_next++;
+    const qsizetype length = std::min<qsizetype>(name.size(), 253);
+    std::memcpy(m_name + 4, name.data(), size_t(length));
+    m_name[4 + length] = '\0';
+    m_wwwNext = m_www && !name.startsWith("www.");
+    return m_name + 4;
 }
 
 void DnsLookups::answered(void* self, int status, int, ares_addrinfo* result) {

@@ -2,8 +2,7 @@
 
 #include "helper/ConnectionCloser.h"
 
-#include <QByteArrayList>
-#include <QStringList>
+#include "hosts/NameLines.h"
 
 #include <chrono>
 #include <limits>
@@ -22,9 +21,12 @@ class DnsLookups {
 public:
     using Clock = std::chrono::steady_clock;
 
+    // Whether each name's www. form is asked too, unless it is one.
+    enum class WwwForms { No, Too };
+
     // Sends the first few queries at once; answers wait in the sockets
     // until run() reads them and sends the rest.
-    explicit DnsLookups(const QStringList& hostNames);
+    explicit DnsLookups(const NameLines& hostNames, WwwForms www = WwwForms::No);
     ~DnsLookups();
     DnsLookups(const DnsLookups&) = delete;
     DnsLookups& operator=(const DnsLookups&) = delete;
@@ -32,7 +34,7 @@ public:
     // Reads answers and sends the remaining queries until every name has an
     // answer or `deadline` has passed; names not sent by then are dropped.
     void run(Clock::time_point deadline);
-    bool finished() const { return m_next == m_names.size() && m_inFlight == 0; }
+    bool finished() const { return m_next == m_names.end() && !m_wwwNext && m_inFlight == 0; }
     // Every address answered so far, as the answers gave them.
     const std::vector<ConnectionCloser::Address>& found() const { return m_found; }
 
@@ -41,8 +43,15 @@ private:
     static void answered(void* self, int status, int timeouts, ares_addrinfo* result);
 
     ares_channeldata* m_channel = nullptr;
-    QByteArrayList m_names;
-    qsizetype m_next = 0;
+    // The next query's name, NUL-terminated as c-ares takes it.
+    const char* nextName();
+
+    NameLines m_names;
+    NameLines::Iterator m_next;
+    bool m_www = false;
+    bool m_wwwNext = false; // the www. form of the name before m_next
+    qsizetype m_asked = 0;
+    char m_name[4 + 256] = {'w', 'w', 'w', '.'};
     int m_inFlight = 0;
     bool m_submitting = false;
     // No name is asked after it: queries that fail at once (no network)

@@ -22,8 +22,8 @@ void endKernel(uid_t owner) {
     NftBlock::remove(owner);
 }
 
-QStringList syncBrowsers(const QStringList& names, QByteArray* document) {
-    return BrowserPolicy::sync(names, QStringLiteral("/"), document);
+QStringList syncBrowsers(const QList<NameLines>& names, bool again) {
+    return BrowserPolicy::sync(names, QStringLiteral("/"), again);
 }
 
 } // namespace Layers

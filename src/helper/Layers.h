@@ -2,6 +2,7 @@
 
 #include "helper/ConnectionCloser.h"
 #include "helper/Waiter.h"
+#include "hosts/NameLines.h"
 
 #include <QString>
 #include <QStringList>
@@ -25,9 +26,9 @@ QString fillKernel(uid_t owner, const std::vector<ConnectionCloser::Address>& ad
                    Waiter::Millis left);
 void endKernel(uid_t owner);
 
-// The browsers' lists become `names`, or go when it is empty. Returns quiet
-// notices (a browser whose administrator keeps a list of their own).
-// `document` keeps the list's text for writing the same names again.
-QStringList syncBrowsers(const QStringList& names, QByteArray* document = nullptr);
+// The browsers' lists become `names`, the lists one after another, or go
+// when they are empty. Returns quiet notices (a browser whose administrator
+// keeps a list of their own). `again`: the same names as the sync before.
+QStringList syncBrowsers(const QList<NameLines>& names, bool again = false);
 
 } // namespace Layers

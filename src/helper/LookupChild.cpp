@@ -1,7 +1,6 @@
 #include "helper/LookupChild.h"
 
 #include "helper/DnsLookups.h"
-#include "hosts/HostsText.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -58,9 +57,9 @@ bool awaitStart() {
 
 } // namespace
 
-LookupChild::LookupChild(const QStringList& hostNames, Clock::time_point deadline)
+LookupChild::LookupChild(const NameLines& hostNames, Clock::time_point deadline)
     : m_deadline(deadline),
-      m_most(std::min(size_t(hostNames.size()) * 2 * kMostPerName, kMostRecords)) {
+      m_most(std::min(size_t(hostNames.count()) * 2 * kMostPerName, kMostRecords)) {
     int results[2], start[2];
     if (hostNames.isEmpty() || ::pipe2(results, O_CLOEXEC) != 0)
         return;
@@ -95,20 +94,16 @@ LookupChild::LookupChild(const QStringList& hostNames, Clock::time_point deadlin
 
 LookupChild::~LookupChild() = default;
 
-void LookupChild::runChild(const QStringList& hostNames) {
+void LookupChild::runChild(const NameLines& hostNames) {
     // The block itself goes first: the caller waits for it, not for these.
     ::setpriority(PRIO_PROCESS, 0, kNiceness);
     const auto left =
         std::chrono::ceil<std::chrono::seconds>(m_deadline - Clock::now() + kHardStop);
     ::alarm(unsigned(std::max<qint64>(left.count(), 1)));
-    QStringList lookupNames;
-    lookupNames.reserve(hostNames.size() * 2);
-    for (const QString& name : hostNames)
-        lookupNames.append(HostsText::blockedNames(name));
     // The first queries go out, and so the sockets are made, while we are
     // still root: only root may give them room for a burst of answers. No
     // answer is read before the rights are gone.
-    DnsLookups lookups(lookupNames);
+    DnsLookups lookups(hostNames, DnsLookups::WwwForms::Too);
     if (!dropPrivileges(kNobody, kNogroup) || !awaitStart())
         ::_exit(1);
     lookups.run(m_deadline);

@@ -2,8 +2,7 @@
 
 #include "base/ScopedFd.h"
 #include "helper/ConnectionCloser.h"
-
-#include <QStringList>
+#include "hosts/NameLines.h"
 
 #include <chrono>
 #include <optional>
@@ -26,7 +25,7 @@ public:
     // Forks the child, which sends its first queries at once and holds the
     // rest until start(). It looks up each name and its www. form, and gives
     // up at `deadline`. Without a child, collect() finds nothing.
-    LookupChild(const QStringList& hostNames, Clock::time_point deadline);
+    LookupChild(const NameLines& hostNames, Clock::time_point deadline);
     ~LookupChild();
     LookupChild(const LookupChild&) = delete;
     LookupChild& operator=(const LookupChild&) = delete;
@@ -44,7 +43,7 @@ public:
     static bool dropPrivileges(uid_t uid, gid_t gid);
 
 private:
-    [[noreturn]] void runChild(const QStringList& hostNames);
+    [[noreturn]] void runChild(const NameLines& hostNames);
 
     ScopedFd m_results;
     ScopedFd m_start;

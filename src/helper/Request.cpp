@@ -2,8 +2,6 @@
 
 #include "hosts/HostsText.h"
 
-#include <QElapsedTimer>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -19,35 +17,43 @@ constexpr qsizetype kMaxInput = (Request::kMaxNames + 1) * (kMaxNameLength + 1);
 qint64 parseLength(QByteArrayView line) {
     if (line.isEmpty() || line.size() > 4 || line.startsWith('0'))
         return 0;
-    for (const char c : line)
+    qint64 value = 0;
+    for (const char c : line) {
         if (c < '0' || c > '9')
             return 0;
-    return line.toLongLong();
+        value = value * 10 + (c - '0');
+    }
+    return value;
 }
 
 } // namespace
 
 Request::Parsed Request::read(int fd, std::chrono::milliseconds deadline) {
+    // Read in place: room for the longest request is only address space
+    // until the bytes arrive, so the request costs its own size once.
     QByteArray input;
-    QElapsedTimer elapsed;
-    elapsed.start();
-    char buffer[65536];
+    input.reserve(kMaxInput + 1);
+    const auto end = std::chrono::steady_clock::now() + deadline;
     for (;;) {
-        const qint64 left = deadline.count() - elapsed.elapsed();
+        const qint64 left =
+            std::chrono::ceil<std::chrono::milliseconds>(end - std::chrono::steady_clock::now())
+                .count();
         pollfd ready{fd, POLLIN, 0};
         const int polled = left > 0 ? ::poll(&ready, 1, int(left)) : 0;
         if (polled < 0 && errno == EINTR)
             continue;
         if (polled <= 0)
             return QStringLiteral("The request did not arrive in time.");
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        const qsizetype held = input.size();
+        input.resize(kMaxInput + 1);
+        const ssize_t n = ::read(fd, input.data() + held, size_t(kMaxInput + 1 - held));
+        input.truncate(held + std::max<ssize_t>(n, 0));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
             return QStringLiteral("The request could not be read.");
         if (n == 0)
             break;
-        input.append(buffer, n);
         if (input.size() > kMaxInput)
             return QStringLiteral("The request is too long.");
     }
@@ -74,11 +80,10 @@ Request::Parsed Request::parse(const QByteArray& input) {
                               "to %1.")
             .arg(HostsText::kLongestSessionSecs);
     request.length = std::chrono::seconds(length);
-    // One pass over the names: each is checked and kept as it is read.
-    request.text = QString::fromLatin1(input);
-    request.names.reserve(std::min<qsizetype>(input.size() / 4, kMaxNames));
-    while (at < end) {
-        if (request.names.size() == kMaxNames)
+    // One pass over the names: each is checked where it stands.
+    const qsizetype first = at - input.constData();
+    for (int count = 0; at < end; ++count) {
+        if (count == kMaxNames)
             return QStringLiteral("At most %1 websites can be blocked at once.").arg(kMaxNames);
         const QByteArrayView line = nextLine();
         if (!HostsText::isHostName(line))
@@ -86,8 +91,7 @@ Request::Parsed Request::parse(const QByteArray& input) {
                 .arg(QString::fromUtf8(line.first(std::min(line.size(), kMaxNameLength))
                                            .toByteArray()
                                            .toPercentEncoding("./_-:")));
-        request.names.append(QString::fromRawData(
-            request.text.constData() + (line.data() - input.constData()), line.size()));
     }
+    request.names = NameLines(input, first);
     return request;
 }

@@ -2,9 +2,10 @@
 
 #include "base/Result.h"
 #include "hosts/HostsText.h"
+#include "hosts/NameLines.h"
 
+#include <QByteArray>
 #include <QString>
-#include <QStringList>
 
 #include <chrono>
 
@@ -14,11 +15,9 @@ struct Request {
     // The session's length: its end is fixed when the block is written, so
     // the time the password prompt took is not taken off the session.
     std::chrono::seconds length{0};
-    // The host names, as views of `text`: valid while this request lives.
-    QStringList names;
-    // The request's characters, in one piece: a request of 100,000 names
-    // costs one allocation, not one a name.
-    QString text;
+    // The host names, one a line, in the request's own bytes: a request of
+    // 100,000 names costs its size and nothing a name.
+    NameLines names;
 
     static constexpr int kMaxNames = HostsText::kMostBlockedNames;
 

@@ -1,15 +1,18 @@
 #include "helper/Waiter.h"
 
+#include "base/ScopedFd.h"
+
 #include <QByteArray>
-#include <QDir>
-#include <QFile>
+#include <QByteArrayList>
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
@@ -45,6 +48,20 @@ bool ensureDir() {
     return (info.st_mode & 07777) == 0700 || ::fchmod(dir.get(), 0700) == 0;
 }
 
+// Numbers by hand: Qt's conversions bring its locale code into a process
+// that only ever needs digits.
+QByteArray decimal(qint64 value) {
+    char digits[24];
+    return QByteArray(digits, std::to_chars(digits, digits + sizeof digits, value).ptr - digits);
+}
+
+// A process id of /proc, or 0.
+pid_t pidOf(const char* name) {
+    pid_t pid = 0;
+    const auto [end, error] = std::from_chars(name, name + std::strlen(name), pid);
+    return error == std::errc() && *end == '\0' ? pid : 0;
+}
+
 QByteArray readLink(const QByteArray& path) {
     char target[PATH_MAX];
     const ssize_t size = ::readlink(path.constData(), target, sizeof target);
@@ -54,7 +71,7 @@ QByteArray readLink(const QByteArray& path) {
 // A root process running a program of ours, the same or one an upgrade has
 // since replaced, started as the owner's waiter.
 bool isWaiterOf(pid_t pid, uid_t owner) {
-    const QByteArray proc = "/proc/" + QByteArray::number(pid);
+    const QByteArray proc = "/proc/" + decimal(pid);
     struct stat info {};
     if (::stat(proc.constData(), &info) != 0 || info.st_uid != 0)
         return false;
@@ -63,11 +80,13 @@ bool isWaiterOf(pid_t pid, uid_t owner) {
         exe.chop(10);
     if (!exe.endsWith("/" + kProgram.toByteArray()))
         return false;
-    QFile cmdline(QString::fromLatin1(proc + "/cmdline"));
-    if (!cmdline.open(QIODevice::ReadOnly))
+    const ScopedFd cmdline(::open((proc + "/cmdline").constData(), O_RDONLY | O_CLOEXEC));
+    char text[4096];
+    const ssize_t size = cmdline.get() < 0 ? -1 : ::read(cmdline.get(), text, sizeof text);
+    if (size < 0)
         return false;
-    const QList<QByteArray> args = cmdline.readAll().split('\0');
-    return args.value(1) == kMarker && args.value(2) == QByteArray::number(owner);
+    const QList<QByteArray> args = QByteArray(text, size).split('\0');
+    return args.value(1) == kMarker && args.value(2) == decimal(owner);
 }
 
 void kill(pid_t pid, uid_t owner) {
@@ -134,12 +153,17 @@ void sleepUntil(Millis deadline) {
 // crashed or replaced helper never recorded is ended all the same.
 void end(uid_t owner) {
     const pid_t self = ::getpid();
-    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        bool ok = false;
-        const pid_t pid = entry.toInt(&ok);
-        if (ok && pid > 1 && pid != self && isWaiterOf(pid, owner))
+    // The system's own calls: Qt's directory listing would load its pattern
+    // machinery into a process that has no use for it.
+    DIR* proc = ::opendir("/proc");
+    if (!proc)
+        return;
+    while (const dirent* entry = ::readdir(proc)) {
+        const pid_t pid = pidOf(entry->d_name);
+        if (pid > 1 && pid != self && isWaiterOf(pid, owner))
             kill(pid, owner);
     }
+    ::closedir(proc);
 }
 
 QString replace(const Wait& wait) {
@@ -147,10 +171,10 @@ QString replace(const Wait& wait) {
         return QStringLiteral("%1 is not a folder only root can use.").arg(QLatin1String(kDir));
     end(wait.owner);
 
-    QByteArray owner = QByteArray::number(wait.owner);
-    QByteArray until = QByteArray::number(qint64(wait.until));
-    QByteArray deadline = QByteArray::number(qint64(wait.deadline.count()));
-    QByteArray afterExit = QByteArray::number(qint64(wait.afterExit.count()));
+    QByteArray owner = decimal(wait.owner);
+    QByteArray until = decimal(qint64(wait.until));
+    QByteArray deadline = decimal(qint64(wait.deadline.count()));
+    QByteArray afterExit = decimal(qint64(wait.afterExit.count()));
     QByteArray name = kProgram.toByteArray();
     QByteArray marker = kMarker;
     char* const argv[] = {name.data(),     marker.data(),    owner.data(), until.data(),

@@ -29,6 +29,7 @@
 #include "helper/Request.h"
 #include "helper/Waiter.h"
 #include "hosts/HostBlockerError.h"
+#include "hosts/HostsSection.h"
 #include "hosts/HostsText.h"
 
 #include <QDateTime>
@@ -116,10 +117,10 @@ Result<MappedFile, HostBlockerError> readHosts() {
     return file;
 }
 
-Step write(const QList<QByteArrayView>& text) {
+Step write(const QList<QByteArrayView>& text, AtomicFileWriter::Source* section = nullptr) {
     AtomicFileWriter::removeLeftovers(QString::fromLatin1(kHostsPath));
     const AtomicFileWriter writer({.keepOwner = true, .inPlaceOnMountPoint = true});
-    if (auto written = writer.write(QString::fromLatin1(kHostsPath), text); !written)
+    if (auto written = writer.write(QString::fromLatin1(kHostsPath), text, section); !written)
         return failure(QStringLiteral("The hosts file was left as it was: ") +
                        written.error().message());
     return Step::success();
@@ -145,7 +146,7 @@ void afterRemoval(QByteArrayView text, const QList<HostsText::Section>& removed)
         if (section.owner)
             Layers::endKernel(section.owner->uid);
     }
-    Layers::syncBrowsers(BlockRules::namesIn(text, remaining(text, removed)));
+    Layers::syncBrowsers({BlockRules::namesIn(text, remaining(text, removed))});
 }
 
 // The section a waiter, or a block's closing child, was started for.
@@ -289,12 +290,11 @@ std::optional<Stamp> stampOfHosts() {
     return Stamp{info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim};
 }
 
-// What a block wrote: the file's stamp then, the names every section
-// blocked and the browsers' list of them.
+// What a block wrote: the file's stamp then, and the names every section
+// blocked.
 struct Written {
     std::optional<Stamp> stamp;
-    QStringList names;
-    QByteArray browserList;
+    QList<NameLines> names;
 };
 
 // What every section blocks while the one `wait` is for still stands;
@@ -312,7 +312,7 @@ std::optional<Written> sectionStands(const Waiter::Wait& wait, const Written& wr
                                     [&](const auto& s) { return isFor(s, wait); });
     if (!stands)
         return std::nullopt;
-    return Written{std::nullopt, BlockRules::namesIn(text, sections), {}};
+    return Written{std::nullopt, {BlockRules::namesIn(text, sections)}};
 }
 
 // Open connections are closed in a child, so the caller hears of the block
@@ -355,7 +355,7 @@ void closeConnectionsLater(Waiter::Lock& lock, LookupChild& lookups,
     }
     Waiter::sleepUntil(started + kBrowserRewrite);
     if (const Waiter::Lock again; auto now = sectionStands(wait, written))
-        Layers::syncBrowsers(now->names, &now->browserList);
+        Layers::syncBrowsers(now->names, now->stamp.has_value());
     for (const QString& note : std::as_const(notes)) {
         if (!note.isEmpty())
             ::syslog(LOG_AUTHPRIV | LOG_WARNING, "%s", note.toUtf8().constData());
@@ -368,7 +368,7 @@ Outcome block(uid_t caller) {
     const auto request = Request::read(STDIN_FILENO, kRequestDeadline);
     if (!request)
         return Failure(failure(request.error()));
-    const QStringList& names = request.value().names;
+    const NameLines& names = request.value().names;
     const std::chrono::seconds length = request.value().length;
     // Asked before the block is written: a local resolver that also answers
     // from the hosts file would give the blocked names 127.0.0.1 afterwards.
@@ -389,22 +389,21 @@ Outcome block(uid_t caller) {
     // Read now: a hosts file written in place (a bind mount) changes under
     // this mapping.
     const std::vector<ConnectionCloser::Address> local = ConnectionCloser::addressesIn(text, names);
-    QStringList browserNames = BlockRules::namesIn(text, parts.kept);
-    browserNames.append(names);
+    const QList<NameLines> browserNames{BlockRules::namesIn(text, parts.kept), names};
 
     const QDateTime now = QDateTime::currentDateTimeUtc();
     const QDateTime until = BlockRules::endOf(now, length);
-    const QByteArray section = HostsText::sectionText(names, now, caller, until);
-    if (Step written = write(HostsText::keptPieces(text, parts.removable) << section); !written)
+    HostsSection section(names, now, caller, until);
+    if (Step written = write(HostsText::keptPieces(text, parts.removable), &section); !written)
         return Failure(written.error());
-    Written written{stampOfHosts(), browserNames, {}};
+    const Written written{stampOfHosts(), browserNames};
     // The block stands either way; the notes explain what did not follow it.
     QStringList notes;
     // The rules themselves are made in the closing child: nft takes longer
     // to start than the rest of the block.
     if (const QString missing = Layers::kernelMissing(); !missing.isEmpty())
         notes << QStringLiteral("notice: ") + missing;
-    for (const QString& notice : Layers::syncBrowsers(browserNames, &written.browserList))
+    for (const QString& notice : Layers::syncBrowsers(browserNames))
         notes << QStringLiteral("notice: ") + notice;
 
     // The end on the boot clock, and once more counted from our exit, which

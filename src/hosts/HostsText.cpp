@@ -1,9 +1,13 @@
 #include "hosts/HostsText.h"
 
+#include "hosts/HostsSection.h"
+
 #include <QUrl>
 
 #include <algorithm>
 #include <array>
+#include <charconv>
+#include <chrono>
 #include <cstring>
 #include <functional>
 
@@ -327,74 +331,65 @@ bool isHostName(QByteArrayView name) {
     return hostNameFault(name) == NameFault::None;
 }
 
+namespace {
+
+// By hand: two lines of a section are not worth the locale's machinery in
+// the root helper.
+QByteArray utcText(const QDateTime& at, bool iso) {
+    using namespace std::chrono;
+    const sys_seconds time{seconds(at.toSecsSinceEpoch())};
+    const sys_days day = floor<days>(time);
+    const year_month_day date(day);
+    const hh_mm_ss clock(time - day);
+    char text[] = "0000-00-00 00:00:00 +0000";
+    const auto put = [&text](int at, int value, int digits) {
+        for (int i = digits - 1; i >= 0; --i, value /= 10)
+            text[at + i] = char('0' + value % 10);
+    };
+    put(0, int(date.year()) % 10000, 4);
+    put(5, int(unsigned(date.month())), 2);
+    put(8, int(unsigned(date.day())), 2);
+    put(11, int(clock.hours().count()), 2);
+    put(14, int(clock.minutes().count()), 2);
+    put(17, int(clock.seconds().count()), 2);
+    if (!iso)
+        return QByteArray(text, sizeof text - 1);
+    text[10] = 'T';
+    text[19] = 'Z';
+    return QByteArray(text, 20);
+}
+
+QByteArray ownerBytes(uint uid, const QDateTime& until) {
+    char number[16];
+    const auto digits = std::to_chars(number, number + sizeof number, uid);
+    QByteArray line = kOwnerPrefix.toByteArray();
+    return line.append(number, digits.ptr - number).append(" until ").append(utcText(until, true));
+}
+
+} // namespace
+
 QString ownerLine(uint uid, const QDateTime& until) {
-    return QString::fromLatin1(kOwnerPrefix) + QString::number(uid) + QStringLiteral(" until ") +
-           until.toUTC().toString(Qt::ISODate);
+    return QString::fromLatin1(ownerBytes(uid, until));
 }
 
 QString sectionDate(const QDateTime& when) {
-    const QDateTime utc = when.toUTC();
-    const QDate d = utc.date();
-    const QTime t = utc.time();
-    const QLatin1Char zero('0');
-    return QStringLiteral("%1-%2-%3 %4:%5:%6 +0000")
-        .arg(d.year(), 4, 10, zero)
-        .arg(d.month(), 2, 10, zero)
-        .arg(d.day(), 2, 10, zero)
-        .arg(t.hour(), 2, 10, zero)
-        .arg(t.minute(), 2, 10, zero)
-        .arg(t.second(), 2, 10, zero);
+    return QString::fromLatin1(utcText(when, false));
 }
 
-QByteArray sectionText(QStringList hostNames, const QDateTime& when, uint ownerUid,
+QByteArray sectionHead(const QDateTime& when, uint ownerUid, const QDateTime& until) {
+    QByteArray head("\n\n");
+    return head.append(kMarkerStart)
+        .append('\n')
+        .append(kDatePrefix)
+        .append(utcText(when, false))
+        .append('\n')
+        .append(ownerBytes(ownerUid, until))
+        .append('\n');
+}
+
+QByteArray sectionText(const QStringList& hostNames, const QDateTime& when, uint ownerUid,
                        const QDateTime& until) {
-    // The window and the helper pass names sorted and unique already: one
-    // pass sees that, and sorting is left for other callers.
-    if (std::adjacent_find(hostNames.cbegin(), hostNames.cend(), std::greater_equal<>()) !=
-        hostNames.cend()) {
-        std::sort(hostNames.begin(), hostNames.end());
-        hostNames.erase(std::unique(hostNames.begin(), hostNames.end()), hostNames.end());
-    }
-    const QByteArray head = "\n\n" + kMarkerStart.toByteArray() + '\n' + kDatePrefix.toByteArray() +
-                            sectionDate(when).toLatin1() + '\n' +
-                            ownerLine(ownerUid, until).toLatin1() + '\n';
-    const QByteArray tail = kMarkerEnd.toByteArray() + '\n';
-    // Sized first and filled in place: a long list costs one allocation.
-    constexpr qsizetype kLine = kAddressPrefix.size() + 3; // a blank, a dot, a line feed
-    constexpr qsizetype kWww = 4;
-    qsizetype size = head.size() + tail.size();
-    for (const QString& name : std::as_const(hostNames))
-        size += 2 * (kLine + 2 * name.size() + kWww * 2);
-    QByteArray text(size, Qt::Uninitialized);
-    char* out = text.data();
-    const auto put = [&out](const char* bytes, qsizetype count) {
-        std::memcpy(out, bytes, size_t(count));
-        out += count;
-    };
-    put(head.constData(), head.size());
-    char name[256 + 4] = {'w', 'w', 'w', '.'};
-    for (const QString& hostName : std::as_const(hostNames)) {
-        // Host names are ASCII: each UTF-16 unit is the byte itself.
-        const qsizetype length = std::min<qsizetype>(hostName.size(), 256);
-        for (qsizetype i = 0; i < length; ++i)
-            name[kWww + i] = char(hostName[i].unicode());
-        // The trailing-dot form is the same name to DNS, and typed or
-        // linked that way it would otherwise walk past the block.
-        const bool isWww = length >= kWww && std::memcmp(name + kWww, name, kWww) == 0;
-        for (const qsizetype from : {kWww, qsizetype(0)}) {
-            if (from == 0 && isWww)
-                break;
-            put(kAddressPrefix.data(), kAddressPrefix.size());
-            put(name + from, length + kWww - from);
-            *out++ = ' ';
-            put(name + from, length + kWww - from);
-            put(".\n", 2);
-        }
-    }
-    // The final line feed keeps a line appended later off the end marker.
-    put(tail.constData(), tail.size());
-    text.truncate(out - text.constData());
-    return text;
+    return HostsSection(NameLines::of(hostNames), when, ownerUid, until).text();
 }
 
 QStringList blockedNames(const QString& hostName) {

@@ -114,8 +114,11 @@ bool isHostName(QByteArrayView name);
 // date and owner lines and a line per blocked name (itself and its www. form,
 // each also with a trailing dot), and a final line feed. For ASCII host
 // names in any order and with duplicates.
-QByteArray sectionText(QStringList hostNames, const QDateTime& when, uint ownerUid,
+QByteArray sectionText(const QStringList& hostNames, const QDateTime& when, uint ownerUid,
                        const QDateTime& until);
+// Its lines up to the first name's: the empty lines, begin marker, date and
+// owner lines.
+QByteArray sectionHead(const QDateTime& when, uint ownerUid, const QDateTime& until);
 
 // "yyyy-MM-dd HH:mm:ss +0000" in UTC.
 QString sectionDate(const QDateTime& when);

@@ -96,6 +96,16 @@ private slots:
             << names << 0 << "true" << unsafe;
         QTest::newRow("managed folder open to all")
             << in + "chmod 777 ." << names << 0 << "true" << unsafe;
+        QStringList many;
+        for (int i = 0; i < 3000; ++i)
+            many << QString("site%1.test").arg(i);
+        QTest::newRow("a list longer than a write")
+            << "mkdir -p etc/chromium" << many << 1 << "true"
+            << "";
+        for (const QString& odd : {"b\".test", "c\\.test"})
+            QTest::newRow(qPrintable("a name to escape: " + odd))
+                << "mkdir -p etc/chromium" << QStringList{"a.test", odd} << 1 << "true"
+                << "";
         QTest::newRow("linked browser folder")
             << "mkdir -p x/policies etc/opt && ln -s ../../x etc/opt/chrome" << names << 0 << "true"
             << "";
@@ -110,8 +120,8 @@ private slots:
         QTemporaryDir root;
         const QString in = "cd '" + root.path() + "' && ";
         QCOMPARE(std::system(qPrintable(in + setup)), 0);
-        BrowserPolicy::sync(names, root.path()); // a second write leaves no leftover behind
-        QCOMPARE(BrowserPolicy::sync(names, root.path()).join('\n'), notice);
+        BrowserPolicy::sync({NameLines::of(names)}, root.path()); // no leftover after a second
+        QCOMPARE(BrowserPolicy::sync({NameLines::of(names)}, root.path(), true).join('\n'), notice);
         QCOMPARE(std::system(qPrintable(in + check)), 0);
         const QJsonObject expected{{"URLBlocklist", QJsonArray::fromStringList(names)}};
         int found = 0;

@@ -1,3 +1,4 @@
+#include "hosts/HostsSection.h"
 #include "hosts/HostsText.h"
 
 #include <QtTest>
@@ -95,6 +96,30 @@ private slots:
         QFETCH(QStringList, expected);
         const QDateTime until(QDate(2027, 1, 1), QTime(1, 0), Qt::OffsetFromUTC, 3600);
         QCOMPARE(HostsText::sectionText(names, when, 1000, until), '\n' + expected.join('\n'));
+    }
+
+    // Made a part at a time, a long list out of order comes out sorted, each
+    // name once, and the same when made again.
+    void sectionInParts() {
+        QStringList names{"www.w.test"};
+        for (int i = 3000; i > 0; --i)
+            names << QString("n%1.test").arg(i % 2000);
+        const QDateTime when(QDate(2026, 12, 6), QTime(1, 8, 26), Qt::UTC);
+        HostsSection section(NameLines::of(names), when, 1000, when.addSecs(60));
+        QByteArray parts;
+        char room[HostsSection::kLeastRoom];
+        for (qsizetype n; (n = section.read(room, sizeof room)) > 0;)
+            parts.append(room, n);
+        names.sort();
+        names.removeDuplicates();
+        QByteArray expected = HostsText::sectionText({}, when, 1000, when.addSecs(60));
+        expected.chop(kEnd.size() + 1);
+        for (const QString& name : names) {
+            for (const QString& form : HostsText::blockedNames(name))
+                expected += "127.0.0.1 " + form.toLatin1() + ' ' + form.toLatin1() + ".\n";
+        }
+        QCOMPARE(parts, expected + kEnd.toLatin1() + '\n');
+        QCOMPARE(section.text(), parts);
     }
 
     void strip_data() {

@@ -32,8 +32,8 @@ const char kSetup[] =
     "cp -a /etc %1/etc && mount --bind %1/etc /etc && cd /etc && rm -f resolv.conf && "
     "printf '192.0.2.10 site.test www.site.test\\n127.0.0.1 loop.test\\n::1 loop6.test\\n"
     "169.254.1.1 link.test\\nfe80::1 link6.test\\n0.0.0.0 zero.test\\n:: zero6.test\\n"
-    "::ffff:127.0.0.1 mapped.test\\n' >hosts && echo nameserver 192.0.2.53 >resolv.conf && "
-    "echo hosts: files dns >nsswitch.conf && "
+    "::ffff:127.0.0.1 mapped.test\\n192.0.2.11 www.other.test\\n' >hosts && echo nameserver "
+    "192.0.2.53 >resolv.conf && echo hosts: files dns >nsswitch.conf && "
     "ip link set lo up && ip link add v0 type veth peer name v1 && ip addr add 192.0.2.1/24 dev "
     "v0 && ip link set v0 up && ip route add default via 192.0.2.10 && ip link set v1 netns "
     "/proc/self/fd/%2";
@@ -166,6 +166,8 @@ private slots:
         QTest::newRow("QUIC 443") << site << 1 << "udp://192.0.2.10:443" << 0u << true;
         QTest::newRow("v4-mapped") << site << 1 << "tcp://[::ffff:192.0.2.10]:80" << 0u << true;
         QTest::newRow("other port") << site << 1 << "tcp://192.0.2.10:8080" << 0u << false;
+        QTest::newRow("www. form")
+            << QStringList{"other.test"} << 1 << "tcp://192.0.2.10:80" << 0u << false;
         QTest::newRow("other user") << site << 1 << "tcp://192.0.2.10:80" << 65534u << false;
         QTest::newRow("local addresses")
             << QStringList{"loop.test", "loop6.test", "link.test",  "link6.test",
@@ -185,10 +187,10 @@ private slots:
         QElapsedTimer timer;
         timer.start();
         // The hosts file answers from memory; every other name goes to DNS.
-        DnsLookups lookups(names);
+        DnsLookups lookups(NameLines::of(names));
         lookups.run(DnsLookups::Clock::now() + 400ms);
         std::vector<ConnectionCloser::Address> addresses =
-            ConnectionCloser::addressesIn(readAll("/etc/hosts"), names);
+            ConnectionCloser::addressesIn(readAll("/etc/hosts"), NameLines::of(names));
         addresses.insert(addresses.end(), lookups.found().begin(), lookups.found().end());
         addresses = ConnectionCloser::cleaned(addresses);
         QVERIFY(timer.elapsed() < 800);
@@ -224,7 +226,7 @@ private slots:
         QStringList names(unanswered, "unanswered.test");
         for (int n = 1; n <= answered; ++n)
             names << QString("%1.answered.test").arg(n);
-        DnsLookups lookups(names);
+        DnsLookups lookups(NameLines::of(names));
         lookups.run(DnsLookups::Clock::now() + 400ms);
         QCOMPARE(int(lookups.found().size()), answered);
         for (int n = 1; n <= answered; ++n) {
@@ -240,7 +242,7 @@ private slots:
         QStringList names;
         for (int n = 1; n <= 300; ++n)
             names << QString("%1.answered.test").arg(n);
-        LookupChild lookups(names, LookupChild::Clock::now() + 400ms);
+        LookupChild lookups(NameLines::of(names), LookupChild::Clock::now() + 400ms);
         QFile children(QString("/proc/self/task/%1/children").arg(::gettid()));
         QVERIFY(children.open(QIODevice::ReadOnly));
         const QString status = "/proc/" + children.readAll().trimmed() + "/status";
