@@ -272,6 +272,9 @@ private slots:
                                 << "pkill -9 -f waite[r]; umount /run; mount -t tmpfs tmpfs /run; "
                                    "$h boot"
                                 << true;
+        // Apart by a day, as after long suspends: the waiter keeps to the boot clock.
+        QTest::newRow("monotonic clock apart") << 1 << "unshare --time --monotonic 86400"
+                                               << "" << false;
         QTest::newRow("largest request") << 100000 << ""
                                          << "" << false;
     }
