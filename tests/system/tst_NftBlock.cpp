@@ -13,10 +13,13 @@
 using namespace std::chrono_literals;
 
 // 0, or why a TCP connect to `host` failed; `listen` listens there instead.
+// IPv4 goes as v4-mapped, so "::" listens for both.
 static int tcp(const char* host, int port, bool listen = false) {
-    sockaddr_in at{AF_INET, htons(port), {}, {}};
-    ::inet_pton(AF_INET, host, &at.sin_addr);
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in6 at{AF_INET6, htons(port), 0, {}, 0};
+    const QByteArray text =
+        QByteArray(host).contains(':') ? QByteArray(host) : "::ffff:" + QByteArray(host);
+    ::inet_pton(AF_INET6, text.constData(), &at.sin6_addr);
+    const int fd = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
     const auto* to = reinterpret_cast<sockaddr*>(&at);
     if (listen)
         return ::bind(fd, to, sizeof at) || ::listen(fd, 64) ? errno : 0;
@@ -53,10 +56,9 @@ private slots:
         if (::geteuid() != 0 || ::unshare(CLONE_NEWNET) != 0)
             SKIP_OR_FAIL("needs root for a network namespace");
         QCOMPARE(std::system("ip link set lo up && ip addr add 192.0.2.10/32 dev lo && "
-                             "ip addr add 192.0.2.11/32 dev lo"),
+                             "ip addr add 192.0.2.11/32 dev lo && ip addr add 2001:db8::10 dev lo"),
                  0);
-        QVERIFY(!tcp("0.0.0.0", 443, true) && !tcp("0.0.0.0", 80, true) &&
-                !tcp("0.0.0.0", 8080, true));
+        QVERIFY(!tcp("::", 443, true) && !tcp("::", 80, true) && !tcp("::", 8080, true));
         // A QUIC listener, kept open: only the rule may refuse its packets.
         sockaddr_in quic{AF_INET, htons(443), {}, {}};
         QCOMPARE(::bind(::socket(AF_INET, SOCK_DGRAM, 0), reinterpret_cast<sockaddr*>(&quic),
@@ -71,10 +73,13 @@ private slots:
         QCOMPARE(NftBlock::prepare(1000), QString());
         QCOMPARE(std::system("test $(nft list chain inet tarnhollow out_0 | grep -c reject) = 4"),
                  0);
-        std::vector<NftBlock::Address> site(1);
+        std::vector<NftBlock::Address> site(2);
         ::inet_pton(AF_INET, "192.0.2.10", &site[0].bytes);
+        site[1].family = AF_INET6;
+        ::inet_pton(AF_INET6, "2001:db8::10", &site[1].bytes);
         QCOMPARE(NftBlock::add(0, site, 2000ms), QString());
         sinceAdd_.start();
+        site.resize(1);
         ::inet_pton(AF_INET, "192.0.2.11", &site[0].bytes);
         QCOMPARE(NftBlock::add(0, site, 1000ms), QString());
         QCOMPARE(NftBlock::add(0, site, 60000ms), QString()); // sets the later end
@@ -90,6 +95,7 @@ private slots:
         QTest::newRow("HTTPS") << QByteArray("192.0.2.10") << 443 << 0 << ECONNREFUSED;
         QTest::newRow("HTTP") << QByteArray("192.0.2.10") << 80 << 0 << ECONNREFUSED;
         QTest::newRow("QUIC") << QByteArray("192.0.2.10") << -443 << 0 << EPERM;
+        QTest::newRow("HTTPS over IPv6") << QByteArray("2001:db8::10") << 443 << 0 << ECONNREFUSED;
         QTest::newRow("other port") << QByteArray("192.0.2.10") << 8080 << 0 << 0;
         QTest::newRow("before its end") << QByteArray("192.0.2.10") << 443 << 1800 << ECONNREFUSED;
         QTest::newRow("after its end") << QByteArray("192.0.2.10") << 443 << 3000 << 0;
