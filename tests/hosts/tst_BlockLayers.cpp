@@ -1,4 +1,5 @@
 #include "helper/BrowserPolicy.h"
+#include "helper/ConnectionCloser.h"
 #include "helper/NftBlock.h"
 
 #include <QDirIterator>
@@ -10,6 +11,17 @@
 
 #include <arpa/inet.h>
 #include <sys/stat.h>
+
+namespace {
+QString text(const std::vector<NftBlock::Address>& addresses) {
+    QStringList words;
+    for (const auto& a : addresses) {
+        char buffer[INET6_ADDRSTRLEN] = {};
+        words << ::inet_ntop(a.family, &a.bytes, buffer, sizeof buffer);
+    }
+    return words.join(' ');
+}
+} // namespace
 
 class TestBlockLayers : public QObject {
     Q_OBJECT
@@ -47,12 +59,24 @@ private slots:
             address.family = text.contains(':') ? AF_INET6 : AF_INET;
             ::inet_pton(address.family, qPrintable(text), &address.bytes);
         }
-        QStringList kept;
-        for (const auto& a : NftBlock::blockable(given, NftBlock::dnsServersIn(resolvConf))) {
-            char buffer[INET6_ADDRSTRLEN] = {};
-            kept << ::inet_ntop(a.family, &a.bytes, buffer, sizeof buffer);
-        }
-        QCOMPARE(kept.join(' '), blockable);
+        QCOMPARE(text(NftBlock::blockable(given, NftBlock::dnsServersIn(resolvConf))), blockable);
+    }
+
+    // The hosts file's own addresses for a blocked name, whose open
+    // connections a block closes: the name and its www. form, in any case.
+    void hostsFileAddresses_data() {
+        QTest::addColumn<QByteArray>("hosts");
+        QTest::addColumn<QString>("found");
+        QTest::newRow("name, www. form, any case")
+            << QByteArray("192.0.2.1 A.test\n192.0.2.2\tx.test WWW.a.test # c\n192.0.2.3 b.test\n")
+            << "192.0.2.1 192.0.2.2";
+        QTest::newRow("loopback, comment, www.www.")
+            << QByteArray("127.0.1.1 a.test\n# 192.0.2.4 a.test\n192.0.2.5 www.www.a.test\n") << "";
+    }
+    void hostsFileAddresses() {
+        QFETCH(QByteArray, hosts);
+        QFETCH(QString, found);
+        QCOMPARE(text(ConnectionCloser::addressesIn(hosts, {"a.test"})), found);
     }
 
     void browsers_data() {
@@ -69,11 +93,12 @@ private slots:
                                "so Tarnhollow leaves it alone.";
         const QStringList names{"a.test", "b.test"};
         QTest::newRow("installed browsers")
-            << "mkdir -p etc/chromium etc/opt/chrome/policies/managed etc/brave/policies etc/opt/x"
-            << names << 3
+            << "mkdir -p etc/chromium etc/opt/chrome/policies/managed etc/brave/policies etc/opt/x "
+               "etc/opt/edge etc/chromium-browser"
+            << names << 5
             << "cd etc/chromium/policies/managed && test \"$(ls -A)\" = tarnhollow.json && "
                "stat -c %a .. . tarnhollow.json | paste -sd' ' | grep -qx '755 755 644' && "
-               "test -z \"$(ls -A ../../../opt/x)\" && ! test -e ../../../opt/edge"
+               "test -z \"$(ls -A ../../../opt/x)\""
             << "";
         QTest::newRow("an empty list removes our file alone")
             << in + "mkdir tarnhollow.json.d && touch tarnhollow.json other.json" << QStringList()
@@ -85,7 +110,7 @@ private slots:
             << in + "echo '{\"URLBlocklist\": [\"x\"]}' >admin.json && touch tarnhollow.json"
             << names << 0 << "grep -q x etc/chromium/policies/managed/admin.json" << admin;
         QTest::newRow("administrator's list with comments")
-            << in + "printf '// ours\\n{\"URLBlocklist\": [\"x\"],}' >admin.json" << names << 0
+            << in + "printf '// ours\\n{\"URLBlacklist\": [\"x\"],}' >admin.json" << names << 0
             << "true" << admin;
         QTest::newRow("other policies")
             << in + "echo '{\"HomepageLocation\": \"URLBlocklist\"}' >admin.json" << names << 1

@@ -107,14 +107,30 @@ private slots:
     // boot, only what has ended goes.
     void unownedAndBoot() {
         // 1000's ended this very second.
-        const QByteArray text = section(1000, 0) + "# Tarnhollow:END\n" + section(1001, 5) +
-                                "# Tarnhollow:BEGIN\n127.0.0.1 b.test\n# Tarnhollow:END\n";
-        QCOMPARE(BlockRules::unowned(text).size(), 2);
+        const QByteArray text =
+            section(1000, 0) + "# Tarnhollow:END\n" + section(1001, 5) +
+            "# Tarnhollow:BEGIN\n127.0.0.1 b.test\n# Tarnhollow:END\n" +
+            "# Tarnhollow:BEGIN\n# Tarnhollow:owner 1002 until 2099-01-01T00:00:00Z\n";
+        QCOMPARE(BlockRules::unowned(text).size(), 3);
+        // At the very millisecond of its end, it has ended for everyone.
+        const QDateTime atEnd = kNow.addMSecs(-250);
+        QCOMPARE(BlockRules::byEnd(text, atEnd).removable.size(), 1);
+        QCOMPARE(BlockRules::split(text, 1001, atEnd).removable.size(), 2);
         const BlockRules::Split atBoot = BlockRules::byEnd(text, kNow);
         QCOMPARE(atBoot.removable.size(), 1);
         QCOMPARE(atBoot.removable[0].owner->uid, 1000u);
         QCOMPARE(atBoot.kept.size(), 1);
         QCOMPARE(atBoot.kept[0].owner->uid, 1001u);
+    }
+
+    // The browsers' list: each name once, a www. form only beside its own name.
+    void namesIn() {
+        const QByteArray text =
+            section(1000, 5) + HostsText::sectionText({"b.test", "www.c.test"}, kNow, 1001, kNow);
+        const auto sections =
+            HostsText::blockSections(text, "# Tarnhollow:BEGIN", "# Tarnhollow:END");
+        QCOMPARE(BlockRules::namesIn(text, sections),
+                 QStringList({"a.test", "b.test", "www.c.test"}));
     }
 
     // The end is never before now plus the length, and a whole second.

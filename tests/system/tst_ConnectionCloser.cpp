@@ -78,8 +78,9 @@ QByteArray get(int fd) {
 }
 
 // A name server on 192.0.2.53 in the current network namespace: A queries for
-// N.answered.test get 10.0.N/256.N%256, AAAA ones no address; other names get no
-// answer, as from a server that is down.
+// N.answered.test get 10.0.N/256.N%256 (10.1.N/256.N%256 for www.N.answered.test),
+// AAAA ones 2001:db8::N (2001:db8::1:N); other names get no answer, as from a
+// server that is down.
 bool serveDns() {
     const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     sockaddr_in at{AF_INET, htons(53), {htonl(0xC0000235)}, {}};
@@ -88,7 +89,7 @@ bool serveDns() {
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&at), sizeof at))
         return false;
     std::thread([=] {
-        unsigned char m[512 + 16];
+        unsigned char m[512 + 32];
         sockaddr_in from{};
         for (socklen_t size = sizeof from;
              ::recvfrom(fd, m, 512, 0, reinterpret_cast<sockaddr*>(&from), &size) > 12;
@@ -97,16 +98,21 @@ bool serveDns() {
             const QByteArray name(reinterpret_cast<char*>(m) + 12);
             if (!name.endsWith("\010answered\004test"))
                 continue;
-            const int n = name.mid(1, name[0]).toInt(), end = 12 + name.size() + 5;
+            const uchar www = name.startsWith("\003www");
+            const int n = name.mid(1 + 4 * www, name[4 * www]).toInt(), end = 12 + name.size() + 5;
             const bool a = m[end - 3] == 1; // type A, else AAAA
-            const unsigned char answer[] = {
-                0xC0, 12, 0, 1, 0, 1, 0, 0, 0, 60, 0, 4, 10, 0, uchar(n >> 8), uchar(n)};
+            const unsigned char answer[] = {0xC0, 12, 0, uchar(a ? 1 : 28), 0, 1, 0, 0,
+                                            0,    60, 0, uchar(a ? 4 : 16)};
+            const unsigned char v4[] = {10, www, uchar(n >> 8), uchar(n)};
+            unsigned char v6[16] = {0x20, 0x01, 0x0d, 0xb8};
+            std::copy(v4 + 1, v4 + 4, v6 + 13);
             m[2] |= 0x80; // a response
             m[3] = 0x80;  // recursion available, no error
             std::fill(m + 6, m + 12, 0);
-            m[7] = a; // answers; no other records
-            std::copy(answer, answer + 16, m + end);
-            ::sendto(fd, m, end + (a ? 16 : 0), 0, reinterpret_cast<sockaddr*>(&from), size);
+            m[7] = 1; // one answer; no other records
+            std::copy(answer, answer + 12, m + end);
+            std::copy(a ? v4 : v6, a ? v4 + 4 : v6 + 16, m + end + 12);
+            ::sendto(fd, m, end + (a ? 16 : 28), 0, reinterpret_cast<sockaddr*>(&from), size);
         }
     }).detach();
     return true;
@@ -228,7 +234,7 @@ private slots:
             names << QString("%1.answered.test").arg(n);
         DnsLookups lookups(NameLines::of(names));
         lookups.run(DnsLookups::Clock::now() + 400ms);
-        QCOMPARE(int(lookups.found().size()), answered);
+        QCOMPARE(int(lookups.found().size()), 2 * answered); // A and AAAA
         for (int n = 1; n <= answered; ++n) {
             const in_addr_t address = htonl(0x0A000000 | n);
             QVERIFY2(std::ranges::count(lookups.found(),
@@ -237,7 +243,8 @@ private slots:
         }
     }
 
-    // The answers are read by nobody, without capabilities, and come back whole.
+    // The answers are read by nobody, without capabilities, and come back
+    // whole: each name's and its www. form's, of both families.
     void lookupsRunAsNobody() {
         QStringList names;
         for (int n = 1; n <= 300; ++n)
@@ -254,8 +261,13 @@ private slots:
             QVERIFY2(readAll(status).contains(line), line);
         const std::vector<ConnectionCloser::Address> found = lookups.collect();
         for (int n = 1; n <= 300; ++n) {
-            const in_addr_t address = htonl(0x0A000000 | n);
-            QVERIFY(std::ranges::count(found, ConnectionCloser::Address::from(AF_INET, &address)));
+            const in_addr_t address = htonl(0x0A000000 | n), www = htonl(0x0A010000 | n);
+            in6_addr v6 = {
+                {{0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, uchar(n >> 8), uchar(n)}}};
+            for (const auto& each : {ConnectionCloser::Address::from(AF_INET, &address),
+                                     ConnectionCloser::Address::from(AF_INET, &www),
+                                     ConnectionCloser::Address::from(AF_INET6, &v6)})
+                QVERIFY(std::ranges::count(found, each));
         }
     }
 
