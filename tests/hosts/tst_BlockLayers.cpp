@@ -76,7 +76,7 @@ private slots:
     void hostsFileAddresses() {
         QFETCH(QByteArray, hosts);
         QFETCH(QString, found);
-        QCOMPARE(text(ConnectionCloser::addressesIn(hosts, {"a.test"})), found);
+        QCOMPARE(text(ConnectionCloser::addressesIn(hosts, NameLines::of({"a.test"}))), found);
     }
 
     void browsers_data() {
@@ -127,8 +127,8 @@ private slots:
         QTest::newRow("a list longer than a write")
             << "mkdir -p etc/chromium" << many << 1 << "true"
             << "";
-        for (const QString& odd : {"b\".test", "c\\.test"})
-            QTest::newRow(qPrintable("a name to escape: " + odd))
+        for (const char* odd : {"b\".test", "c\\.test"})
+            QTest::newRow(qPrintable(QString("a name to escape: ") + odd))
                 << "mkdir -p etc/chromium" << QStringList{"a.test", odd} << 1 << "true"
                 << "";
         QTest::newRow("linked browser folder")
