@@ -32,12 +32,13 @@ bool enter(int argc, char** argv, const char* name) {
     return false;
 }
 
-bool privateSystem(const QString& root) {
+QString privateSystem() {
+    const QString root = QStringLiteral("/run/tarnhollow-bench");
     const QString setup =
-        QStringLiteral("ip link set lo up && mount -t tmpfs tmpfs /run && mount -t tmpfs tmpfs "
-                       "'%1' && cp -a /etc '%1/etc' && mount --bind '%1/etc' /etc")
+        QStringLiteral("ip link set lo up && mount -t tmpfs tmpfs /run && mkdir '%1' && "
+                       "cp -a /etc '%1/etc' && mount --bind '%1/etc' /etc")
             .arg(root);
-    return std::system(setup.toLocal8Bit().constData()) == 0;
+    return std::system(setup.toLocal8Bit().constData()) == 0 ? root : QString();
 }
 
 void awaitHelperBlocks(const QString& helper, int limitMs, int pollMs) {

@@ -11,8 +11,10 @@ namespace BenchNamespace {
 // that failed. Inside: returns at once. Either way, true means go on.
 bool enter(int argc, char** argv, const char* name);
 
-// Mounts the private /run and /etc (a copy under `root`); loopback is up.
-bool privateSystem(const QString& root);
+// Mounts the private /run and /etc (a copy under the folder returned, which
+// lives in that /run, so nothing is left behind in the machine's /tmp);
+// loopback is up. Empty when that failed.
+QString privateSystem();
 
 // Until no `helper block` runs any more (the connection closing a block
 // leaves behind), for at most `limitMs`; polls every `pollMs`.

@@ -17,7 +17,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTextStream>
 #include <QThread>
 
@@ -155,10 +154,9 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(1, QByteArray(argv[1]).toInt()) : 3;
     QTextStream out(stdout);
-    QTemporaryDir dir;
-    const QString root = dir.path();
+    const QString root = BenchNamespace::privateSystem();
     const QString noNft = QStringLiteral(": > '%1/no-nft' && chmod 644 '%1/no-nft'").arg(root);
-    if (!BenchNamespace::privateSystem(root) || std::system(noNft.toLocal8Bit().constData()) != 0)
+    if (root.isEmpty() || std::system(noNft.toLocal8Bit().constData()) != 0)
         return 1;
 
     out << "runs: " << runs << " (100,000 names: 1), medians in ms; private namespaces\n"
@@ -238,6 +236,5 @@ int main(int argc, char** argv) {
         out.flush();
     }
     output(TARNHOLLOW_HELPER, {"unblock"});
-    // Unmounted, so the temporary folder beneath can go.
-    return std::system(("umount /etc && umount '" + root + "'").toLocal8Bit().constData()) != 0;
+    return 0;
 }
